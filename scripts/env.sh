@@ -1,0 +1,17 @@
+# Sourced by the scripts: settings every build and test run shares.
+KESTRANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+# Qt warns on every start without a runtime folder of its own.
+XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export XDG_RUNTIME_DIR
+
+# configure_and_build BUILD_DIR [cmake options...]
+configure_and_build() {
+  dir=$1
+  shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$KESTRANE_ROOT" -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir" -j "$JOBS"
+}

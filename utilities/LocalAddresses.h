@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrane {
+
+// Where the machine's own IPv4 addresses come from. The window holds one; tests give it fixed
+// lists.
+class LocalAddressSource {
+public:
+    virtual ~LocalAddressSource() = default;
+    // The IPv4 addresses of the machine's network interfaces in dotted-decimal form, in interface
+    // order. Empty when none can be read.
+    virtual QStringList GetLocalIPAddresses() const = 0;
+};
+
+// Reads the addresses of the real network interfaces.
+class SystemLocalAddresses : public LocalAddressSource {
+public:
+    QStringList GetLocalIPAddresses() const override;
+};
+
+// The device address suggested from the local addresses: the last address that contains
+// "169.254." anywhere, with its last group lowered by one (a last group of 0 gives -1). Empty when
+// no address matches.
+QString SuggestDeviceAddress(const QStringList& localAddresses);
+
+// The 15-character text of the address field (mask "999.999.999.999") after setting it to a
+// dotted text: each group fills its three positions from the left, unfilled positions are
+// blanks, the dots stand on the mask's dots. An empty text gives "   .   .   .   ".
+QString LayAddressIntoMask(const QString& dottedText);
+
+} // namespace kestrane
