@@ -1,6 +1,6 @@
 #include "InMemoryRegistryView.h"
 
-namespace kestrane::testing {
+namespace kestrane::doubles {
 
 namespace {
 const QString NoSuchKey = QStringLiteral("The system cannot find the file specified.");
@@ -60,4 +60,4 @@ std::optional<RegistryView::Value> InMemoryRegistryView::value(const QString& ke
     return key->values.value(valueName);
 }
 
-} // namespace kestrane::testing
+} // namespace kestrane::doubles

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace kestrane::testing {
+namespace kestrane::doubles {
 
 // A registry held in memory for tests of the Java runtime discovery. Keys are created with their
 // parents; sub-keys enumerate in the order they were added. A key can be made unopenable with the
@@ -43,4 +43,4 @@ private:
     mutable QStringList consulted_;
 };
 
-} // namespace kestrane::testing
+} // namespace kestrane::doubles

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 using namespace kestrane;
-using kestrane::testing::InMemoryRegistryView;
+using kestrane::doubles::InMemoryRegistryView;
 using ValueType = RegistryView::ValueType;
 
 namespace {
