@@ -53,7 +53,8 @@ final class DeviceState {
         InstalledApp app = find(name, id);
         if (app == null || app.isRunning())
             return app;
-        InstalledApp running = app.withPid(ThreadLocalRandom.current().nextLong(10_000_000, 999_999_999));
+        long pid = ThreadLocalRandom.current().nextLong(10_000_000, 999_999_999);
+        InstalledApp running = app.withPid(pid);
         apps.set(apps.indexOf(app), running);
         return running;
     }
