@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace kestrane::test {
+
+// One run of a command: exit code and both output streams (kept apart, so tests can tell them).
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QString merged() const { return out + err; }
+    QStringList outLines() const;
+};
+
+// The built device simulator (lib/BarDeploy.jar) with a state folder of its own and short delays.
+class Simulator {
+public:
+    Simulator();
+
+    // Runs `java -jar BarDeploy.jar args...` without a shell.
+    ToolRun run(const QStringList& args) const;
+    // Runs a command text through /bin/sh -c in `workingDir`, with java's folder first on PATH.
+    ToolRun runShell(const QString& command, const QString& workingDir) const;
+
+    void setEnv(const QString& name, const QString& value) { env_.insert(name, value); }
+    QString stateHome() const { return home_.path(); }
+    // The folder that holds the program and lib/ (the program's AppDir).
+    static QString appDir();
+    static QString jarPath();
+
+private:
+    ToolRun finish(QProcess& process) const;
+
+    QTemporaryDir home_;
+    QProcessEnvironment env_;
+};
+
+// The address and password of a simulated device.
+inline const QString kFullTouch = QStringLiteral("169.254.0.1");
+inline const QString kKeyboard = QStringLiteral("169.254.1.1");
+inline const QString kPlayBook = QStringLiteral("169.254.2.1");
+inline const QString kNoDevMode = QStringLiteral("169.254.3.1");
+
+QStringList Login(const QString& address, const QString& password);
+
+} // namespace kestrane::test

@@ -1,0 +1,81 @@
+package kestrane.devicesim;
+
+import java.util.EnumSet;
+import java.util.Set;
+
+/**
+ * One command line, read with the deploy tool's grammar:
+ * {@code <command> [-device] <host> [-password <pw>] [[-package] <bar> | -package-name N
+ * -package-id ID]}. A bare argument is the host when none was given yet, otherwise the BAR file.
+ */
+record Invocation(
+        Set<Command> commands,
+        String host,
+        String password,
+        String barPath,
+        String packageName,
+        String packageId) {
+
+    static final Set<Command> PACKAGE_COMMANDS =
+            EnumSet.of(
+                    Command.IS_APP_RUNNING,
+                    Command.LAUNCH_APP,
+                    Command.TERMINATE_APP,
+                    Command.UNINSTALL_APP);
+
+    static Invocation parse(String[] args) {
+        Set<Command> commands = EnumSet.noneOf(Command.class);
+        String host = null, password = null, bar = null, name = null, id = null;
+        for (int i = 0; i < args.length; i++) {
+            String arg = args[i];
+            Command command = Command.byOption(arg);
+            if (command != null) {
+                commands.add(command);
+                continue;
+            }
+            switch (arg) {
+                case "-device" -> host = valueAfter(args, ++i, arg);
+                case "-password" -> password = valueAfter(args, ++i, arg);
+                case "-package" -> bar = valueAfter(args, ++i, arg);
+                case "-package-name" -> name = valueAfter(args, ++i, arg);
+                case "-package-id" -> id = valueAfter(args, ++i, arg);
+                default -> {
+                    if (arg.startsWith("-") || (host != null && bar != null))
+                        throw ToolExit.fatal("Unknown argument: " + arg);
+                    if (host == null)
+                        host = arg;
+                    else
+                        bar = arg;
+                }
+            }
+        }
+        return new Invocation(commands, host, password, bar, name, id);
+    }
+
+    private static String valueAfter(String[] args, int index, String option) {
+        if (index >= args.length)
+            throw ToolExit.fatal("Missing value for argument: " + option);
+        return args[index];
+    }
+
+    /** Rejects what no device can act on, in the order the deploy tool checks it. */
+    void checkDeviceCommand() {
+        if (commands.size() > 1
+                && !commands.equals(EnumSet.of(Command.INSTALL_APP, Command.LAUNCH_APP)))
+            throw ToolExit.fatal("Only one deploy command may be given (or -installApp -launchApp)");
+        if (host == null || host.isEmpty())
+            throw ToolExit.fatal("Device settings are missing");
+        if (commands.contains(Command.INSTALL_APP) && barPath == null)
+            throw ToolExit.fatal("BAR file is required for this command");
+        if (namesPackage() && barPath == null && (packageName == null || packageId == null))
+            throw ToolExit.fatal("Package name and package id are required for this command");
+    }
+
+    boolean namesPackage() {
+        return commands.size() == 1 && PACKAGE_COMMANDS.containsAll(commands);
+    }
+
+    Command single() {
+        return commands.iterator().next();
+    }
+}

@@ -1,0 +1,159 @@
+package kestrane.devicesim;
+
+import java.util.List;
+
+/**
+ * A device the simulator answers for: its address, its device password, whether Development Mode
+ * is on, the property lines of its information and the applications it comes with.
+ */
+record SimulatedDevice(
+        String address,
+        String password,
+        boolean developmentMode,
+        List<String> propertyLines,
+        List<InstalledApp> preinstalled) {
+
+    static final List<SimulatedDevice> ALL =
+            List.of(fullTouchPhone(), keyboardPhone(), playBook(), phoneWithoutDevelopmentMode());
+
+    static SimulatedDevice find(String host) {
+        for (SimulatedDevice device : ALL)
+            if (device.address.equals(host))
+                return device;
+        return null;
+    }
+
+    private static SimulatedDevice fullTouchPhone() {
+        return new SimulatedDevice(
+                "169.254.0.1",
+                "z30",
+                true,
+                List.of(
+                        "@deviceproperties",
+                        "devicename::Kestrane Z30",
+                        "modelfullname::BlackBerry Z30",
+                        "modelname::Z30",
+                        "modelnumber::STA100-2",
+                        "hardwareid::0x8c00240a",
+                        "IMEI::353090061452327",
+                        "deviceserialnumber::5c1f4a8d",
+                        "devicepin::0x2a7f3c9e",
+                        "device_os::BlackBerry 10",
+                        "screen_width::720",
+                        "screen_height::1280",
+                        "battery_level::87",
+                        "@devmode",
+                        "devmode::true",
+                        "debug_token_author::Kestrane Developer",
+                        "debug_token_expiration::2031-06-30",
+                        "@versions",
+                        "scmbundle::10.3.3.2205",
+                        "os_version::10.3.3.3216",
+                        "air_version::3.5.0.26",
+                        "flash_version::11.1.121.92"),
+                List.of(
+                        store("sys.browser", "Browser", "10.3.3.3216", 4_718_592, 20482317),
+                        store("sys.camera", "Camera", "10.3.3.3216", 2_097_152, 0),
+                        store("sys.pim.calendar", "Calendar", "10.3.3.2163", 3_145_728, 0),
+                        store("sys.pim.contacts", "Contacts", "10.3.3.2163", 2_621_440, 0),
+                        store("sys.maps", "Maps", "10.3.3.1941", 8_388_608, 0),
+                        store("com.kestrane.weather", "Weather Now", "2.4.1.12", 1_572_864, 0)));
+    }
+
+    private static SimulatedDevice keyboardPhone() {
+        return new SimulatedDevice(
+                "169.254.1.1",
+                "q10",
+                true,
+                List.of(
+                        "@deviceproperties",
+                        "devicename::Kestrane Q10",
+                        "modelfullname::BlackBerry Q10",
+                        "modelname::Q10",
+                        "modelnumber::SQN100-3",
+                        "hardwareid::0x8400270a",
+                        "IMEI::358511052749618",
+                        "deviceserialnumber::7e2b90c4",
+                        "devicepin::0x2b91d04f",
+                        "device_os::BlackBerry 10",
+                        "screen_width::720",
+                        "screen_height::720",
+                        "battery_level::64",
+                        "@devmode",
+                        "devmode::true",
+                        "debug_token_author::Kestrane Developer",
+                        "debug_token_expiration::2031-06-30",
+                        "@versions",
+                        "scmbundle::10.3.2.2876",
+                        "os_version::10.3.2.2639",
+                        "air_version::3.5.0.21",
+                        "flash_version::11.1.121.90"),
+                List.of(
+                        store("sys.browser", "Browser", "10.3.2.2639", 4_587_520, 0),
+                        store("sys.pim.calendar", "Calendar", "10.3.2.2474", 3_014_656, 0),
+                        store("sys.pim.remember", "Remember", "10.3.2.2474", 1_835_008, 0),
+                        store("sys.music", "Music", "10.3.2.2339", 2_359_296, 0),
+                        store("com.kestrane.notes", "Quick Notes", "1.2.0.4", 786_432, 0),
+                        sideloaded("com.example.Flashlight", "Flashlight", "1.0.0.3", 204_800)));
+    }
+
+    /** A PlayBook reports no model lines; the window recognises it by its OS name. */
+    private static SimulatedDevice playBook() {
+        return new SimulatedDevice(
+                "169.254.2.1",
+                "playbook",
+                true,
+                List.of(
+                        "@deviceproperties",
+                        "devicename::Kestrane PlayBook",
+                        "modelnumber::RDJ21WW",
+                        "hardwareid::0x06001a06",
+                        "IMEI::012345678901237",
+                        "deviceserialnumber::1a2b3c4d",
+                        "devicepin::0x50a3e1b7",
+                        "device_os::BlackBerry PlayBook OS",
+                        "screen_width::1024",
+                        "screen_height::600",
+                        "battery_level::92",
+                        "@devmode",
+                        "devmode::true",
+                        "debug_token_author::Kestrane Developer",
+                        "@versions",
+                        "scmbundle::2.1.0.1917",
+                        "os_version::2.1.0.1917",
+                        "air_version::3.1.0.41",
+                        "flash_version::11.1.121.46"),
+                List.of(
+                        store("sys.browser", "Browser", "2.1.0.1917", 3_932_160, 0),
+                        store("sys.pim.messages", "Messages", "2.1.0.1526", 2_883_584, 0),
+                        store("sys.videochat", "Video Chat", "2.1.0.1088", 1_966_080, 0),
+                        store("sys.pictures", "Pictures", "2.1.0.1088", 1_441_792, 0),
+                        store("com.kestrane.sketch", "Sketch Pad", "1.0.2.0", 917_504, 0)));
+    }
+
+    private static SimulatedDevice phoneWithoutDevelopmentMode() {
+        return new SimulatedDevice(
+                "169.254.3.1",
+                "z10",
+                false,
+                List.of(
+                        "@deviceproperties",
+                        "modelfullname::BlackBerry Z10",
+                        "modelname::Z10",
+                        "modelnumber::STL100-2",
+                        "device_os::BlackBerry 10"),
+                List.of());
+    }
+
+    private static InstalledApp store(
+            String name, String displayName, String version, long size, long pid) {
+        return new InstalledApp(
+                name, PackageIds.store(name), version, displayName, size, true, pid);
+    }
+
+    private static InstalledApp sideloaded(
+            String name, String displayName, String version, long size) {
+        return new InstalledApp(
+                name, PackageIds.development(name), version, displayName, size, false, 0);
+    }
+}
