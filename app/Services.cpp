@@ -1,0 +1,12 @@
+#include "Services.h"
+
+namespace kestrane {
+
+Services SystemServices() {
+    return Services{
+        std::make_shared<SystemLocalAddresses>(),
+        std::shared_ptr<const RegistryView>(MakeJvmFolderRegistryView()),
+    };
+}
+
+} // namespace kestrane
