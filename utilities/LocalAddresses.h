@@ -22,13 +22,16 @@ public:
 };
 
 // The device address suggested from the local addresses: the last address that contains
-// "169.254." anywhere, with its last group lowered by one (a last group of 0 gives -1). Empty when
-// no address matches.
+// "169.254." anywhere, with its last group (at most three characters after the last dot, read as
+// a decimal number) lowered by one (a last group of 0 gives -1). Empty when no address matches or
+// its last group is not a number.
 QString SuggestDeviceAddress(const QStringList& localAddresses);
 
 // The 15-character text of the address field (mask "999.999.999.999") after setting it to a
 // dotted text: each group fills its three positions from the left, unfilled positions are
-// blanks, the dots stand on the mask's dots. An empty text gives "   .   .   .   ".
+// blanks, the dots stand on the mask's dots. An empty text gives "   .   .   .   ". A group that
+// does not fit three digit positions (such as "-1" or "1234") leaves its positions unfilled;
+// groups after the fourth are dropped.
 QString LayAddressIntoMask(const QString& dottedText);
 
 } // namespace kestrane

@@ -1,0 +1,162 @@
+#include "ConsoleRunner.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+
+#include <langinfo.h>
+#include <unistd.h>
+
+namespace kestrane {
+
+namespace {
+
+const QString Shell = QStringLiteral("/bin/sh");
+
+// The search path the shell uses when PATH is not set at all.
+QString defaultSearchPath() {
+    std::string path(confstr(_CS_PATH, nullptr, 0), '\0');
+    if (path.empty())
+        return QStringLiteral("/usr/bin:/bin");
+    confstr(_CS_PATH, path.data(), path.size());
+    return QString::fromLocal8Bit(path.c_str());
+}
+
+// The child's environment: ours, with the working folder first on PATH. A folder whose name
+// holds a colon cannot stand in PATH; then PATH stays as it is.
+QProcessEnvironment environmentFor(const QString& workingFolder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString pathName = QStringLiteral("PATH");
+    const QString path =
+        environment.contains(pathName) ? environment.value(pathName) : defaultSearchPath();
+    if (!workingFolder.contains(QLatin1Char(':')))
+        environment.insert(pathName, workingFolder + QLatin1Char(':') + path);
+    return environment;
+}
+
+QStringDecoder decoderFor(const QByteArray& encoding) {
+    QStringDecoder decoder(encoding.constData());
+    return decoder.isValid() ? std::move(decoder) : QStringDecoder(QStringConverter::Utf8);
+}
+
+// One command run by /bin/sh in a process group of its own.
+class ProcessConsoleJob final : public ConsoleJob {
+public:
+    ProcessConsoleJob(Feed feed, const QByteArray& encoding, std::chrono::milliseconds stopGrace,
+                      QObject* parent)
+        : ConsoleJob(feed, parent), decoder_(decoderFor(encoding)), stopGrace_(stopGrace) {
+        connect(&process_, &QProcess::readyReadStandardOutput, this,
+                &ProcessConsoleJob::readOutput);
+        connect(&process_, &QProcess::finished, this, &ProcessConsoleJob::processEnded);
+        connect(&process_, &QProcess::errorOccurred, this, &ProcessConsoleJob::processFailed);
+        killTimer_.setSingleShot(true);
+        connect(&killTimer_, &QTimer::timeout, this, [this] { signalGroup(SIGKILL); });
+    }
+
+    // An owner that goes away takes the command with it: no grace, nobody waits for its answer.
+    ~ProcessConsoleJob() override {
+        QObject::disconnect(&process_, nullptr, this, nullptr);
+        if (process_.state() == QProcess::NotRunning && !killTimer_.isActive())
+            return;
+        signalGroup(SIGKILL);
+        // Reaps the killed interpreter, which takes no time after SIGKILL.
+        process_.waitForFinished(5000);
+    }
+
+    void launch(const QString& command, const QString& workingDir) {
+        const QString folder = workingDir.isEmpty() ? QString() : QDir(workingDir).absolutePath();
+        if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+            completeLater();
+            return;
+        }
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.setStandardInputFile(QProcess::nullDevice());
+        process_.setWorkingDirectory(folder);
+        process_.setProcessEnvironment(environmentFor(folder));
+        process_.setChildProcessModifier([] { ::setsid(); });
+        process_.start(Shell, {QStringLiteral("-c"), command});
+        group_ = static_cast<pid_t>(process_.processId());
+    }
+
+    void stop() override {
+        if (isFinished() || stopRequested_)
+            return;
+        stopRequested_ = true;
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        signalGroup(SIGTERM);
+        killTimer_.start(stopGrace_);
+    }
+
+private:
+    void completeLater() {
+        QMetaObject::invokeMethod(
+            this, [this] { complete(-1); }, Qt::QueuedConnection);
+    }
+
+    void readOutput() {
+        const QByteArray bytes = process_.readAllStandardOutput();
+        if (bytes.isEmpty())
+            return;
+        QString text = decoder_.decode(bytes);
+        text.remove(QChar(0));
+        receiveText(text);
+    }
+
+    void processEnded(int exitCode, QProcess::ExitStatus status) {
+        readOutput();
+        const bool endedOnItsOwn = status == QProcess::NormalExit && !stopRequested_;
+        complete(endedOnItsOwn ? exitCode : -1);
+    }
+
+    void processFailed(QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            completeLater();
+    }
+
+    // Signals the command's process group. Right after the start the child may not have made its
+    // group yet; then the child alone is signalled, before it can start anything.
+    void signalGroup(int signalNumber) {
+        if (group_ <= 0)
+            return;
+        if (::kill(-group_, signalNumber) != 0 && errno == ESRCH &&
+            process_.state() != QProcess::NotRunning)
+            ::kill(group_, signalNumber);
+    }
+
+    QProcess process_;
+    QStringDecoder decoder_;
+    QTimer killTimer_;
+    std::chrono::milliseconds stopGrace_;
+    pid_t group_ = 0;
+    bool stopRequested_ = false;
+};
+
+} // namespace
+
+QByteArray LocaleConsoleEncoding() {
+    const QByteArray codeset(nl_langinfo(CODESET));
+    if (codeset.isEmpty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
+        codeset == "US-ASCII")
+        return QByteArrayLiteral("UTF-8");
+    return codeset;
+}
+
+ProcessConsoleRunner::ProcessConsoleRunner(const QByteArray& encoding) : encoding_(encoding) {}
+
+ConsoleJob* ProcessConsoleRunner::start(const QString& command, const QString& workingDir,
+                                        ConsoleJob::Feed feed, QObject* parent) {
+    const QByteArray encoding = encoding_.isEmpty() ? LocaleConsoleEncoding() : encoding_;
+    auto* job = new ProcessConsoleJob(feed, encoding, stopGrace_, parent);
+    job->launch(command, workingDir);
+    return job;
+}
+
+} // namespace kestrane
