@@ -47,10 +47,9 @@ void Anchors::follow(const Anchored& anchored) const {
     const auto [left, width] =
         Follow(anchored.edges.testFlag(Qt::LeftEdge), anchored.edges.testFlag(Qt::RightEdge),
                design.left(), design.width(), anchored.designParentSize.width(), parent_->width());
-    const auto [top, height] = Follow(anchored.edges.testFlag(Qt::TopEdge),
-                                      anchored.edges.testFlag(Qt::BottomEdge), design.top(),
-                                      design.height(), anchored.designParentSize.height(),
-                                      parent_->height());
+    const auto [top, height] = Follow(
+        anchored.edges.testFlag(Qt::TopEdge), anchored.edges.testFlag(Qt::BottomEdge), design.top(),
+        design.height(), anchored.designParentSize.height(), parent_->height());
     anchored.child->setGeometry(left, top, width, height);
 }
 

@@ -10,10 +10,16 @@ void TfrmBB10::btnRefreshClick() {
     edtIP->setAddressText(SuggestDeviceAddress(services_.localAddresses->GetLocalIPAddresses()));
 }
 
-void TfrmBB10::SpeedButton1MouseDown(Qt::MouseButton) { edtPwd->setEchoMode(QLineEdit::Normal); }
+void TfrmBB10::SpeedButton1MouseDown(Qt::MouseButton) {
+    edtPwd->setEchoMode(QLineEdit::Normal);
+}
 
-void TfrmBB10::SpeedButton1MouseUp(Qt::MouseButton) { edtPwd->setEchoMode(QLineEdit::Password); }
+void TfrmBB10::SpeedButton1MouseUp(Qt::MouseButton) {
+    edtPwd->setEchoMode(QLineEdit::Password);
+}
 
-void TfrmBB10::lbDevModeOnClick() { MessageBox::plain(this, DevelopmentModeHelp); }
+void TfrmBB10::lbDevModeOnClick() {
+    MessageBox::plain(this, DevelopmentModeHelp);
+}
 
 } // namespace kestrane

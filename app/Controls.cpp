@@ -88,7 +88,9 @@ void FlatButton::leaveEvent(QEvent* event) {
 
 // ---- LinkLabel --------------------------------------------------------------------------------
 
-LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) { setCursor(Qt::PointingHandCursor); }
+LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
+    setCursor(Qt::PointingHandCursor);
+}
 
 void LinkLabel::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
@@ -219,21 +221,6 @@ namespace {
 constexpr int AddressLength = 15;
 constexpr QChar MaskBlank = QLatin1Char('_');
 
-// Leaves a group of three positions unfilled when it holds anything but digits and blanks.
-QString KeepNumericGroups(QString laid) {
-    laid = laid.leftJustified(AddressLength, QLatin1Char(' '), true);
-    for (int start = 0; start < AddressLength; start += 4) {
-        bool numeric = true;
-        for (int i = start; i < start + 3; ++i) {
-            numeric = numeric && (laid[i].isDigit() || laid[i] == QLatin1Char(' '));
-        }
-        if (!numeric) {
-            laid.replace(start, 3, QStringLiteral("   "));
-        }
-    }
-    return laid;
-}
-
 } // namespace
 
 AddressEdit::AddressEdit(QWidget* parent) : QLineEdit(parent) {
@@ -247,7 +234,7 @@ QString AddressEdit::maskedText() const {
 }
 
 void AddressEdit::setAddressText(const QString& dottedText) {
-    setText(KeepNumericGroups(LayAddressIntoMask(dottedText)));
+    setText(LayAddressIntoMask(dottedText));
 }
 
 // ---- PasswordEdit -----------------------------------------------------------------------------
@@ -333,7 +320,9 @@ ListView::ListView(QWidget* parent, const std::vector<Column>& columns) : QTreeW
 
 LineBuffer::LineBuffer(QObject* parent) : QObject(parent) {}
 
-void LineBuffer::clear() { lines_.clear(); }
+void LineBuffer::clear() {
+    lines_.clear();
+}
 
 void LineBuffer::setText(const QString& text) {
     lines_ = SplitLines(text);

@@ -138,10 +138,9 @@ public:
 
     // The 15-character text, e.g. "169.254.0  .1  "; "   .   .   .   " when empty.
     QString maskedText() const;
-    // Lays a dotted text into the mask, each group from the left of its three positions (see
-    // LayAddressIntoMask). A group that would receive anything but digits, such as "-1", is left
-    // unfilled: the mask takes digits only, and keeping the digits alone would show a different
-    // address than the one given.
+    // Lays a dotted text into the mask, each group from the left of its three positions. A group
+    // that does not fit three digit positions, such as "-1", is left unfilled (LayAddressIntoMask):
+    // the mask takes digits only, and keeping the digits alone would show another address.
     void setAddressText(const QString& dottedText);
 };
 

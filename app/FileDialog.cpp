@@ -30,9 +30,13 @@ QStringList FileDialog::getOpenFileNames(QWidget* parent, const Request& request
     return QFileDialog::getOpenFileNames(parent, request.title, QString(), request.filter);
 }
 
-void FileDialog::setNextFileNames(const QStringList& paths) { QueuedChoices().push_back(paths); }
+void FileDialog::setNextFileNames(const QStringList& paths) {
+    QueuedChoices().push_back(paths);
+}
 
-void FileDialog::setNextFileName(const QString& path) { setNextFileNames(QStringList{path}); }
+void FileDialog::setNextFileName(const QString& path) {
+    setNextFileNames(QStringList{path});
+}
 
 QList<FileDialog::Request> FileDialog::takeAnsweredRequests() {
     QList<Request> requests;

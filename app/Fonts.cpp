@@ -7,18 +7,16 @@
 namespace kestrane {
 namespace {
 
-const QStringList WineTahomaFiles = {
-    QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"),
-    QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf"),
-};
+// Only the regular face: Wine's tahomabd.ttf draws thin, widely spaced letters at the window's
+// sizes, while the bold that the font engine derives from the regular face looks like Tahoma
+// Bold.
+const QString WineTahomaFile = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
 
 } // namespace
 
 void RegisterWindowFonts() {
-    for (const QString& file : WineTahomaFiles) {
-        if (QFile::exists(file)) {
-            QFontDatabase::addApplicationFont(file);
-        }
+    if (QFile::exists(WineTahomaFile)) {
+        QFontDatabase::addApplicationFont(WineTahomaFile);
     }
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});

@@ -82,7 +82,9 @@ void MessageBox::plain(QWidget* parent, const QString& text) {
     show(parent, Box{Kind::Plain, ApplicationTitle(), text, Ok});
 }
 
-void MessageBox::setNextAnswer(Button answer) { QueuedAnswers().push_back(answer); }
+void MessageBox::setNextAnswer(Button answer) {
+    QueuedAnswers().push_back(answer);
+}
 
 QList<MessageBox::Box> MessageBox::takeAnsweredBoxes() {
     QList<Box> boxes;
@@ -90,13 +92,17 @@ QList<MessageBox::Box> MessageBox::takeAnsweredBoxes() {
     return boxes;
 }
 
-int MessageBox::pendingAnswers() { return static_cast<int>(QueuedAnswers().size()); }
+int MessageBox::pendingAnswers() {
+    return static_cast<int>(QueuedAnswers().size());
+}
 
 void MessageBox::reset() {
     QueuedAnswers().clear();
     AnsweredBoxes().clear();
 }
 
-QString ApplicationTitle() { return QCoreApplication::applicationName(); }
+QString ApplicationTitle() {
+    return QCoreApplication::applicationName();
+}
 
 } // namespace kestrane

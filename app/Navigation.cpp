@@ -9,9 +9,13 @@ constexpr int ConnectionPanelWidth = 295;
 
 } // namespace
 
-void TfrmBB10::SpeedButton3Click() { BringToFront(pMain); }
+void TfrmBB10::SpeedButton3Click() {
+    BringToFront(pMain);
+}
 
-void TfrmBB10::btnInstallAppsClick() { BringToFront(pInstall); }
+void TfrmBB10::btnInstallAppsClick() {
+    BringToFront(pInstall);
+}
 
 void TfrmBB10::btnManageAppsClick() {
     BringToFront(pManage);
@@ -22,7 +26,9 @@ void TfrmBB10::btnManageAppsClick() {
     }
 }
 
-void TfrmBB10::btnCloseClick() { close(); }
+void TfrmBB10::btnCloseClick() {
+    close();
+}
 
 void TfrmBB10::SpeedButton2Click() {
     // The information panel follows through the resize (eventFilter): its anchored children

@@ -6,6 +6,7 @@ Services SystemServices() {
     return Services{
         std::make_shared<SystemLocalAddresses>(),
         std::shared_ptr<const RegistryView>(MakeJvmFolderRegistryView()),
+        std::make_shared<ProcessConsoleRunner>(),
     };
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConsoleRunner.h"
 #include "LocalAddresses.h"
 #include "RegistryView.h"
 
@@ -14,6 +15,8 @@ struct Services {
     std::shared_ptr<const LocalAddressSource> localAddresses;
     // The registry the Java runtimes are registered in.
     std::shared_ptr<const RegistryView> registry;
+    // Starts the deploy tool's commands.
+    std::shared_ptr<ConsoleRunner> consoleRunner;
 };
 
 Services SystemServices();

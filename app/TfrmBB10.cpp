@@ -44,11 +44,17 @@ QString ExecutableFolder() {
 
 TfrmBB10::TfrmBB10(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
-    if (!services_.localAddresses) {
-        services_.localAddresses = SystemServices().localAddresses;
-    }
-    if (!services_.registry) {
-        services_.registry = SystemServices().registry;
+    if (!services_.localAddresses || !services_.registry || !services_.consoleRunner) {
+        const Services system = SystemServices();
+        if (!services_.localAddresses) {
+            services_.localAddresses = system.localAddresses;
+        }
+        if (!services_.registry) {
+            services_.registry = system.registry;
+        }
+        if (!services_.consoleRunner) {
+            services_.consoleRunner = system.consoleRunner;
+        }
     }
     SetupDesign();
     BindHandlers();
@@ -154,7 +160,9 @@ void TfrmBB10::BindHandlers() {
 
 // ---- Screens ----------------------------------------------------------------------------------
 
-void TfrmBB10::BringToFront(QWidget* screen) { screens->setCurrentWidget(screen); }
+void TfrmBB10::BringToFront(QWidget* screen) {
+    screens->setCurrentWidget(screen);
+}
 
 void TfrmBB10::LayOutMainScreen() {
     const int left = Panel1->width();

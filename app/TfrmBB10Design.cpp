@@ -11,7 +11,9 @@
 #include <utility>
 
 // The window's pictures are compiled into the library; a static library must register them.
-static void InitWindowResources() { Q_INIT_RESOURCE(kestrane); }
+static void InitWindowResources() {
+    Q_INIT_RESOURCE(kestrane);
+}
 
 namespace kestrane {
 namespace {
@@ -40,13 +42,21 @@ const QString SupportMailCaption = QStringLiteral("support@kestrane.example");
 const QString WebAddressCaption = QStringLiteral("http://www.kestrane.example");
 const QString ReleaseDate = QStringLiteral("10/12/2026");
 
-QFont BarButtonFont() { return TahomaFont(13, FontWeight::Bold); }
+QFont BarButtonFont() {
+    return TahomaFont(13, FontWeight::Bold);
+}
 
+// The colour of a label's or a frame's text (and, through the palette, of the labels in it; edit
+// fields and push buttons keep their own text colours).
 void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void SetButtonTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
     palette.setColor(QPalette::ButtonText, colour);
-    palette.setColor(QPalette::Text, colour);
     widget->setPalette(palette);
 }
 
@@ -80,7 +90,7 @@ FlatButton* AddFlatButton(QWidget* parent, const char* name, const QString& capt
     button->setText(caption);
     button->setToolTip(hint);
     button->setFont(font);
-    SetTextColour(button, Colours::White);
+    SetButtonTextColour(button, Colours::White);
     return button;
 }
 
@@ -171,8 +181,8 @@ void TfrmBB10::SetupConnectionPanel() {
     edtIP->setToolTip(QStringLiteral("IP Address of your Device in DevMode"));
     edtIP->setText(QStringLiteral("169.254.0  .1  "));
 
-    btnRefresh = AddFlatButton(GroupBox2, "btnRefresh", QString(), QString(),
-                               QRect(240, 39, 25, 24));
+    btnRefresh =
+        AddFlatButton(GroupBox2, "btnRefresh", QString(), QString(), QRect(240, 39, 25, 24));
     btnRefresh->setGlyph(QPixmap(QStringLiteral(":/kestrane/refresh.png")));
 
     Label2 = AddLabel(GroupBox2, "Label2", QStringLiteral("Password:"), {24, 71},
@@ -182,8 +192,8 @@ void TfrmBB10::SetupConnectionPanel() {
     edtPwd->setFont(TahomaFont(13));
     edtPwd->setToolTip(QStringLiteral("Device Password"));
 
-    SpeedButton1 = AddFlatButton(GroupBox2, "SpeedButton1", QString(), QString(),
-                                 QRect(240, 69, 25, 24));
+    SpeedButton1 =
+        AddFlatButton(GroupBox2, "SpeedButton1", QString(), QString(), QRect(240, 69, 25, 24));
     SpeedButton1->setGlyph(QPixmap(QStringLiteral(":/kestrane/eye.png")));
 
     btnConn = Place<QPushButton>(GroupBox2, "btnConn", QRect(102, 99, 97, 25));
@@ -198,14 +208,14 @@ void TfrmBB10::SetupAboutBox() {
     SetTextColour(GroupBox1, Colours::White);
 
     const QFont bold = TahomaFont(13, FontWeight::Bold);
-    Label8 = AddLabel(GroupBox1, "Label8", QStringLiteral("By: Pellam"), {12, 29}, bold,
-                      Colours::White);
+    Label8 =
+        AddLabel(GroupBox1, "Label8", QStringLiteral("By: Pellam"), {12, 29}, bold, Colours::White);
     Label6 = AddLabel(GroupBox1, "Label6", QStringLiteral("Version: 1.0.1"), {12, 57}, bold,
                       Colours::White);
     Label7 = AddLabel(GroupBox1, "Label7", QStringLiteral("Released: ") + ReleaseDate, {12, 87},
                       bold, Colours::White);
-    Label9 = AddLabel(GroupBox1, "Label9", QStringLiteral("Support:"), {12, 115}, bold,
-                      Colours::White);
+    Label9 =
+        AddLabel(GroupBox1, "Label9", QStringLiteral("Support:"), {12, 115}, bold, Colours::White);
     Label10 = AddLabel<LinkLabel>(GroupBox1, "Label10", SupportMailCaption, {72, 115},
                                   TahomaFont(13), Colours::Highlight);
     Label11 = AddLabel<LinkLabel>(GroupBox1, "Label11", WebAddressCaption, {12, 142}, bold,
@@ -260,19 +270,18 @@ void TfrmBB10::SetupInformationPanel() {
 }
 
 void TfrmBB10::SetupMainBar() {
-    Panel4 = AddPanel(Panel3, "Panel4",
-                      QRect(0, BottomBarTop, Panel3->width(), BottomBarHeight));
+    Panel4 = AddPanel(Panel3, "Panel4", QRect(0, BottomBarTop, Panel3->width(), BottomBarHeight));
     Image2 = AddBarPicture(Panel4, "Image2", Panel4->rect().adjusted(1, 1, -1, -1),
                            QStringLiteral(":/kestrane/bar-background-main.png"));
     SpeedButton2 = AddFlatButton(Panel4, "SpeedButton2", QStringLiteral(":::"),
                                  QStringLiteral("Show/Hide Connection Information"),
                                  QRect(2, 0, 51, 40), TahomaFont(16, FontWeight::Bold));
-    btnInstallApps = AddFlatButton(Panel4, "btnInstallApps", QStringLiteral("&Install Apps"),
-                                   QStringLiteral("Show Installation Windows"),
-                                   QRect(77, 5, 91, 32));
-    btnManageApps = AddFlatButton(Panel4, "btnManageApps", QStringLiteral("&Manage Apps"),
-                                  QStringLiteral("Show Managing Apps windows"),
-                                  QRect(174, 5, 95, 32));
+    btnInstallApps =
+        AddFlatButton(Panel4, "btnInstallApps", QStringLiteral("&Install Apps"),
+                      QStringLiteral("Show Installation Windows"), QRect(77, 5, 91, 32));
+    btnManageApps =
+        AddFlatButton(Panel4, "btnManageApps", QStringLiteral("&Manage Apps"),
+                      QStringLiteral("Show Managing Apps windows"), QRect(174, 5, 95, 32));
     btnClose = AddFlatButton(Panel4, "btnClose", QStringLiteral("&Exit"),
                              QStringLiteral("Close and Exit"), QRect(307, 5, 46, 32));
     // Enabled by the first successful connection.
@@ -299,8 +308,8 @@ void TfrmBB10::SetupInstallScreen() {
                                      {QStringLiteral("Path"), 0, Qt::AlignLeft},
                                      {QStringLiteral("Status"), 160, Qt::AlignLeft},
                                  });
+    // The list's text keeps the system's window-text colour.
     lstBarFile->setFont(SegoeUiFont(13));
-    SetTextColour(lstBarFile, Colours::WindowText);
     lstBarFile->setToolTip(QStringLiteral("Drag and Drop BAR files here"));
 
     pInsBottom = AddPanel(pInstall, "pInsBottom",
@@ -309,9 +318,9 @@ void TfrmBB10::SetupInstallScreen() {
                            QStringLiteral(":/kestrane/bar-background.png"));
     SpeedButton3 = AddFlatButton(pInsBottom, "SpeedButton3", QStringLiteral("&Back"),
                                  QStringLiteral("Back to main screen"), QRect(15, 5, 46, 32));
-    btnUp = AddFlatButton(pInsBottom, "btnUp", QStringLiteral("\u25B2"),
-                          QStringLiteral("Move Item Up"), QRect(268, 9, 22, 22),
-                          TahomaFont(16, FontWeight::Bold));
+    btnUp =
+        AddFlatButton(pInsBottom, "btnUp", QStringLiteral("\u25B2"), QStringLiteral("Move Item Up"),
+                      QRect(268, 9, 22, 22), TahomaFont(16, FontWeight::Bold));
     btnDown = AddFlatButton(pInsBottom, "btnDown", QStringLiteral("\u25BC"),
                             QStringLiteral("Move Item Down"), QRect(289, 12, 22, 22),
                             TahomaFont(16, FontWeight::Bold));
@@ -319,9 +328,9 @@ void TfrmBB10::SetupInstallScreen() {
                               QStringLiteral("Add bar files into the list"), QRect(493, 5, 38, 32));
     btnClearList = AddFlatButton(pInsBottom, "btnClearList", QStringLiteral("&Clear"),
                                  QStringLiteral("Clear the list above"), QRect(544, 5, 42, 32));
-    btnInstallBar = AddFlatButton(pInsBottom, "btnInstallBar", QStringLiteral("&Install"),
-                                  QStringLiteral("Install all bar files in the list"),
-                                  QRect(598, 5, 46, 32));
+    btnInstallBar =
+        AddFlatButton(pInsBottom, "btnInstallBar", QStringLiteral("&Install"),
+                      QStringLiteral("Install all bar files in the list"), QRect(598, 5, 46, 32));
 }
 
 void TfrmBB10::SetupManageScreen() {
@@ -336,20 +345,22 @@ void TfrmBB10::SetupManageScreen() {
                                   {QStringLiteral("Package-ID"), 0, Qt::AlignLeft},
                               });
     lstApps->setFont(SegoeUiFont(13));
-    SetTextColour(lstApps, Colours::MenuText);
+    QPalette menuText = lstApps->palette();
+    menuText.setColor(QPalette::Text, Colours::MenuText);
+    lstApps->setPalette(menuText);
 
-    Panel5 = AddPanel(pManage, "Panel5",
-                      QRect(0, BottomBarTop, ScreenSize.width(), BottomBarHeight));
+    Panel5 =
+        AddPanel(pManage, "Panel5", QRect(0, BottomBarTop, ScreenSize.width(), BottomBarHeight));
     Image3 = AddBarPicture(Panel5, "Image3", Panel5->rect(),
                            QStringLiteral(":/kestrane/bar-background.png"));
     btnBack2 = AddFlatButton(Panel5, "btnBack2", QStringLiteral("&Back"),
                              QStringLiteral("Back to main screen"), QRect(15, 5, 46, 32));
-    btnRefreshApp = AddFlatButton(Panel5, "btnRefreshApp", QStringLiteral("&Refresh"),
-                                  QStringLiteral("Refresh Applications list"),
-                                  QRect(174, 5, 58, 32));
-    btnCheckApp = AddFlatButton(Panel5, "btnCheckApp", QStringLiteral("&Check Status"),
-                                QStringLiteral("Check status of selected app"),
-                                QRect(242, 5, 96, 32));
+    btnRefreshApp =
+        AddFlatButton(Panel5, "btnRefreshApp", QStringLiteral("&Refresh"),
+                      QStringLiteral("Refresh Applications list"), QRect(174, 5, 58, 32));
+    btnCheckApp =
+        AddFlatButton(Panel5, "btnCheckApp", QStringLiteral("&Check Status"),
+                      QStringLiteral("Check status of selected app"), QRect(242, 5, 96, 32));
     btnLaunchApp = AddFlatButton(Panel5, "btnLaunchApp", QStringLiteral("&Launch App"),
                                  QStringLiteral("Launch selected apps"), QRect(404, 5, 91, 32));
     btnTerminate = AddFlatButton(Panel5, "btnTerminate", QStringLiteral("&Terminate"),
@@ -358,8 +369,7 @@ void TfrmBB10::SetupManageScreen() {
                                  QStringLiteral("Uninstall selected apps"), QRect(576, 5, 68, 32));
 
     manageAnchors_ = new Anchors(pManage);
-    manageAnchors_->anchor(lstApps,
-                           Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+    manageAnchors_->anchor(lstApps, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
 }
 
 void TfrmBB10::SetupComponents() {

@@ -19,8 +19,7 @@ int main(int argc, char* argv[]) {
         frmBB10.show();
         return QApplication::exec();
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(kestrane::ExecutableBaseName()),
-                     error.what());
+        std::fprintf(stderr, "%s: %s\n", qPrintable(kestrane::ExecutableBaseName()), error.what());
         return 1;
     }
 }

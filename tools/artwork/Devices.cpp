@@ -42,7 +42,7 @@ struct BodyStyle {
     qreal radius;
     QColor top;
     QColor bottom;
-    QColor band;        // the metal band around the edge; transparent for none
+    QColor band; // the metal band around the edge; transparent for none
     qreal bandWidth = 2.0;
 };
 
@@ -104,8 +104,8 @@ QImage DrawTouchPhone(const TouchPhone& phone, const QString& label) {
     QPainter& painter = canvas.painter;
     const QRectF body = BodyRect(phone.width, phone.height);
     DrawBody(painter, body, phone.body);
-    const QRectF screen = body.adjusted(phone.screenSide, phone.screenTop, -phone.screenSide,
-                                        -phone.screenBottom);
+    const QRectF screen =
+        body.adjusted(phone.screenSide, phone.screenTop, -phone.screenSide, -phone.screenBottom);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0x05, 0x05, 0x07));
     painter.drawRoundedRect(screen.adjusted(-1.5, -1.5, 1.5, 1.5), phone.screenRadius + 1,
@@ -116,31 +116,55 @@ QImage DrawTouchPhone(const TouchPhone& phone, const QString& label) {
 }
 
 QImage DrawZ10(const QString& label) {
-    return DrawTouchPhone({130, 250, {14, QColor(0x2c, 0x2c, 0x30), QColor(0x12, 0x12, 0x14),
-                                      Qt::transparent},
-                           8, 30, 32, 2, BlueWallpaper},
-                          label);
+    return DrawTouchPhone(
+        {130,
+         250,
+         {14, QColor(0x2c, 0x2c, 0x30), QColor(0x12, 0x12, 0x14), Qt::transparent},
+         8,
+         30,
+         32,
+         2,
+         BlueWallpaper},
+        label);
 }
 
 QImage DrawZ30(const QString& label) {
-    return DrawTouchPhone({142, 268, {22, QColor(0x22, 0x22, 0x26), QColor(0x0c, 0x0c, 0x0e),
-                                      QColor(0x8a, 0x8f, 0x96), 2.5},
-                           7, 22, 24, 8, TealWallpaper},
-                          label);
+    return DrawTouchPhone(
+        {142,
+         268,
+         {22, QColor(0x22, 0x22, 0x26), QColor(0x0c, 0x0c, 0x0e), QColor(0x8a, 0x8f, 0x96), 2.5},
+         7,
+         22,
+         24,
+         8,
+         TealWallpaper},
+        label);
 }
 
 QImage DrawZ3(const QString& label) {
-    return DrawTouchPhone({140, 266, {18, QColor(0x45, 0x46, 0x4b), QColor(0x24, 0x25, 0x28),
-                                      Qt::transparent},
-                           8, 26, 26, 4, DuskWallpaper},
-                          label);
+    return DrawTouchPhone(
+        {140,
+         266,
+         {18, QColor(0x45, 0x46, 0x4b), QColor(0x24, 0x25, 0x28), Qt::transparent},
+         8,
+         26,
+         26,
+         4,
+         DuskWallpaper},
+        label);
 }
 
 QImage DrawLeap(const QString& label) {
-    return DrawTouchPhone({134, 256, {9, QColor(0x55, 0x59, 0x5f), QColor(0x2f, 0x31, 0x35),
-                                      QColor(0x3a, 0x3c, 0x40), 1.5},
-                           7, 28, 28, 2, BlueWallpaper},
-                          label);
+    return DrawTouchPhone(
+        {134,
+         256,
+         {9, QColor(0x55, 0x59, 0x5f), QColor(0x2f, 0x31, 0x35), QColor(0x3a, 0x3c, 0x40), 1.5},
+         7,
+         28,
+         28,
+         2,
+         BlueWallpaper},
+        label);
 }
 
 QImage DrawP9982(const QString& label) {
@@ -209,8 +233,8 @@ QImage DrawKeyboardPhone(const KeyboardPhone& phone, const QStringList& rows,
 
     qreal keysTop = screen.bottom() + 6;
     if (phone.navigationBelt) {
-        DrawNavigationBelt(painter, QRectF(body.left() + 3, screen.bottom() + 3, body.width() - 6,
-                                           22));
+        DrawNavigationBelt(painter,
+                           QRectF(body.left() + 3, screen.bottom() + 3, body.width() - 6, 22));
         keysTop = screen.bottom() + 29;
     }
     const QRectF keys(body.left() + 8, keysTop, body.width() - 16, body.bottom() - keysTop - 12);
@@ -223,51 +247,77 @@ const KeyboardStyle DarkFretted{QColor(0x2a, 0x2b, 0x2e), QColor(0x0e, 0x0e, 0x1
 
 QImage DrawQ10(const QString& label) {
     const ScreenStyle screen{QColor(0x0b, 0x3d, 0x6e), QColor(0x2b, 0x1d, 0x4f), 2, 2, true};
-    return DrawKeyboardPhone({132, 244,
-                              {16, QColor(0x2a, 0x2a, 0x2e), QColor(0x10, 0x10, 0x12),
-                               Qt::transparent},
-                              9, 24, 114, screen, DarkFretted},
-                             QwertyRows, label);
+    return DrawKeyboardPhone(
+        {132,
+         244,
+         {16, QColor(0x2a, 0x2a, 0x2e), QColor(0x10, 0x10, 0x12), Qt::transparent},
+         9,
+         24,
+         114,
+         screen,
+         DarkFretted},
+        QwertyRows, label);
 }
 
 QImage DrawQ5(const QString& label) {
     const ScreenStyle screen{QColor(0x7a, 0x12, 0x2a), QColor(0x2a, 0x0c, 0x22), 4, 3, false};
     const KeyboardStyle keys{QColor(0xfa, 0xfa, 0xfa), QColor(0xdc, 0xdc, 0xdf),
                              QColor(0x3a, 0x3a, 0x3e), Qt::transparent};
-    return DrawKeyboardPhone({132, 244,
-                              {22, QColor(0xd4, 0x21, 0x36), QColor(0x94, 0x10, 0x22),
-                               Qt::transparent},
-                              10, 24, 112, screen, keys},
-                             QwertyRows, label);
+    return DrawKeyboardPhone(
+        {132,
+         244,
+         {22, QColor(0xd4, 0x21, 0x36), QColor(0x94, 0x10, 0x22), Qt::transparent},
+         10,
+         24,
+         112,
+         screen,
+         keys},
+        QwertyRows, label);
 }
 
 QImage DrawP9983(const QString& label) {
     const ScreenStyle screen{QColor(0x30, 0x30, 0x36), QColor(0x0e, 0x0e, 0x12), 2, 2, true};
     const KeyboardStyle keys{QColor(0x26, 0x26, 0x29), QColor(0x08, 0x08, 0x09),
                              QColor(0xe8, 0xe8, 0xe8), QColor(0xc9, 0xcc, 0xd1), true};
-    return DrawKeyboardPhone({130, 248,
-                              {6, QColor(0x1a, 0x1a, 0x1c), QColor(0x08, 0x08, 0x09),
-                               QColor(0xc9, 0xcc, 0xd1), 3},
-                              10, 26, 110, screen, keys},
-                             QwertyRows, label);
+    return DrawKeyboardPhone(
+        {130,
+         248,
+         {6, QColor(0x1a, 0x1a, 0x1c), QColor(0x08, 0x08, 0x09), QColor(0xc9, 0xcc, 0xd1), 3},
+         10,
+         26,
+         110,
+         screen,
+         keys},
+        QwertyRows, label);
 }
 
 QImage DrawClassic(const QString& label) {
     const ScreenStyle screen{QColor(0x06, 0x4d, 0x5a), QColor(0x10, 0x22, 0x3a), 4, 3, false};
-    return DrawKeyboardPhone({134, 268,
-                              {18, QColor(0x26, 0x26, 0x2a), QColor(0x0e, 0x0e, 0x10),
-                               QColor(0x9a, 0xa0, 0xa6), 2.5},
-                              10, 24, 114, screen, DarkFretted, true},
-                             QwertyRows, label);
+    return DrawKeyboardPhone(
+        {134,
+         268,
+         {18, QColor(0x26, 0x26, 0x2a), QColor(0x0e, 0x0e, 0x10), QColor(0x9a, 0xa0, 0xa6), 2.5},
+         10,
+         24,
+         114,
+         screen,
+         DarkFretted,
+         true},
+        QwertyRows, label);
 }
 
 QImage DrawPassport(const QString& label) {
     const ScreenStyle screen{QColor(0x0b, 0x3d, 0x6e), QColor(0x2b, 0x1d, 0x4f), 3, 2, true};
-    return DrawKeyboardPhone({180, 258,
-                              {12, QColor(0x26, 0x26, 0x2a), QColor(0x0e, 0x0e, 0x10),
-                               QColor(0xb5, 0xba, 0xc0), 3},
-                              11, 26, 158, screen, DarkFretted},
-                             PassportRows, label);
+    return DrawKeyboardPhone(
+        {180,
+         258,
+         {12, QColor(0x26, 0x26, 0x2a), QColor(0x0e, 0x0e, 0x10), QColor(0xb5, 0xba, 0xc0), 3},
+         11,
+         26,
+         158,
+         screen,
+         DarkFretted},
+        PassportRows, label);
 }
 
 // ---- The tablet -------------------------------------------------------------------------------

@@ -92,8 +92,8 @@ void DrawTile(QPainter& painter, const QRectF& tile, const QColor& colour, bool 
     if (frame) {
         painter.setBrush(QColor(255, 255, 255, 150));
         painter.drawRoundedRect(QRectF(tile.left() + tile.width() * 0.1,
-                                       tile.bottom() - tile.height() * 0.18,
-                                       tile.width() * 0.55, tile.height() * 0.07),
+                                       tile.bottom() - tile.height() * 0.18, tile.width() * 0.55,
+                                       tile.height() * 0.07),
                                 1.5, 1.5);
     }
 }

@@ -33,7 +33,7 @@ struct KeyboardStyle {
     QColor keyTop;
     QColor keyBottom;
     QColor letter;
-    QColor fret;    // transparent for keyboards without frets
+    QColor fret; // transparent for keyboards without frets
     bool slanted = false;
 };
 void DrawKeyboard(QPainter& painter, const QRectF& area, const QStringList& rows,

@@ -100,7 +100,8 @@ QImage DrawEyeGlyph() {
     return image;
 }
 
-// ---- Donation button (122 × 47, shown on the window-frame grey) -----------------------------------
+// ---- Donation button (122 × 47, shown on the window-frame grey)
+// -----------------------------------
 
 const QColor WindowFrameGrey(0x64, 0x64, 0x64);
 
@@ -174,9 +175,9 @@ QImage DrawIcon(int size) {
     painter.drawPolygon(arrow);
     if (!small) {
         painter.setBrush(QColor(0x9a, 0xa6, 0xb5));
-        painter.drawRoundedRect(QRectF(c.x() - s * 0.05, phone.top() + s * 0.035, s * 0.1,
-                                       s * 0.018),
-                                s * 0.009, s * 0.009);
+        painter.drawRoundedRect(
+            QRectF(c.x() - s * 0.05, phone.top() + s * 0.035, s * 0.1, s * 0.018), s * 0.009,
+            s * 0.009);
     }
     return image;
 }
@@ -186,7 +187,7 @@ QImage DrawIcon(int size) {
 bool Save(const QImage& image, const QString& path, const char* format, int quality = -1) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QImage out = qstrcmp(format, "JPEG") == 0 ? image.convertToFormat(QImage::Format_RGB32)
-                                                   : image.convertToFormat(QImage::Format_ARGB32);
+                                                    : image.convertToFormat(QImage::Format_ARGB32);
     if (!out.save(path, format, quality)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
@@ -203,7 +204,6 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf"));
     QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"));
 
     const QString out = QString::fromLocal8Bit(argv[1]);
