@@ -109,6 +109,7 @@ private slots:
     void developmentModeHelp();
     void formShow_data();
     void formShow();
+    void openDialogGoesThroughTheSeam();
 };
 
 // ---- Window and screens -----------------------------------------------------------------------
@@ -579,6 +580,25 @@ void TfrmBB10Test::formShow() {
     window->hide();
     window->show();
     QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
+}
+
+// ---- Components -------------------------------------------------------------------------------
+
+void TfrmBB10Test::openDialogGoesThroughTheSeam() {
+    auto window = MakeWindow();
+    window->OpenDialog1->setTitle(QStringLiteral("Select PlayBook BAR files"));
+    window->OpenDialog1->setFilter(QStringLiteral("BAR file|*.bar|All files|*"));
+    FileDialog::setNextFileNames({"/b/two.bar", "/a/one.bar"});
+    FileDialog::setNextFileNames({});
+
+    QVERIFY(window->OpenDialog1->execute());
+    QCOMPARE(window->OpenDialog1->files(), (QStringList{"/b/two.bar", "/a/one.bar"}));
+    QVERIFY(!window->OpenDialog1->execute()); // cancelled
+    QVERIFY(window->OpenDialog1->files().isEmpty());
+    const QList<FileDialog::Request> requests = FileDialog::takeAnsweredRequests();
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests[0].title, QStringLiteral("Select PlayBook BAR files"));
+    QCOMPARE(requests[0].filter, QStringLiteral("BAR file (*.bar);;All files (*)"));
 }
 
 QTEST_MAIN(TfrmBB10Test)
