@@ -23,7 +23,9 @@ void ConsoleJob::receiveText(QStringView text) {
 // Only the new text is scanned; the lines end where SplitLines would end them, also when a CR LF
 // pair is split between two chunks.
 void ConsoleJob::feedLines(QStringView text) {
-    const QString partialBefore = partialLine_;
+    // No copy of the partial line is kept for comparing: that would copy it once per chunk.
+    const bool hadPartialLine = !partialLine_.isEmpty();
+    bool lineEnded = false;
     qsizetype lineStart = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const bool followsCarriageReturn = std::exchange(lineEndedWithCarriageReturn_, false);
@@ -35,11 +37,14 @@ void ConsoleJob::feedLines(QStringView text) {
             continue;
         partialLine_.append(text.mid(lineStart, i - lineStart));
         emit lineReceived(std::exchange(partialLine_, QString()));
+        lineEnded = true;
         lineEndedWithCarriageReturn_ = text[i] == QLatin1Char('\r');
         lineStart = i + 1;
     }
     partialLine_.append(text.mid(lineStart));
-    if (partialLine_ != partialBefore)
+    const bool changed =
+        lineEnded ? hadPartialLine || !partialLine_.isEmpty() : lineStart < text.size();
+    if (changed)
         emit partialLineChanged(partialLine_);
 }
 

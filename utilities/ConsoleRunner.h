@@ -38,7 +38,7 @@ signals:
     // CR LF). When the output ends without a line break, its last line is delivered before
     // finished().
     void lineReceived(const QString& line);
-    // Lines feed only: the text after the last line break, whenever it changes.
+    // Lines feed only: the text after the last line break, after each chunk that changes it.
     void partialLineChanged(const QString& partialLine);
     // The whole output, when the command has ended.
     void finished(const QString& output);
