@@ -1,0 +1,234 @@
+#include "TfrmBB10.h"
+
+#include "HandlerGuard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+
+namespace kestrane {
+namespace {
+
+// The local files a drag carries, in its order; other addresses are left out.
+QStringList LocalFilesOf(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    return paths;
+}
+
+bool IsDragEvent(QEvent::Type type) {
+    return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+}
+
+} // namespace
+
+QString ExecutableFolder() {
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    const QString resolved = executable.canonicalFilePath();
+    return QFileInfo(resolved.isEmpty() ? executable.absoluteFilePath() : resolved).absolutePath();
+}
+
+TfrmBB10::TfrmBB10(Services services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
+    if (!services_.localAddresses || !services_.registry || !services_.consoleRunner) {
+        const Services system = SystemServices();
+        if (!services_.localAddresses) {
+            services_.localAddresses = system.localAddresses;
+        }
+        if (!services_.registry) {
+            services_.registry = system.registry;
+        }
+        if (!services_.consoleRunner) {
+            services_.consoleRunner = system.consoleRunner;
+        }
+    }
+    SetupDesign();
+    BindHandlers();
+    // Placed at the centre of the desktop.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    FormCreate();
+}
+
+TfrmBB10::~TfrmBB10() = default;
+
+void TfrmBB10::FormCreate() {
+    setAcceptDrops(true);
+    RouteDropsToWindow();
+    AppDir = ExecutableFolder();
+    BringToFront(pMain);
+    AppsListPending = true;
+}
+
+void TfrmBB10::FormShow() {
+    btnRefreshClick();
+    DiscoverJavaRuntime();
+}
+
+void TfrmBB10::DiscoverJavaRuntime() {
+    Memo1->clear();
+    JavaBinDir = DiscoverJavaBinDir(*services_.registry);
+}
+
+void TfrmBB10::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        RunHandler(this, HandlerOrigin::Show, [this] { FormShow(); });
+    }
+}
+
+void TfrmBB10::BindClick(QAbstractButton* button, void (TfrmBB10::*handler)()) {
+    TrackClickOrigin(button);
+    connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
+        RunHandler(this, ClickOriginOf(button), [this, handler] { (this->*handler)(); });
+    });
+}
+
+void TfrmBB10::BindHandlers() {
+    BindClick(SpeedButton2, &TfrmBB10::SpeedButton2Click);
+    BindClick(btnInstallApps, &TfrmBB10::btnInstallAppsClick);
+    BindClick(btnManageApps, &TfrmBB10::btnManageAppsClick);
+    BindClick(btnClose, &TfrmBB10::btnCloseClick);
+    BindClick(SpeedButton3, &TfrmBB10::SpeedButton3Click);
+    BindClick(btnBack2, &TfrmBB10::SpeedButton3Click);
+
+    BindClick(btnRefresh, &TfrmBB10::btnRefreshClick);
+    BindClick(btnConn, &TfrmBB10::btnConnClick);
+    connect(SpeedButton1, &FlatButton::mousePressed, this, [this](Qt::MouseButton button) {
+        RunHandler(this, HandlerOrigin::Click, [&] { SpeedButton1MouseDown(button); });
+    });
+    // The left button's release comes back wherever the pointer is (the button holds the mouse
+    // while it is down); a release of another button counts only over the button.
+    connect(SpeedButton1, &FlatButton::mouseReleased, this,
+            [this](Qt::MouseButton button, bool overButton) {
+                if (button == Qt::LeftButton || overButton) {
+                    RunHandler(this, HandlerOrigin::Click, [&] { SpeedButton1MouseUp(button); });
+                }
+            });
+    connect(lbDevModeOn, &LinkLabel::clicked, this,
+            [this] { RunHandler(this, HandlerOrigin::Click, [this] { lbDevModeOnClick(); }); });
+
+    connect(Label10, &LinkLabel::clicked, this,
+            [this] { RunHandler(this, HandlerOrigin::Click, [this] { Label10Click(); }); });
+    connect(Label11, &LinkLabel::clicked, this,
+            [this] { RunHandler(this, HandlerOrigin::Click, [this] { Label11Click(); }); });
+    connect(ImgDonate, &ClickablePicture::clicked, this,
+            [this] { RunHandler(this, HandlerOrigin::Click, [this] { ImgDonateClick(); }); });
+
+    BindClick(btnAddBar, &TfrmBB10::btnAddBarClick);
+    BindClick(btnUp, &TfrmBB10::btnUpClick);
+    BindClick(btnDown, &TfrmBB10::btnDownClick);
+    BindClick(btnClearList, &TfrmBB10::btnClearListClick);
+    BindClick(btnInstallBar, &TfrmBB10::btnInstallBarClick);
+    connect(lstBarFile, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupMenu1->popup(lstBarFile->viewport()->mapToGlobal(at));
+    });
+    connect(RemoveSelectedItems1, &QAction::triggered, this, [this] {
+        RunHandler(this, HandlerOrigin::Click, [this] { RemoveSelectedItems1Click(); });
+    });
+    connect(lstBarFile->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        RunHandler(this, HandlerOrigin::Click, [&] { lstBarFileColumnClick(column); });
+    });
+    connect(Memo1, &LineBuffer::changed, this,
+            [this] { RunHandler(this, HandlerOrigin::Click, [this] { Memo1Change(); }); });
+
+    BindClick(btnRefreshApp, &TfrmBB10::btnRefreshAppClick);
+    BindClick(btnCheckApp, &TfrmBB10::btnCheckAppClick);
+    BindClick(btnLaunchApp, &TfrmBB10::btnLaunchAppClick);
+    BindClick(btnTerminate, &TfrmBB10::btnTerminateClick);
+    BindClick(btnUninstall, &TfrmBB10::btnUninstallClick);
+
+    // The information panel follows the connection panel's width.
+    Panel1->installEventFilter(this);
+}
+
+// ---- Screens ----------------------------------------------------------------------------------
+
+void TfrmBB10::BringToFront(QWidget* screen) {
+    screens->setCurrentWidget(screen);
+}
+
+void TfrmBB10::LayOutMainScreen() {
+    const int left = Panel1->width();
+    Panel3->setGeometry(left, 0, pMain->width() - left, pMain->height());
+}
+
+// ---- Drops ------------------------------------------------------------------------------------
+
+void TfrmBB10::RouteDropsToWindow() {
+    // Controls that take drops of their own (the edit fields) would keep files dropped on them
+    // from the window: let the window see every drag first and take those that carry files.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child->acceptDrops()) {
+            child->installEventFilter(this);
+        }
+    }
+}
+
+bool TfrmBB10::AcceptFileDrag(QDropEvent* event) {
+    if (LocalFilesOf(event->mimeData()).isEmpty()) {
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+bool TfrmBB10::DeliverFileDrop(QDropEvent* event) {
+    const QStringList paths = LocalFilesOf(event->mimeData());
+    if (paths.isEmpty()) {
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    RunHandler(this, HandlerOrigin::Drop, [&] { WMDropFiles(paths); });
+    return true;
+}
+
+void TfrmBB10::dragEnterEvent(QDragEnterEvent* event) {
+    if (!AcceptFileDrag(event)) {
+        event->ignore();
+    }
+}
+
+void TfrmBB10::dragMoveEvent(QDragMoveEvent* event) {
+    if (!AcceptFileDrag(event)) {
+        event->ignore();
+    }
+}
+
+void TfrmBB10::dropEvent(QDropEvent* event) {
+    if (!DeliverFileDrop(event)) {
+        event->ignore();
+    }
+}
+
+bool TfrmBB10::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Panel1 && event->type() == QEvent::Resize) {
+        LayOutMainScreen();
+        return false;
+    }
+    if (IsDragEvent(event->type())) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        return event->type() == QEvent::Drop ? DeliverFileDrop(drop) : AcceptFileDrag(drop);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kestrane

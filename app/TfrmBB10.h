@@ -1,0 +1,235 @@
+#pragma once
+
+#include "Controls.h"
+#include "FileDialog.h"
+#include "Services.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QWidget>
+
+namespace kestrane {
+
+class Anchors;
+
+// The program's one window. Three full-size screens lie stacked in it: the main screen pMain
+// (connection panel and device information), the install screen pInstall (the queue of BAR files)
+// and the manage screen pManage (the applications on the device); exactly one is on top.
+//
+// Every control is a public member named as in the window's design, with the same objectName.
+// Every event handler is a public slot named after its control and event; the window runs each
+// one through one guard (RunHandler), so no exception ever reaches the event loop. Handlers are
+// virtual so that tests can stand in for them.
+class TfrmBB10 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmBB10(Services services, QWidget* parent = nullptr);
+    ~TfrmBB10() override;
+
+    // ---- Program-wide values ----
+    // The folder of the running executable (links resolved), without a trailing separator.
+    QString AppDir;
+    // The Java runtime's bin folder found when the window was first shown; empty when none.
+    QString JavaBinDir;
+    // True until the manage screen has been visited once (its list is then loaded once).
+    bool AppsListPending = false;
+
+    // ---- Screens ----
+    QStackedWidget* screens = nullptr; // holds the three screens; the current one is on top
+    QWidget* pMain = nullptr;
+    QWidget* pInstall = nullptr;
+    QWidget* pManage = nullptr;
+
+    // ---- Main screen: connection panel ----
+    QWidget* Panel1 = nullptr;
+    QLabel* Label18 = nullptr;
+    GroupFrame* GroupBox2 = nullptr;
+    LinkLabel* lbDevModeOn = nullptr;
+    QLabel* Label1 = nullptr;
+    AddressEdit* edtIP = nullptr;
+    FlatButton* btnRefresh = nullptr;
+    QLabel* Label2 = nullptr;
+    PasswordEdit* edtPwd = nullptr;
+    FlatButton* SpeedButton1 = nullptr;
+    QPushButton* btnConn = nullptr;
+    GroupFrame* GroupBox1 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label9 = nullptr;
+    LinkLabel* Label10 = nullptr;
+    LinkLabel* Label11 = nullptr;
+    ClickablePicture* ImgDonate = nullptr;
+
+    // ---- Main screen: information panel ----
+    QWidget* Panel3 = nullptr;
+    RoundedShape* Shape1 = nullptr;
+    Picture* imgModel = nullptr;
+    QLabel* lbDevice = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* lbDevName = nullptr;
+    QLabel* Label20 = nullptr;
+    QLabel* lbModelNum = nullptr;
+    QLabel* Label22 = nullptr;
+    QLabel* lbHWID = nullptr;
+    QLabel* Label24 = nullptr;
+    QLabel* lbIMEI = nullptr;
+    QLabel* Label28 = nullptr;
+    QLabel* lbSerial = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* lbPIN = nullptr;
+    LoweredBevel* Panel2 = nullptr;
+    QLabel* Label13 = nullptr;
+    QLabel* lbOS = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* lbVersion = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* lbAirVer = nullptr;
+    QLabel* Label16 = nullptr;
+    QLabel* lbFlashVer = nullptr;
+    QWidget* Panel4 = nullptr;
+    Picture* Image2 = nullptr;
+    FlatButton* SpeedButton2 = nullptr;
+    FlatButton* btnInstallApps = nullptr;
+    FlatButton* btnManageApps = nullptr;
+    FlatButton* btnClose = nullptr;
+
+    // ---- Install screen ----
+    ListView* lstBarFile = nullptr;
+    QWidget* pInsBottom = nullptr;
+    Picture* Image1 = nullptr;
+    FlatButton* SpeedButton3 = nullptr;
+    FlatButton* btnUp = nullptr;
+    FlatButton* btnDown = nullptr;
+    FlatButton* btnAddBar = nullptr;
+    FlatButton* btnClearList = nullptr;
+    FlatButton* btnInstallBar = nullptr;
+
+    // ---- Manage screen ----
+    QLabel* Label3 = nullptr;
+    ListView* lstApps = nullptr;
+    QWidget* Panel5 = nullptr;
+    Picture* Image3 = nullptr;
+    FlatButton* btnBack2 = nullptr;
+    FlatButton* btnRefreshApp = nullptr;
+    FlatButton* btnCheckApp = nullptr;
+    FlatButton* btnLaunchApp = nullptr;
+    FlatButton* btnTerminate = nullptr;
+    FlatButton* btnUninstall = nullptr;
+
+    // ---- Components without a place on a screen ----
+    LineBuffer* Memo1 = nullptr;
+    OpenDialog* OpenDialog1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* RemoveSelectedItems1 = nullptr;
+
+    // The outside world the window works with.
+    const Services& services() const { return services_; }
+
+public slots:
+    // ---- Window and screens ----
+    // Runs once the window is built: AppDir, the main screen on top, AppsListPending.
+    void FormCreate();
+    // Runs when the window is first shown: the address suggestion, then the Java discovery.
+    virtual void FormShow();
+    // Toggles the connection panel: collapses it when it has any width, opens it otherwise.
+    virtual void SpeedButton2Click();
+    // Shows the main screen (both "&Back" buttons).
+    virtual void SpeedButton3Click();
+    virtual void btnInstallAppsClick();
+    // Shows the manage screen; the first visit also loads the list of installed applications.
+    virtual void btnManageAppsClick();
+    // Closes the window, which ends the program.
+    virtual void btnCloseClick();
+
+    // ---- Connection panel ----
+    // Suggests the device address from the machine's link-local address.
+    virtual void btnRefreshClick();
+    // Show the password in clear while a mouse button is held on the eye button.
+    virtual void SpeedButton1MouseDown(Qt::MouseButton button);
+    virtual void SpeedButton1MouseUp(Qt::MouseButton button);
+    // Tells how to switch on Development Mode.
+    virtual void lbDevModeOnClick();
+
+    // ---- Support links ----
+    virtual void Label10Click();
+    virtual void Label11Click();
+    virtual void ImgDonateClick();
+
+    // ---- Device information ----
+    virtual void btnConnClick();
+
+    // ---- Install list and installation ----
+    // Receives the local files dropped on the window, in the order of the drop.
+    virtual void WMDropFiles(const QStringList& paths);
+    virtual void btnAddBarClick();
+    virtual void btnUpClick();
+    virtual void btnDownClick();
+    virtual void btnClearListClick();
+    virtual void RemoveSelectedItems1Click();
+    virtual void lstBarFileColumnClick(int column);
+    virtual void btnInstallBarClick();
+    virtual void Memo1Change();
+
+    // ---- Installed applications ----
+    virtual void btnRefreshAppClick();
+    virtual void btnCheckAppClick();
+    virtual void btnLaunchAppClick();
+    virtual void btnTerminateClick();
+    virtual void btnUninstallClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Builds every control of the design at its place (TfrmBB10Design.cpp).
+    void SetupDesign();
+    void SetupMainScreen();
+    void SetupConnectionPanel();
+    void SetupAboutBox();
+    void SetupInformationPanel();
+    void SetupMainBar();
+    void SetupInstallScreen();
+    void SetupManageScreen();
+    void SetupComponents();
+    void SetupTabOrder();
+    // Connects every control's event to its handler through the guard.
+    void BindHandlers();
+    void BindClick(QAbstractButton* button, void (TfrmBB10::*handler)());
+    // Lets files dropped on any control reach the window's drop handling.
+    void RouteDropsToWindow();
+
+    // The Java runtime discovery: sets JavaBinDir.
+    void DiscoverJavaRuntime();
+    // Puts a screen on top.
+    void BringToFront(QWidget* screen);
+    // The information panel fills what the connection panel leaves of the main screen.
+    void LayOutMainScreen();
+    // Handles a drag or drop of local files; false when it carries none.
+    bool AcceptFileDrag(QDropEvent* event);
+    bool DeliverFileDrop(QDropEvent* event);
+
+    Services services_;
+    Anchors* panel3Anchors_ = nullptr;
+    Anchors* panel4Anchors_ = nullptr;
+    Anchors* manageAnchors_ = nullptr;
+    bool shown_ = false;
+};
+
+// The texts the window shows.
+inline const QString WindowCaption = QStringLiteral("Kestrane - BlackBerry 10 Utilities");
+inline const QString DevelopmentModeHelp =
+    QStringLiteral("Go to Settings -> Security and Privacy -> Development Mode") +
+    QLatin1Char('\r') + QStringLiteral("Set \"Use Development Mode\" to On");
+
+// The folder of the running executable with links resolved, without a trailing separator.
+QString ExecutableFolder();
+
+} // namespace kestrane

@@ -1,0 +1,25 @@
+// Kestrane: BlackBerry 10 utilities. Starts the one window and runs until it is closed.
+
+#include "Fonts.h"
+#include "HandlerGuard.h"
+#include "TfrmBB10.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrane"));
+    kestrane::RegisterWindowFonts();
+    try {
+        kestrane::TfrmBB10 frmBB10(kestrane::SystemServices());
+        frmBB10.show();
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(kestrane::ExecutableBaseName()), error.what());
+        return 1;
+    }
+}

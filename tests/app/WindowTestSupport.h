@@ -1,0 +1,74 @@
+#pragma once
+
+#include "Error.h"
+#include "FakeConsoleRunner.h"
+#include "FixedLocalAddresses.h"
+#include "InMemoryRegistryView.h"
+#include "TfrmBB10.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace kestrane::testing {
+
+// The window with a few handlers replaced: it counts the calls a test looks for and can make a
+// handler fail.
+class ProbeWindow : public TfrmBB10 {
+public:
+    using TfrmBB10::TfrmBB10;
+
+    int refreshAppCalls = 0;
+    int connCalls = 0;
+    QList<QStringList> drops;
+    // When set, Connect, the drop handler or the address suggestion runs it (to throw).
+    std::function<void()> connFailure;
+    std::function<void()> dropFailure;
+    std::function<void()> refreshFailure;
+
+    void btnRefreshAppClick() override { ++refreshAppCalls; }
+    void btnConnClick() override {
+        ++connCalls;
+        if (connFailure) {
+            connFailure();
+        }
+    }
+    void WMDropFiles(const QStringList& paths) override {
+        drops.append(paths);
+        if (dropFailure) {
+            dropFailure();
+        }
+    }
+    void btnRefreshClick() override {
+        if (refreshFailure) {
+            refreshFailure();
+        }
+        TfrmBB10::btnRefreshClick();
+    }
+};
+
+struct WindowWorld {
+    std::shared_ptr<doubles::FixedLocalAddresses> addresses =
+        std::make_shared<doubles::FixedLocalAddresses>();
+    std::shared_ptr<doubles::InMemoryRegistryView> registry =
+        std::make_shared<doubles::InMemoryRegistryView>();
+    std::shared_ptr<doubles::FakeConsoleRunner> runner =
+        std::make_shared<doubles::FakeConsoleRunner>();
+
+    Services services() const { return Services{addresses, registry, runner}; }
+};
+
+// A window of its own for each test (not yet shown).
+inline std::unique_ptr<ProbeWindow> MakeWindow(const WindowWorld& world = WindowWorld()) {
+    return std::make_unique<ProbeWindow>(world.services());
+}
+
+// What a successful connection unlocks.
+inline void UnlockAsConnected(TfrmBB10& window) {
+    window.SpeedButton2->setEnabled(true);
+    window.btnInstallApps->setEnabled(true);
+    window.btnManageApps->setEnabled(true);
+}
+
+} // namespace kestrane::testing
