@@ -16,7 +16,6 @@ constexpr std::size_t Zip64EndSize = 56;
 constexpr std::size_t CentralHeaderSize = 46;
 constexpr std::size_t LocalHeaderSize = 30;
 constexpr std::int64_t EndSearchWindow = 65600;
-constexpr std::int64_t LongestEntry = CentralHeaderSize + 3 * 65535;
 
 char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -139,45 +138,190 @@ std::vector<TZAExtraFieldDataBlock> TDirItem::ExtraFields() const {
     return blocks;
 }
 
-TDirItem& TZADirArray::Item(int index) {
+namespace {
+
+// Sets bit 0x20 of every byte in A-Z, eight bytes at a time.
+std::uint64_t FoldUpper(std::uint64_t w) {
+    constexpr std::uint64_t Ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t High = 0x8080808080808080ULL;
+    const std::uint64_t low7 = w & ~High;
+    const std::uint64_t atLeastA = low7 + (0x80 - 'A') * Ones;
+    const std::uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * Ones;
+    const std::uint64_t upper = atLeastA & ~aboveZ & ~w & High;
+    return w | (upper >> 2);
+}
+
+std::uint64_t RotateLeft(std::uint64_t v, int n) {
+    return (v << n) | (v >> (64 - n));
+}
+
+} // namespace
+
+// A quick key, not a strong hash: equal keys only make candidates, which are then compared.
+std::uint32_t ZAFoldedKey(std::string_view text) {
+    std::uint64_t h = text.size();
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + i, 8);
+        h = RotateLeft(h, 23) ^ FoldUpper(w);
+    }
+    if (i < text.size()) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, text.data() + i, text.size() - i);
+        h = RotateLeft(h, 23) ^ FoldUpper(w);
+    }
+    h *= 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::uint32_t>(h >> 32);
+}
+
+std::uint32_t ZANameKey(std::string_view name) {
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\'))
+        name.remove_suffix(1);
+    if (!name.empty() && name.back() == '.')
+        name.remove_suffix(1);
+    return ZAFoldedKey(name);
+}
+
+void TZADirArray::CheckIndex(int index) const {
     if (index < 0 || index >= Count())
         throw EZAException(1, "");
-    return FItems[static_cast<std::size_t>(index)];
+}
+
+TDirItem& TZADirArray::Item(int index) {
+    CheckIndex(index);
+    if (FRefs.empty())
+        return FItems[static_cast<std::size_t>(index)];
+    const auto loaded = FLoaded.find(index);
+    if (loaded != FLoaded.end())
+        return loaded->second;
+    TDirItem item;
+    FOwner->LoadItem(static_cast<std::int64_t>(FRefs[static_cast<std::size_t>(index)] >> 16), item);
+    return FLoaded.emplace(index, item).first->second;
 }
 
 const TDirItem& TZADirArray::Item(int index) const {
     return const_cast<TZADirArray*>(this)->Item(index);
 }
 
-int TZADirArray::IndexOfName(std::string_view name) const {
-    const auto lower = [](std::string_view text) {
-        std::string out(text);
-        std::transform(out.begin(), out.end(), out.begin(), AsciiLower);
-        return out;
-    };
-    if (!FIndexed) {
-        FItemNamesList.clear();
-        FItemNamesList.reserve(FItems.size());
-        for (std::size_t i = 0; i < FItems.size(); ++i)
-            FItemNamesList.emplace(lower(FItems[i].Name), static_cast<int>(i));
-        FIndexed = true;
+std::string_view TZADirArray::NameOf(int index, std::string& scratch) const {
+    CheckIndex(index);
+    if (FRefs.empty())
+        return FItems[static_cast<std::size_t>(index)].Name;
+    if (const auto loaded = FLoaded.find(index); loaded != FLoaded.end())
+        return loaded->second.Name;
+    return FOwner->PeekName(static_cast<std::int64_t>(FRefs[std::size_t(index)] >> 16), scratch);
+}
+
+std::uint32_t TZADirArray::AttributeBits(int index) const {
+    CheckIndex(index);
+    if (FRefs.empty())
+        return FItems[static_cast<std::size_t>(index)].CentralDir.externalAttr & 0xFF;
+    return FRefs[static_cast<std::size_t>(index)] & 0xFF;
+}
+
+bool TZADirArray::IsDirectory(int index) const {
+    CheckIndex(index);
+    if (FRefs.empty())
+        return FItems[static_cast<std::size_t>(index)].IsDirectory();
+    return (FRefs[static_cast<std::size_t>(index)] & 0x100) != 0;
+}
+
+bool TZADirArray::Tagged(int index) const {
+    CheckIndex(index);
+    if (FRefs.empty())
+        return FItems[static_cast<std::size_t>(index)].Tagged;
+    const auto loaded = FLoaded.find(index);
+    return loaded != FLoaded.end() && loaded->second.Tagged;
+}
+
+void TZADirArray::ClearTags() {
+    for (TDirItem& item : FItems)
+        item.Tagged = false;
+    for (auto& [index, item] : FLoaded)
+        item.Tagged = false;
+}
+
+std::uint32_t TZADirArray::NameKey(int index) const {
+    CheckIndex(index);
+    if (FRefs.empty())
+        return ZANameKey(FItems[static_cast<std::size_t>(index)].Name);
+    return FKeys[static_cast<std::size_t>(index)];
+}
+
+int TZADirArray::NextWithKey(std::uint32_t key, int from) const {
+    if (FRefs.empty()) {
+        for (int i = std::max(from, 0); i < Count(); ++i)
+            if (NameKey(i) == key)
+                return i;
+        return -1;
     }
-    const auto found = FItemNamesList.find(lower(name));
-    return found == FItemNamesList.end() ? -1 : found->second;
+    const auto begin = FKeys.begin() + std::clamp<std::ptrdiff_t>(from, 0, Count());
+    const auto found = std::find(begin, FKeys.end(), key);
+    return found == FKeys.end() ? -1 : static_cast<int>(found - FKeys.begin());
+}
+
+int TZADirArray::IndexOfName(std::string_view name) const {
+    const std::uint32_t key = ZANameKey(name);
+    std::string scratch;
+    for (int i = 0; i < Count(); ++i) {
+        if (NameKey(i) != key)
+            continue;
+        const std::string_view candidate = NameOf(i, scratch);
+        const bool same = candidate.size() == name.size() &&
+                          std::equal(candidate.begin(), candidate.end(), name.begin(),
+                                     [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+        if (same)
+            return i;
+    }
+    return -1;
+}
+
+void TZADirArray::VisitItems(const std::function<void(int, const TDirItem&)>& visit) const {
+    if (FRefs.empty()) {
+        for (std::size_t i = 0; i < FItems.size(); ++i)
+            visit(static_cast<int>(i), FItems[i]);
+        return;
+    }
+    TDirItem item;
+    std::string scratch;
+    for (int i = 0; i < Count(); ++i) {
+        if (const auto loaded = FLoaded.find(i); loaded != FLoaded.end()) {
+            visit(i, loaded->second);
+            continue;
+        }
+        item = TDirItem();
+        FOwner->ParseEntry(static_cast<std::int64_t>(FRefs[std::size_t(i)] >> 16), item, scratch);
+        if (FOwner->FShiftStub && (item.CentralDir.externalAttr & ZAAttrDirectory) == 0)
+            item.StubShift = FOwner->StubSize;
+        visit(i, item);
+    }
 }
 
 void TZADirArray::Clear() {
     FItems.clear();
+    FRefs.clear();
+    FKeys.clear();
+    FLoaded.clear();
     FBlocks.clear();
     FBlockLeft = 0;
     FBlockNext = nullptr;
-    FItemNamesList.clear();
-    FIndexed = false;
 }
 
 TDirItem& TZADirArray::Add() {
-    FIndexed = false;
     return FItems.emplace_back();
+}
+
+void TZADirArray::AddReference(std::int64_t position, std::uint32_t attributes, bool directory,
+                               std::uint32_t nameKey) {
+    FRefs.push_back(static_cast<std::uint64_t>(position) << 16 | (directory ? 0x100u : 0u) |
+                    (attributes & 0xFF));
+    FKeys.push_back(nameKey);
+}
+
+void TZADirArray::Reserve(std::size_t count) {
+    FRefs.reserve(count);
+    FKeys.reserve(count);
 }
 
 std::string_view TZADirArray::Store(std::string_view text) {
@@ -208,8 +352,9 @@ std::string ZAOemToAnsi(std::string_view bytes, const ZACodePage& ansi) {
 }
 
 TZADirManager::TZADirManager(TZAStream& stream, const TZADirSettings& settings)
-    : Settings(settings), FCompressedStream(stream) {
+    : Settings(settings), FCompressedStream(stream), FEntries(stream, 256 * 1024) {
     CentralDirEnd.signature = ZAEndSignature;
+    CDir.FOwner = this;
 }
 
 std::int64_t TZADirManager::FindCentralDirEnd(TZAZipCentralDirEnd& target) {
@@ -280,6 +425,7 @@ void TZADirManager::ReadZip64Records(std::int64_t& e) {
 
 void TZADirManager::LoadDir() {
     CDir.Clear();
+    FShiftStub = false;
     CentralDirEnd = {};
     CentralDirEnd.signature = ZAEndSignature;
     Zip64CentralDirEndLocator = {};
@@ -307,47 +453,127 @@ void TZADirManager::LoadDir() {
         FZip64 ? Zip64CentralDirEnd.centralDirSize : record.centralDirSize;
     const auto count = FZip64 ? static_cast<std::uint32_t>(Zip64CentralDirEnd.entriesCentralDir)
                               : record.entriesCentralDir;
+    WalkSummary walk;
     try {
         if (dirSize > static_cast<std::uint64_t>(e))
             throw EZAReadError(); // the directory would start before the file
-        ReadEntries(e - static_cast<std::int64_t>(dirSize), count);
+        walk = ReadEntries(e - static_cast<std::int64_t>(dirSize), count);
     } catch (const std::exception&) {
         if (!Settings.OpenCorruptedArchives)
             throw;
         return Recover(true);
     }
-    if (!Settings.OpenCorruptedArchives) {
-        std::int64_t total = 0;
-        for (const TDirItem& item : CDir.Items())
-            total += std::max<std::int64_t>(item.CompressedSize(), 0);
-        if (total > FCompressedStream.Size())
-            throw EZAException(57, "");
-    }
-    DetectStub(e);
-    if (!OffsetsAreAbsolute())
+    if (!Settings.OpenCorruptedArchives && walk.totalCompressed > FCompressedStream.Size())
+        throw EZAException(57, "");
+    DetectStub(e, walk);
+    // Offsets count from the start of the ZIP data unless the first entry with data already
+    // lies at or after the prepended bytes.
+    if (walk.firstSizedOffset >= 0 && walk.firstSizedOffset < StubSize)
         ApplyStubOffset();
 }
 
-void TZADirManager::ReadEntries(std::int64_t start, std::uint32_t count) {
+namespace {
+
+// The extra field holds a block that changes what the entry's name, sizes or method read as.
+bool HasInterpretedBlock(std::string_view extra) {
+    ZAByteReader reader(extra);
+    while (reader.Left() >= 4) {
+        const std::uint16_t id = reader.U16();
+        const std::size_t size = std::min<std::size_t>(reader.U16(), reader.Left());
+        if (id == 0x0001 || id == 0x554E || id == 0x9901)
+            return true;
+        reader.Take(size);
+    }
+    return false;
+}
+
+} // namespace
+
+TZADirManager::WalkSummary TZADirManager::ReadEntries(std::int64_t start, std::uint32_t count) {
+    WalkSummary walk;
     if (count == 0)
-        return;
-    // One read for the whole directory, from its start up to what its entries can span at most
-    // (never past the end of the file); the entries are then parsed from memory.
-    const std::int64_t tail = FCompressedStream.Size() - start;
-    const std::int64_t most =
-        count > std::numeric_limits<std::int64_t>::max() / LongestEntry
-            ? tail
-            : std::min<std::int64_t>(tail, static_cast<std::int64_t>(count) * LongestEntry);
-    const auto length = static_cast<std::size_t>(std::max<std::int64_t>(most, 0));
-    std::unique_ptr<char[]> block(new char[std::max<std::size_t>(length, 1)]);
-    FCompressedStream.ReadExact(start, block.get(), length);
-    const std::string_view bytes(block.get(), length);
-    CDir.Adopt(std::move(block));
-    CDir.Reserve(std::min<std::size_t>(count, length / CentralHeaderSize + 1));
+        return walk;
+    // One pass over the directory through a reusable window; each entry leaves a reference of a
+    // few bytes and is parsed in full again only when it is asked for.
+    CDir.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(
+        count, (FCompressedStream.Size() - start) / std::int64_t(CentralHeaderSize) + 1)));
     CentralDirOffset = start;
-    ZAByteReader reader(bytes);
-    for (std::uint32_t i = 0; i < count; ++i)
-        ReadEntry(reader);
+    const bool asciiNames = Settings.AnsiCodePage.IsAsciiCompatible();
+    TDirItem item;
+    std::string scratch;
+    std::int64_t pos = start;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const char* h = FEntries.View(pos, CentralHeaderSize).data();
+        const std::uint32_t compSize = ZALoad32(h + 20);
+        const std::uint16_t nameLength = ZALoad16(h + 28);
+        const std::size_t length = std::size_t{nameLength} + ZALoad16(h + 30) + ZALoad16(h + 32);
+        const std::uint32_t attributes = ZALoad32(h + 38);
+        const std::string_view rest = FEntries.View(pos + std::int64_t(CentralHeaderSize), length);
+        const std::string_view name = rest.substr(0, nameLength);
+        // Most entries need no more than their name's key: ASCII names, no blocks that change
+        // them, and nothing the summary still waits for.
+        const bool quick = i > 0 && (walk.firstSizedOffset >= 0 || compSize == 0) &&
+                           compSize != All32 && asciiNames && !ZAHasHighBytes(name) &&
+                           !HasInterpretedBlock(rest.substr(nameLength, ZALoad16(h + 30)));
+        if (quick) {
+            const bool directory =
+                (attributes & ZAAttrDirectory) != 0 || (!name.empty() && name.back() == '/');
+            CDir.AddReference(pos, attributes, directory, ZANameKey(name));
+            walk.totalCompressed += compSize;
+            pos += std::int64_t(CentralHeaderSize + length);
+            continue;
+        }
+        item = TDirItem();
+        const std::int64_t next = ParseEntry(pos, item, scratch);
+        CDir.AddReference(pos, item.CentralDir.externalAttr, item.IsDirectory(),
+                          ZANameKey(item.Name));
+        if (i == 0) {
+            walk.first = item.CentralDir;
+            walk.firstOffset = item.LocalHeaderOffset();
+        }
+        if (walk.firstSizedOffset < 0 && item.CentralDir.compSize != 0)
+            walk.firstSizedOffset = item.LocalHeaderOffset();
+        walk.totalCompressed += std::max<std::int64_t>(item.CompressedSize(), 0);
+        pos = next;
+    }
+    return walk;
+}
+
+std::int64_t TZADirManager::ParseEntry(std::int64_t pos, TDirItem& item, std::string& scratch) {
+    item.CentralDir = ParseCentralHeader(FEntries.View(pos, CentralHeaderSize).data());
+    const TZAZipCentralDir& c = item.CentralDir;
+    const std::size_t length = std::size_t{c.nameLength} + c.extraLength + c.commentLength;
+    const std::string_view rest = FEntries.View(pos + std::int64_t(CentralHeaderSize), length);
+    item.CompressionMethod = c.compMethod;
+    const std::string_view raw = rest.substr(0, c.nameLength);
+    item.Name =
+        DecodeName(raw, c.genPurposeFlag, true, true, scratch) ? std::string_view(scratch) : raw;
+    item.ExtraField = rest.substr(c.nameLength, c.extraLength);
+    InterpretExtra(item, scratch);
+    item.Comment = rest.substr(std::size_t{c.nameLength} + c.extraLength);
+    return pos + std::int64_t(CentralHeaderSize + length);
+}
+
+void TZADirManager::Pin(TDirItem& item) {
+    item.Name = CDir.Store(item.Name);
+    item.ExtraField = CDir.Store(item.ExtraField);
+    item.Comment = CDir.Store(item.Comment);
+}
+
+void TZADirManager::LoadItem(std::int64_t pos, TDirItem& item) {
+    std::string scratch;
+    ParseEntry(pos, item, scratch);
+    Pin(item);
+    if (FShiftStub && (item.CentralDir.externalAttr & ZAAttrDirectory) == 0)
+        item.StubShift = StubSize;
+}
+
+std::string_view TZADirManager::PeekName(std::int64_t pos, std::string& scratch) {
+    TDirItem item;
+    ParseEntry(pos, item, scratch);
+    if (item.Name.data() != scratch.data())
+        scratch.assign(item.Name);
+    return scratch;
 }
 
 bool TZADirManager::DecodeName(std::string_view raw, std::uint16_t flag, bool oem, bool detectUtf8,
@@ -367,20 +593,7 @@ bool TZADirManager::DecodeName(std::string_view raw, std::uint16_t flag, bool oe
     return decoded != raw;
 }
 
-void TZADirManager::ReadEntry(ZAByteReader& reader) {
-    TDirItem& item = CDir.Add();
-    item.CentralDir = ParseCentralHeader(reader.Take(CentralHeaderSize).data());
-    const TZAZipCentralDir& c = item.CentralDir;
-    item.CompressionMethod = c.compMethod;
-    const std::string_view raw = reader.Take(c.nameLength);
-    std::string decoded;
-    item.Name = DecodeName(raw, c.genPurposeFlag, true, true, decoded) ? CDir.Store(decoded) : raw;
-    item.ExtraField = reader.Take(c.extraLength);
-    InterpretExtra(item);
-    item.Comment = reader.Take(c.commentLength);
-}
-
-void TZADirManager::InterpretExtra(TDirItem& item) {
+void TZADirManager::InterpretExtra(TDirItem& item, std::string& scratch) {
     if (item.ExtraField.empty())
         return;
     item.bHugeFile = false;
@@ -396,7 +609,8 @@ void TZADirManager::InterpretExtra(TDirItem& item) {
             const std::uint32_t units = ZALoad32(data.data() + 4);
             if (units > (data.size() - 8) / 2)
                 break; // a count beyond the block's data: the block is ignored
-            item.Name = CDir.Store(ZAUtf16LeToUtf8(data.substr(8, 2 * std::size_t{units})));
+            scratch = ZAUtf16LeToUtf8(data.substr(8, 2 * std::size_t{units}));
+            item.Name = scratch;
             break;
         }
         case 0x9901: // WinZip AES: version, vendor, strength, actual method
@@ -412,17 +626,17 @@ void TZADirManager::InterpretExtra(TDirItem& item) {
     }
 }
 
-void TZADirManager::DetectStub(std::int64_t e) {
+void TZADirManager::DetectStub(std::int64_t e, const WalkSummary& walk) {
     if (CentralDirEnd.entriesCentralDir == 0) {
         StubSize = e;
         return;
     }
-    if (CDir.Count() == 0)
+    if (walk.firstOffset < 0)
         return;
-    const TZAZipCentralDir& first = CDir.Item(0).CentralDir;
+    const TZAZipCentralDir& first = walk.first;
     const std::int64_t size = FCompressedStream.Size();
     TZAWindowReader reader(FCompressedStream, 64 * 1024);
-    for (std::int64_t start = CDir.Item(0).LocalHeaderOffset(); start >= 0 && start < size;) {
+    for (std::int64_t start = walk.firstOffset; start < size;) {
         const std::int64_t h = reader.FindSignature(ZALocalHeaderSignature, start);
         if (h < 0)
             return;
@@ -444,17 +658,16 @@ void TZADirManager::DetectStub(std::int64_t e) {
     }
 }
 
-bool TZADirManager::OffsetsAreAbsolute() const {
-    for (const TDirItem& item : CDir.Items())
-        if (item.CentralDir.compSize != 0)
-            return item.LocalHeaderOffset() >= StubSize;
-    return true;
-}
-
 void TZADirManager::ApplyStubOffset() {
-    for (TDirItem& item : CDir.Items())
+    FShiftStub = true;
+    const auto shift = [this](TDirItem& item) {
         if ((item.CentralDir.externalAttr & ZAAttrDirectory) == 0)
             item.StubShift = StubSize;
+    };
+    for (TDirItem& item : CDir.FItems)
+        shift(item);
+    for (auto& [index, item] : CDir.FLoaded)
+        shift(item);
 }
 
 void TZADirManager::Recover(bool metEndSignature) {
@@ -487,6 +700,7 @@ void TZADirManager::AddRecoveredEntry(std::int64_t p, std::string_view header, b
     TDirItem& item = CDir.Add();
     item.CentralDir = ParseLocalHeader(header.data());
     TZAZipCentralDir& c = item.CentralDir;
+    std::string scratch;
     item.CompressionMethod = c.compMethod;
     c.externalAttr = c.unCompSize != 0 || (c.genPurposeFlag & 8) != 0 ? 0x20 : ZAAttrDirectory;
     if (p < All32) {
@@ -498,14 +712,15 @@ void TZADirManager::AddRecoveredEntry(std::int64_t p, std::string_view header, b
     std::int64_t pos = p + static_cast<std::int64_t>(LocalHeaderSize);
     if (size - pos >= c.nameLength) {
         const std::string_view raw = scan.View(pos, c.nameLength);
-        std::string decoded;
-        const bool changed = DecodeName(raw, c.genPurposeFlag, metEndSignature, false, decoded);
-        item.Name = CDir.Store(changed ? std::string_view(decoded) : raw);
+        const bool changed = DecodeName(raw, c.genPurposeFlag, metEndSignature, false, scratch);
+        item.Name = CDir.Store(changed ? std::string_view(scratch) : raw);
         pos += c.nameLength;
     }
     if (c.extraLength > 0) {
         item.ExtraField = CDir.Store(scan.View(pos, c.extraLength));
-        InterpretExtra(item);
+        InterpretExtra(item, scratch);
+        if (item.Name.data() == scratch.data()) // replaced by a Unicode name block
+            item.Name = CDir.Store(item.Name);
     }
     if ((c.genPurposeFlag & 8) != 0) {
         const std::int64_t d = descriptors.FindSignature(ZADataDescriptorSignature, p);

@@ -4,6 +4,7 @@
 #include "ZAStream.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -128,36 +129,65 @@ struct TDirItem {
     std::vector<TZAExtraFieldDataBlock> ExtraFields() const;
 };
 
-// The entries in directory order, and the storage their texts live in.
+class TZADirManager;
+
+// The entries in directory order, and the storage their texts live in. A directory read from
+// the central directory holds only a small reference per entry (its position, attribute bits
+// and a key of its name) and loads an entry in full when it is first asked for, so that opening
+// an archive of many entries touches little memory; a rebuilt directory holds every item.
 class TZADirArray {
 public:
-    int Count() const { return static_cast<int>(FItems.size()); }
-    // Raises error 1 for an index outside the directory.
+    int Count() const { return static_cast<int>(FItems.size() + FRefs.size()); }
+    // The entry in full; raises error 1 for an index outside the directory.
     TDirItem& Item(int index);
     const TDirItem& Item(int index) const;
-    std::vector<TDirItem>& Items() { return FItems; }
-    const std::vector<TDirItem>& Items() const { return FItems; }
 
-    // Index of the first entry whose name equals name ignoring the case of A-Z, or -1. The
-    // lower-case name index behind it is built on first use.
+    // Answers that need no full entry. NameOf's view may point into scratch.
+    std::string_view NameOf(int index, std::string& scratch) const;
+    std::uint32_t AttributeBits(int index) const; // the low byte of the external attributes
+    bool IsDirectory(int index) const;
+    bool Tagged(int index) const;
+    void ClearTags();
+    // Calls visit for every entry in order; entries not loaded yet are parsed for the call only
+    // (the item and its texts are valid during the call).
+    void VisitItems(const std::function<void(int, const TDirItem&)>& visit) const;
+    // ZANameKey of the entry's name.
+    std::uint32_t NameKey(int index) const;
+
+    // The first index at or after from whose NameKey is key, or -1.
+    int NextWithKey(std::uint32_t key, int from) const;
+    // Index of the first entry whose name equals name ignoring the case of A-Z, or -1.
     int IndexOfName(std::string_view name) const;
 
     void Clear();
-    void Reserve(std::size_t count) { FItems.reserve(count); }
+    // An item held in full.
     TDirItem& Add();
-    // Keeps a block of raw bytes alive for the views taken into it.
-    void Adopt(std::unique_ptr<char[]> block) { FBlocks.push_back(std::move(block)); }
+    // An entry of the central directory at a file position, loaded on demand.
+    void AddReference(std::int64_t position, std::uint32_t attributes, bool directory,
+                      std::uint32_t nameKey);
+    void Reserve(std::size_t count);
     // Copies text into storage owned by the directory.
     std::string_view Store(std::string_view text);
 
 private:
+    friend class TZADirManager;
+    void CheckIndex(int index) const;
+
+    TZADirManager* FOwner = nullptr;
     std::vector<TDirItem> FItems;
+    std::vector<std::uint64_t> FRefs; // position << 16 | directory << 8 | attribute bits
+    std::vector<std::uint32_t> FKeys;
+    mutable std::unordered_map<int, TDirItem> FLoaded;
     std::vector<std::unique_ptr<char[]>> FBlocks;
     std::size_t FBlockLeft = 0;
     char* FBlockNext = nullptr;
-    mutable std::unordered_map<std::string, int> FItemNamesList;
-    mutable bool FIndexed = false;
 };
+
+// A key of a name for quick comparisons under the mask rules: equal for names that are equal
+// ignoring the case of A-Z, one trailing slash or backslash and then one trailing dot.
+std::uint32_t ZANameKey(std::string_view name);
+// The same key of text taken as it is.
+std::uint32_t ZAFoldedKey(std::string_view text);
 
 // What the directory manager takes from its archive component.
 struct TZADirSettings {
@@ -173,6 +203,8 @@ struct TZADirSettings {
 class TZADirManager {
 public:
     TZADirManager(TZAStream& stream, const TZADirSettings& settings);
+    TZADirManager(const TZADirManager&) = delete;
+    TZADirManager& operator=(const TZADirManager&) = delete;
 
     // Runs the end-record search into CentralDirEnd; True when a record was accepted, and
     // always True when damaged archives are to be opened.
@@ -195,13 +227,27 @@ public:
     std::int64_t CentralDirOffset = 0;
 
 private:
+    friend class TZADirArray;
+
+    // What the walk over the central directory keeps of its first entries.
+    struct WalkSummary {
+        TZAZipCentralDir first;
+        std::int64_t firstOffset = -1;
+        std::int64_t firstSizedOffset = -1; // the first entry whose compSize is not 0
+        std::int64_t totalCompressed = 0;
+    };
+
     std::int64_t FindCentralDirEnd(TZAZipCentralDirEnd& target);
     void ReadZip64Records(std::int64_t& e);
-    void ReadEntries(std::int64_t start, std::uint32_t count);
-    void ReadEntry(ZAByteReader& reader);
-    void InterpretExtra(TDirItem& item);
-    void DetectStub(std::int64_t e);
-    bool OffsetsAreAbsolute() const;
+    WalkSummary ReadEntries(std::int64_t start, std::uint32_t count);
+    // Parses the entry at pos; the item's texts point into the reader's window or scratch.
+    // Returns the position after the entry.
+    std::int64_t ParseEntry(std::int64_t pos, TDirItem& item, std::string& scratch);
+    void LoadItem(std::int64_t pos, TDirItem& item);
+    std::string_view PeekName(std::int64_t pos, std::string& scratch);
+    void Pin(TDirItem& item);
+    void InterpretExtra(TDirItem& item, std::string& scratch);
+    void DetectStub(std::int64_t e, const WalkSummary& walk);
     void Recover(bool metEndSignature);
     void AddRecoveredEntry(std::int64_t p, std::string_view header, bool metEndSignature,
                            TZAWindowReader& scan, TZAWindowReader& descriptors);
@@ -210,6 +256,8 @@ private:
                     std::string& decoded) const;
 
     TZAStream& FCompressedStream;
+    TZAWindowReader FEntries; // reads central directory entries
+    bool FShiftStub = false;  // entries loaded later get the stub offset
 };
 
 // OEM (IBM437) -> ANSI page, as the system converts a zero-terminated text in place: the bytes

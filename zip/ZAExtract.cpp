@@ -137,18 +137,16 @@ void TZABaseArchiver::RunExtraction() {
     FProcessedFileNo = 0;
     FProcessedFileCount = 0;
     FRunDone = FRunTotal = 0;
-    for (const TDirItem& item : dir->CDir.Items()) {
-        if (item.Tagged) {
-            ++FProcessedFileCount;
-            FRunTotal += std::max<std::int64_t>(item.UncompressedSize(), 0);
-        }
+    const std::vector<int> tagged = FTagged;
+    for (const int index : tagged) {
+        ++FProcessedFileCount;
+        FRunTotal += std::max<std::int64_t>(dir->CDir.Item(index).UncompressedSize(), 0);
     }
     FProgressCancel = false;
     FProgressEnabled = true;
     RaiseOverallProgress(0, ppStart);
-    const int count = dir->CDir.Count();
-    for (int i = 0; i < count && !FProgressCancel; ++i)
-        if (dir->CDir.Item(i).Tagged && !ProcessEntry(i))
+    for (const int index : tagged)
+        if (FProgressCancel || !ProcessEntry(index))
             break;
     RaiseOverallProgress(100, ppEnd);
     FProgressEnabled = false;

@@ -14,6 +14,8 @@ public:
 
     bool Matches(std::string_view name) const;
     bool Empty() const { return FEmpty; }
+    // The prepared mask: the first "*.*" as "*", without a trailing '.'.
+    const std::string& Pattern() const { return FPattern; }
     bool HasWildcards() const { return FWildCards; }
     // The mask holds a '/', so it can never match a name without one.
     bool HasSeparator() const { return FSeparator; }

@@ -57,11 +57,13 @@ TZABaseArchiver::Search TZABaseArchiver::PrepareSearch() const {
     return search;
 }
 
-bool TZABaseArchiver::ItemMatches(const Search& search, const TDirItem& item) const {
-    const std::uint32_t attr = item.CentralDir.externalAttr;
+bool TZABaseArchiver::ItemMatches(const Search& search, int index) const {
+    const TZADirArray& dir = FDirManager->CDir;
+    const std::uint32_t attr = dir.AttributeBits(index);
     if ((attr & AttrsTested & ~static_cast<std::uint32_t>(search.Rec.FFindAttr)) != 0)
         return false;
-    const std::string_view name = item.Name;
+    std::string scratch;
+    const std::string_view name = dir.NameOf(index, scratch);
     if (search.Rec.UseProperties) {
         const std::string slashed = Slashes(name);
         const auto matches = [&](const ZAMask& mask) { return mask.Matches(slashed); };
@@ -81,10 +83,21 @@ bool TZABaseArchiver::ItemMatches(const Search& search, const TDirItem& item) co
 }
 
 int TZABaseArchiver::SearchFrom(const Search& search, int itemNo) const {
-    const auto& items = FDirManager->CDir.Items();
-    for (std::size_t i = static_cast<std::size_t>(std::max(itemNo, 0)); i < items.size(); ++i)
-        if (ItemMatches(search, items[i]))
-            return static_cast<int>(i);
+    const TZADirArray& dir = FDirManager->CDir;
+    const int count = dir.Count();
+    // A plain mask with a folder in it matches only names equal to it, so the name keys pick
+    // the candidates without reading every name.
+    const ZAMask& mask = search.Mask;
+    if (!search.Rec.UseProperties && !mask.Empty() && !mask.HasWildcards() && mask.HasSeparator()) {
+        const std::uint32_t key = ZAFoldedKey(mask.Pattern());
+        for (int i = dir.NextWithKey(key, itemNo); i >= 0; i = dir.NextWithKey(key, i + 1))
+            if (ItemMatches(search, i))
+                return i;
+        return -1;
+    }
+    for (int i = std::max(itemNo, 0); i < count; ++i)
+        if (ItemMatches(search, i))
+            return i;
     return -1;
 }
 
@@ -142,12 +155,14 @@ bool TZABaseArchiver::FindNext(TZAArchiveItem& F) {
 }
 
 void TZABaseArchiver::TagEntries(const Search& search) {
-    auto& items = FDirManager->CDir.Items();
-    for (TDirItem& item : items)
-        item.Tagged = false;
+    TZADirArray& dir = FDirManager->CDir;
+    dir.ClearTags();
+    FTagged.clear();
     for (int i = SearchFrom(search, 0); i >= 0; i = SearchFrom(search, i + 1)) {
-        items[static_cast<std::size_t>(i)].Tagged = true;
-        items[static_cast<std::size_t>(i)].Operation = poExtract;
+        TDirItem& item = dir.Item(i);
+        item.Tagged = true;
+        item.Operation = poExtract;
+        FTagged.push_back(i);
     }
 }
 

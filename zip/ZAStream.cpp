@@ -85,7 +85,7 @@ void TZAWindowReader::Load(std::int64_t pos) {
     FLength = FStream.ReadAt(pos, FBuffer.get(), want);
 }
 
-std::string_view TZAWindowReader::View(std::int64_t pos, std::size_t len) {
+std::string_view TZAWindowReader::ViewFromStream(std::int64_t pos, std::size_t len) {
     if (!FStream.Holds(pos, static_cast<std::int64_t>(len)))
         throw EZAReadError();
     if (len > FCapacity) {

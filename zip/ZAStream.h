@@ -60,9 +60,16 @@ public:
     std::int64_t FindSignature(std::uint32_t signature, std::int64_t from);
     // The bytes [pos, pos + len), from the window when it holds them; raises EZAReadError when
     // they are not all inside the stream.
-    std::string_view View(std::int64_t pos, std::size_t len);
+    std::string_view View(std::int64_t pos, std::size_t len) {
+        if (len == 0)
+            return {};
+        if (pos >= FStart && len <= FLength && pos - FStart <= std::int64_t(FLength - len))
+            return {FBuffer.get() + (pos - FStart), len};
+        return ViewFromStream(pos, len);
+    }
 
 private:
+    std::string_view ViewFromStream(std::int64_t pos, std::size_t len);
     void Load(std::int64_t pos);
 
     TZAStream& FStream;

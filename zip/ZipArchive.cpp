@@ -130,7 +130,9 @@ std::int64_t TZABaseArchiver::Size() const {
 
 int TZABaseArchiver::FileCount() const {
     RequireOpen();
-    const auto& items = FDirManager->CDir.Items();
-    return static_cast<int>(std::count_if(items.begin(), items.end(),
-                                          [](const TDirItem& i) { return !i.IsDirectory(); }));
+    const TZADirArray& dir = FDirManager->CDir;
+    int files = 0;
+    for (int i = 0; i < dir.Count(); ++i)
+        files += dir.IsDirectory(i) ? 0 : 1;
+    return files;
 }

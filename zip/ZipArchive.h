@@ -194,7 +194,7 @@ private:
     TZADirSettings DirSettings() const;
     void RequireOpen() const;
     int SearchFrom(const Search& search, int itemNo) const;
-    bool ItemMatches(const Search& search, const TDirItem& item) const;
+    bool ItemMatches(const Search& search, int index) const;
     void FillItem(const TDirItem& item, TZAArchiveItem& F) const;
     void TagEntries(const Search& search);
     void RunExtraction();
@@ -221,6 +221,7 @@ private:
     std::shared_ptr<TZAStream> FCompressedStream;
     std::shared_ptr<TZADirManager> FDirManager;
     std::unique_ptr<Search> FSearch;
+    std::vector<int> FTagged; // the entries selected for the next run, in directory order
     std::string FCurrentDir;
 
     // Per-run state of an extraction.

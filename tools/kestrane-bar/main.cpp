@@ -3,6 +3,7 @@
 //   kestrane-bar extract ARCHIVE MASK DIR  ExtractFiles(MASK, 10431, "") into DIR
 #include "ZipArchive.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -72,7 +73,7 @@ std::string ListJson(const TZipArchive& archive) {
     AppendJsonString(out, archive.Comment());
     out += ",\"entries\":[";
     bool first = true;
-    for (const TDirItem& item : dir.CDir.Items()) {
+    dir.CDir.VisitItems([&](int, const TDirItem& item) {
         out += first ? "{\"name\":" : ",{\"name\":";
         first = false;
         AppendJsonString(out, item.Name);
@@ -91,7 +92,7 @@ std::string ListJson(const TZipArchive& archive) {
         out += ',';
         AppendField(out, "encrypted", item.Encrypted());
         out += '}';
-    }
+    });
     out += "]}\n";
     return out;
 }
@@ -150,6 +151,8 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Names without a UTF-8 flag decode into the locale's character set.
+    std::setlocale(LC_CTYPE, "");
     if (argc == 3 && std::strcmp(argv[1], "list") == 0)
         return List(argv[2]);
     if (argc == 5 && std::strcmp(argv[1], "extract") == 0)
