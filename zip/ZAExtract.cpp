@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -301,81 +304,279 @@ void TZABaseArchiver::FinishTarget(int output, const std::string& target, const 
         (void)::unlink(target.c_str());
 }
 
-// Decodes one entry's data into the output file, checking its size and CRC-32.
-struct TZABaseArchiver::Decoder {
-    TZABaseArchiver& Arc;
-    TZAStream& Stream;
-    int Output;
-    std::int64_t Expected;
-    std::int64_t Written = 0;
-    std::uint32_t Crc = 0;
-    ZAPkzipDecryptor* Crypt = nullptr;
+// The decoded data's way into the target file: checked against the declared size, counted into
+// the CRC-32 and the progress, and written in full. A large entry is written by a second thread,
+// so that writing overlaps decoding; the data passes in 1 MiB buffers without being copied.
+struct TZABaseArchiver::Output {
+    Output(TZABaseArchiver& arc, int file, std::int64_t expected);
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
 
-    bool WriteAll(const unsigned char* data, std::size_t length);
-    bool Emit(const unsigned char* data, std::size_t length);
-    bool Stored(std::int64_t pos, std::int64_t size);
-    bool Inflate(std::int64_t pos, std::int64_t size);
-    bool TrailerMatches(const z_stream& zs, std::int64_t pos, std::int64_t left);
-    std::uint32_t OutputAdler();
+    // Where to decode the next bytes to, and how many fit.
+    unsigned char* Space(std::size_t& size);
+    // Takes n bytes decoded into Space. False stops the decoding: the data would exceed the
+    // declared size (the part within it is kept) or a handler cancelled.
+    bool Commit(std::size_t n);
+    // Waits until everything is written.
+    void Finish();
+
+    std::int64_t Written() const { return FCommitted; }
+    std::uint32_t Crc() const { return FCrc; }
+    // The Adler-32 of everything written, read back from the file.
+    std::uint32_t ReadBackAdler();
+
+private:
+    struct Job {
+        unsigned char* data;
+        std::size_t length;
+        std::int64_t offset;
+        std::size_t done = 0;
+    };
+    static constexpr int BufferCount = 4;
+    static constexpr std::int64_t PipelineFrom = 4 << 20;
+
+    bool Progress(std::size_t n);
+    void WriteNow(const Job& job);
+    void Submit();
+    void WriterLoop();
+    void TakeBackFailedWrites();
+    void StopWriter();
+
+    TZABaseArchiver& Arc;
+    const int File;
+    const std::int64_t Expected;
+    std::int64_t FCommitted = 0;
+    std::uint32_t FCrc = 0;
+    // Pipelined writing: buffers, the queue to the writer and what it has left.
+    bool FPipelined = false;
+    std::unique_ptr<unsigned char[]> FBuffers;
+    unsigned char* FCurrent = nullptr;
+    std::size_t FFilled = 0;
+    std::thread FWriter;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::deque<Job> FQueue;
+    std::vector<unsigned char*> FFree;
+    bool FClosing = false;
+    bool FWriteFailed = false;
 };
 
-bool TZABaseArchiver::Decoder::WriteAll(const unsigned char* data, std::size_t length) {
+TZABaseArchiver::Output::Output(TZABaseArchiver& arc, int file, std::int64_t expected)
+    : Arc(arc), File(file), Expected(expected) {
+    if (expected < PipelineFrom)
+        return;
+    FPipelined = true;
+    FBuffers.reset(new unsigned char[BufferCount * BlockSize]);
+    for (int i = 1; i < BufferCount; ++i)
+        FFree.push_back(FBuffers.get() + i * BlockSize);
+    FCurrent = FBuffers.get();
+    FWriter = std::thread([this] { WriterLoop(); });
+}
+
+TZABaseArchiver::Output::~Output() {
+    StopWriter();
+}
+
+void TZABaseArchiver::Output::StopWriter() {
+    if (!FWriter.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(FLock);
+        FClosing = true;
+    }
+    FChanged.notify_all();
+    FWriter.join();
+}
+
+void TZABaseArchiver::Output::WriterLoop() {
+    std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::pwrite(Output, data + done, length - done,
-                                       static_cast<off_t>(Written + std::int64_t(done)));
+        FChanged.wait(lock, [this] { return !FQueue.empty() || FClosing; });
+        if (FQueue.empty())
+            return;
+        Job& job = FQueue.front();
+        lock.unlock();
+        while (job.done < job.length) {
+            const ssize_t n = ::pwrite(File, job.data + job.done, job.length - job.done,
+                                       static_cast<off_t>(job.offset + std::int64_t(job.done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            job.done += static_cast<std::size_t>(n);
+        }
+        const bool complete = job.done == job.length;
+        if (complete)
+            FCrc = static_cast<std::uint32_t>(crc32_z(FCrc, job.data, job.length));
+        lock.lock();
+        if (!complete) { // the caller's thread takes over with the disk-full handling
+            FWriteFailed = true;
+            FChanged.notify_all();
+            return;
+        }
+        FFree.push_back(job.data);
+        FQueue.pop_front();
+        FChanged.notify_all();
+    }
+}
+
+// Writes the rest of a job on this thread: a short write raises OnDiskFull (Cancel stops the
+// run, otherwise the part is written again), or error 65 without a handler.
+void TZABaseArchiver::Output::WriteNow(const Job& job) {
+    for (;;) {
+        std::size_t done = job.done;
+        while (done < job.length) {
+            const ssize_t n = ::pwrite(File, job.data + done, job.length - done,
+                                       static_cast<off_t>(job.offset + std::int64_t(done)));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 break;
             done += static_cast<std::size_t>(n);
         }
-        if (done == length)
-            return true;
+        if (done == job.length)
+            break;
         if (!Arc.OnDiskFull)
             throw EZAException(65, "");
         bool cancel = false;
         Arc.OnDiskFull(Arc, 0, Arc.FileName, cancel);
         if (cancel) {
             Arc.FProgressCancel = true;
-            return false;
+            return;
         }
     }
+    FCrc = static_cast<std::uint32_t>(crc32_z(FCrc, job.data, job.length));
 }
 
-// Writes decoded data, never beyond the declared size: data that would exceed it fails the
-// entry at once. False stops the decoding (overflow or cancelled).
-bool TZABaseArchiver::Decoder::Emit(const unsigned char* data, std::size_t length) {
-    if (length == 0)
+// After a failed write the writer has stopped; its unfinished jobs are written here, and the rest
+// of the entry is written without the second thread.
+void TZABaseArchiver::Output::TakeBackFailedWrites() {
+    FWriter.join();
+    FPipelined = false;
+    while (!FQueue.empty() && !Arc.FProgressCancel) {
+        WriteNow(FQueue.front());
+        FQueue.pop_front();
+    }
+    FQueue.clear();
+}
+
+void TZABaseArchiver::Output::Submit() {
+    std::unique_lock<std::mutex> lock(FLock);
+    if (FFilled > 0) {
+        FQueue.push_back({FCurrent, FFilled, FCommitted - std::int64_t(FFilled)});
+        FChanged.notify_all();
+    }
+    FFilled = 0;
+    FChanged.wait(lock, [this] { return !FFree.empty() || FWriteFailed; });
+    if (FWriteFailed) {
+        lock.unlock();
+        TakeBackFailedWrites();
+        return;
+    }
+    FCurrent = FFree.back();
+    FFree.pop_back();
+}
+
+unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
+    if (!FPipelined) {
+        size = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(Expected + 1, 1, std::int64_t(BlockSize)));
+        return Arc.OutBuffer(size);
+    }
+    if (FFilled == BlockSize)
+        Submit();
+    if (!FPipelined)
+        return Space(size);
+    size = BlockSize - FFilled;
+    return FCurrent + FFilled;
+}
+
+bool TZABaseArchiver::Output::Commit(std::size_t n) {
+    if (n == 0)
         return true;
-    const std::int64_t room = std::max<std::int64_t>(Expected - Written, 0);
-    const bool overflow = static_cast<std::int64_t>(length) > room;
-    const std::size_t take = overflow ? static_cast<std::size_t>(room) : length;
-    if (!WriteAll(data, take))
-        return false;
-    Crc = static_cast<std::uint32_t>(crc32_z(Crc, data, take));
-    Written += static_cast<std::int64_t>(take);
-    Arc.FProgress += static_cast<std::int64_t>(take);
-    Arc.FRunDone += static_cast<std::int64_t>(take);
+    const std::int64_t room = std::max<std::int64_t>(Expected - FCommitted, 0);
+    const bool overflow = std::int64_t(n) > room;
+    if (overflow)
+        n = static_cast<std::size_t>(room);
+    if (FPipelined) {
+        FFilled += n;
+        FCommitted += std::int64_t(n);
+        if (overflow)
+            Submit();
+    } else {
+        const Job job{Arc.FOutBuffer.get(), n, FCommitted};
+        WriteNow(job);
+        if (Arc.FProgressCancel)
+            return false;
+        FCommitted += std::int64_t(n);
+    }
+    return Progress(n) && !overflow;
+}
+
+bool TZABaseArchiver::Output::Progress(std::size_t n) {
+    Arc.FProgress += std::int64_t(n);
+    Arc.FRunDone += std::int64_t(n);
     if (Arc.OnFileProgress &&
         Arc.RaiseFileProgress(100.0 * double(Arc.FProgress) / double(Arc.FProgressMax), ppProcess))
         return false;
     if (Arc.OnOverallProgress && Arc.FRunTotal > 0 &&
         Arc.RaiseOverallProgress(100.0 * double(Arc.FRunDone) / double(Arc.FRunTotal), ppProcess))
         return false;
-    return !overflow;
+    return true;
 }
 
+void TZABaseArchiver::Output::Finish() {
+    if (!FPipelined)
+        return;
+    Submit();
+    if (!FPipelined)
+        return;
+    std::unique_lock<std::mutex> lock(FLock);
+    FChanged.wait(lock, [this] { return FQueue.empty() || FWriteFailed; });
+    const bool failed = FWriteFailed;
+    lock.unlock();
+    if (failed)
+        TakeBackFailedWrites();
+}
+
+std::uint32_t TZABaseArchiver::Output::ReadBackAdler() {
+    Finish();
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[BlockSize]);
+    uLong adler = adler32_z(0, nullptr, 0);
+    for (std::int64_t at = 0; at < FCommitted;) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::int64_t>(FCommitted - at, BlockSize));
+        const ssize_t n = ::pread(File, buffer.get(), want, static_cast<off_t>(at));
+        if (n <= 0)
+            return ~static_cast<std::uint32_t>(adler); // cannot be read back: no match
+        adler = adler32_z(adler, buffer.get(), static_cast<std::size_t>(n));
+        at += n;
+    }
+    return static_cast<std::uint32_t>(adler);
+}
+
+// Decodes one entry's data (stored or deflated, decrypted on the way) into an Output.
+struct TZABaseArchiver::Decoder {
+    TZABaseArchiver& Arc;
+    TZAStream& Stream;
+    Output& Out;
+    ZAPkzipDecryptor* Crypt = nullptr;
+
+    bool Stored(std::int64_t pos, std::int64_t size);
+    bool Inflate(std::int64_t pos, std::int64_t size);
+    bool TrailerMatches(const z_stream& zs, std::int64_t pos, std::int64_t left);
+};
+
 bool TZABaseArchiver::Decoder::Stored(std::int64_t pos, std::int64_t size) {
-    unsigned char* in = Arc.InBuffer(static_cast<std::size_t>(
-        std::clamp<std::int64_t>(size, 1, static_cast<std::int64_t>(BlockSize))));
     for (std::int64_t left = size; left > 0;) {
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, BlockSize));
-        Stream.ReadExact(pos, in, n);
+        std::size_t space;
+        unsigned char* buffer = Out.Space(space);
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, space));
+        Stream.ReadExact(pos, buffer, n);
         if (Crypt)
-            Crypt->Decrypt(in, n);
-        if (!Emit(in, n))
+            Crypt->Decrypt(buffer, n);
+        if (!Out.Commit(n))
             return false;
         pos += static_cast<std::int64_t>(n);
         left -= static_cast<std::int64_t>(n);
@@ -394,12 +595,8 @@ bool TZABaseArchiver::Decoder::Inflate(std::int64_t pos, std::int64_t size) {
         z_stream& zs;
         ~End() { inflateEnd(&zs); }
     } end{zs};
-    const std::size_t inSize =
-        static_cast<std::size_t>(std::clamp<std::int64_t>(size, 1, std::int64_t(BlockSize)));
-    const std::size_t outSize = static_cast<std::size_t>(
-        std::clamp<std::int64_t>(Expected + 1, 1, std::int64_t(BlockSize)));
-    unsigned char* in = Arc.InBuffer(inSize);
-    unsigned char* out = Arc.OutBuffer(outSize);
+    unsigned char* in = Arc.InBuffer(
+        static_cast<std::size_t>(std::clamp<std::int64_t>(size, 1, std::int64_t(BlockSize))));
     for (std::int64_t left = size; left > 0;) {
         const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, BlockSize));
         Stream.ReadExact(pos, in, n);
@@ -410,10 +607,11 @@ bool TZABaseArchiver::Decoder::Inflate(std::int64_t pos, std::int64_t size) {
         zs.next_in = in;
         zs.avail_in = static_cast<uInt>(n);
         for (;;) {
-            zs.next_out = out;
-            zs.avail_out = static_cast<uInt>(outSize);
+            std::size_t space;
+            zs.next_out = Out.Space(space);
+            zs.avail_out = static_cast<uInt>(space);
             const int result = inflate(&zs, Z_NO_FLUSH);
-            if (!Emit(out, outSize - zs.avail_out))
+            if (!Out.Commit(space - zs.avail_out))
                 return false;
             if (result == Z_STREAM_END)
                 return TrailerMatches(zs, pos, left);
@@ -443,23 +641,7 @@ bool TZABaseArchiver::Decoder::TrailerMatches(const z_stream& zs, std::int64_t p
     const std::uint32_t stored = (std::uint32_t(trailer[0]) << 24) |
                                  (std::uint32_t(trailer[1]) << 16) |
                                  (std::uint32_t(trailer[2]) << 8) | trailer[3];
-    return stored == OutputAdler();
-}
-
-// The Adler-32 of everything written, read back from the output (needed only when spare bytes
-// follow the deflate data, so it is not computed while decoding).
-std::uint32_t TZABaseArchiver::Decoder::OutputAdler() {
-    unsigned char* buffer = Arc.OutBuffer(BlockSize);
-    uLong adler = adler32_z(0, nullptr, 0);
-    for (std::int64_t at = 0; at < Written;) {
-        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(Written - at, BlockSize));
-        const ssize_t n = ::pread(Output, buffer, want, static_cast<off_t>(at));
-        if (n <= 0)
-            return ~static_cast<std::uint32_t>(adler); // cannot be read back: no match
-        adler = adler32_z(adler, buffer, static_cast<std::size_t>(n));
-        at += n;
-    }
-    return static_cast<std::uint32_t>(adler);
+    return stored == Out.ReadBackAdler();
 }
 
 bool TZABaseArchiver::RequestPassword(const TDirItem& item) {
@@ -493,8 +675,10 @@ void TZABaseArchiver::DecodeEntry(int index, int output) {
     std::int64_t size = std::max<std::int64_t>(item.CompressedSize(), 0);
     if (size > FRunDir->CentralDirOffset - dataPos)
         size = std::max<std::int64_t>(FRunDir->CentralDirOffset - dataPos, 0);
-    Decoder decoder{*this, *FRunStream, output, item.UncompressedSize()};
-    FProgressMax = decoder.Expected == 0 ? 2 : decoder.Expected;
+    const std::int64_t expected = item.UncompressedSize();
+    Output out(*this, output, expected);
+    Decoder decoder{*this, *FRunStream, out};
+    FProgressMax = expected == 0 ? 2 : expected;
     FProgress = 0;
     FSkipFile = false;
     const std::uint16_t method = item.CompressionMethod;
@@ -527,9 +711,10 @@ void TZABaseArchiver::DecodeEntry(int index, int output) {
     }
     if (ok)
         ok = method == 0 ? decoder.Stored(dataPos, size) : decoder.Inflate(dataPos, size);
-    ok = ok && decoder.Written == decoder.Expected;
+    out.Finish();
+    ok = ok && out.Written() == expected;
     if (ok && !FSkipFile && c.extractVersion < ZAVersionWithoutChecks)
-        ok = decoder.Crc == c.crc32;
+        ok = out.Crc() == c.crc32;
     if (!ok && !FProgressCancel && !FSkipFile && !ExtractCorruptedFiles)
         throw EZAException(8, Name);
 }

@@ -182,7 +182,9 @@ private:
         std::vector<ZAMask> Masks, Exclusions; // the argument-less search
         std::string MaskFolder;                // lower case, for a search without recursion
     };
+    struct Output;
     struct Decoder;
+    friend struct Output;
     friend struct Decoder;
 
     Search PrepareSearch(std::string mask, int searchAttr, const std::string& exclusionMask) const;
