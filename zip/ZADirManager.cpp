@@ -130,8 +130,8 @@ std::vector<TZAExtraFieldDataBlock> TDirItem::ExtraFields() const {
     while (reader.Left() >= 4) {
         TZAExtraFieldDataBlock block;
         block.headerID = reader.U16();
-        block.dataSize =
-            static_cast<std::uint16_t>(std::min<std::size_t>(reader.U16(), reader.Left()));
+        const std::uint16_t stated = reader.U16();
+        block.dataSize = static_cast<std::uint16_t>(std::min<std::size_t>(stated, reader.Left()));
         block.data = reader.Take(block.dataSize);
         blocks.push_back(block);
     }
@@ -479,7 +479,8 @@ bool HasInterpretedBlock(std::string_view extra) {
     ZAByteReader reader(extra);
     while (reader.Left() >= 4) {
         const std::uint16_t id = reader.U16();
-        const std::size_t size = std::min<std::size_t>(reader.U16(), reader.Left());
+        const std::uint16_t stated = reader.U16();
+        const std::size_t size = std::min<std::size_t>(stated, reader.Left());
         if (id == 0x0001 || id == 0x554E || id == 0x9901)
             return true;
         reader.Take(size);

@@ -175,7 +175,7 @@ bool TZABaseArchiver::ProcessEntry(int index) {
             if (RaiseFileProgress(0, ppStart))
                 return false;
             WriteEntry(index, name, folder);
-            if (RaiseFileProgress(100, ppEnd))
+            if (RaiseFileProgress(100, ppEnd) || FProgressCancel)
                 return false;
             ++FProcessedFileNo;
             return true;
@@ -493,6 +493,8 @@ unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
 }
 
 bool TZABaseArchiver::Output::Commit(std::size_t n) {
+    if (Arc.FProgressCancel)
+        return false;
     if (n == 0)
         return true;
     const std::int64_t room = std::max<std::int64_t>(Expected - FCommitted, 0);
