@@ -45,9 +45,11 @@ std::string FileNamePart(const std::string& path) {
 }
 
 // A relative name that stays inside the destination: not absolute ("/x", "//server", "C:x"), no
-// ".." component.
+// ".." component, and no zero byte (the system would end the path there).
 bool StaysInside(const std::string& name) {
     if (!name.empty() && name.front() == '/')
+        return false;
+    if (name.find('\0') != std::string::npos)
         return false;
     if (name.find("//") != std::string::npos)
         return false;
@@ -99,20 +101,13 @@ std::int32_t DosStamp(std::uint16_t date, std::uint16_t time) {
 
 } // namespace
 
-unsigned char* TZABaseArchiver::InBuffer(std::size_t size) {
-    if (size > FInSize) {
-        FInBuffer.reset(new unsigned char[size]);
-        FInSize = size;
+unsigned char* TZABaseArchiver::Run::Grow(std::unique_ptr<unsigned char[]>& buffer,
+                                          std::size_t& have, std::size_t size) {
+    if (size > have) {
+        buffer.reset(new unsigned char[size]);
+        have = size;
     }
-    return FInBuffer.get();
-}
-
-unsigned char* TZABaseArchiver::OutBuffer(std::size_t size) {
-    if (size > FOutSize) {
-        FOutBuffer.reset(new unsigned char[size]);
-        FOutSize = size;
-    }
-    return FOutBuffer.get();
+    return buffer.get();
 }
 
 bool TZABaseArchiver::RaiseFileProgress(double progress, TZAProgressPhase phase) {
@@ -135,8 +130,15 @@ void TZABaseArchiver::RunExtraction() {
     const std::lock_guard<std::recursive_mutex> lock(ExtractionLock());
     const std::shared_ptr<TZADirManager> dir = FDirManager;
     const std::shared_ptr<TZAStream> stream = FCompressedStream;
-    FRunDir = dir.get();
-    FRunStream = stream.get();
+    Run run;
+    run.dir = dir.get();
+    run.stream = stream.get();
+    struct Restore {
+        Run*& current;
+        Run* saved;
+        ~Restore() { current = saved; }
+    } restore{FRun, FRun};
+    FRun = &run;
     FProcessedFileNo = 0;
     FProcessedFileCount = 0;
     FRunDone = FRunTotal = 0;
@@ -153,13 +155,11 @@ void TZABaseArchiver::RunExtraction() {
             break;
     RaiseOverallProgress(100, ppEnd);
     FProgressEnabled = false;
-    FRunDir = nullptr;
-    FRunStream = nullptr;
 }
 
 bool TZABaseArchiver::ProcessEntry(int index) {
     for (;;) {
-        const std::string name = Slashes(FRunDir->CDir.Item(index).Name);
+        const std::string name = Slashes(FRun->dir->CDir.Item(index).Name);
         FCurrentName = name;
         try {
             bool confirm = true;
@@ -208,7 +208,7 @@ TZAAction TZABaseArchiver::FailureReaction(const std::string& name, const EZAExc
 }
 
 void TZABaseArchiver::WriteEntry(int index, std::string name, const std::string& folder) {
-    const TDirItem& item = FRunDir->CDir.Item(index);
+    const TDirItem& item = FRun->dir->CDir.Item(index);
     std::uint32_t attributes = item.CentralDir.externalAttr;
     if (OnExtractFile)
         OnExtractFile(*this, name, attributes, AnsiCodePage.ToUtf8(item.Comment));
@@ -348,6 +348,7 @@ private:
     const std::int64_t Expected;
     std::int64_t FCommitted = 0;
     std::uint32_t FCrc = 0;
+    unsigned char* FSpace = nullptr; // the buffer Space gave out last, without the writer thread
     // Pipelined writing: buffers, the queue to the writer and what it has left.
     bool FPipelined = false;
     std::unique_ptr<unsigned char[]> FBuffers;
@@ -482,7 +483,8 @@ unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
     if (!FPipelined) {
         size = static_cast<std::size_t>(
             std::clamp<std::int64_t>(Expected + 1, 1, std::int64_t(BlockSize)));
-        return Arc.OutBuffer(size);
+        FSpace = Arc.FRun->Out(size);
+        return FSpace;
     }
     if (FFilled == BlockSize)
         Submit();
@@ -507,7 +509,7 @@ bool TZABaseArchiver::Output::Commit(std::size_t n) {
         if (overflow)
             Submit();
     } else {
-        const Job job{Arc.FOutBuffer.get(), n, FCommitted};
+        const Job job{FSpace, n, FCommitted};
         WriteNow(job);
         if (Arc.FProgressCancel)
             return false;
@@ -597,7 +599,7 @@ bool TZABaseArchiver::Decoder::Inflate(std::int64_t pos, std::int64_t size) {
         z_stream& zs;
         ~End() { inflateEnd(&zs); }
     } end{zs};
-    unsigned char* in = Arc.InBuffer(
+    unsigned char* in = Arc.FRun->In(
         static_cast<std::size_t>(std::clamp<std::int64_t>(size, 1, std::int64_t(BlockSize))));
     for (std::int64_t left = size; left > 0;) {
         const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, BlockSize));
@@ -664,22 +666,22 @@ bool TZABaseArchiver::RequestPassword(const TDirItem& item) {
 }
 
 void TZABaseArchiver::DecodeEntry(int index, int output) {
-    if (index < 0 || index >= FRunDir->CDir.Count())
+    if (index < 0 || index >= FRun->dir->CDir.Count())
         throw EZAException(16, Name);
-    const TDirItem& item = FRunDir->CDir.Item(index);
+    const TDirItem& item = FRun->dir->CDir.Item(index);
     const TZAZipCentralDir& c = item.CentralDir;
     const std::int64_t offset = item.LocalHeaderOffset();
     char header[LocalHeaderSize];
-    FRunStream->ReadExact(offset, header, LocalHeaderSize);
+    FRun->stream->ReadExact(offset, header, LocalHeaderSize);
     std::int64_t dataPos =
         offset + std::int64_t(LocalHeaderSize) + ZALoad16(header + 26) + ZALoad16(header + 28);
     // The data never reaches into the central directory.
     std::int64_t size = std::max<std::int64_t>(item.CompressedSize(), 0);
-    if (size > FRunDir->CentralDirOffset - dataPos)
-        size = std::max<std::int64_t>(FRunDir->CentralDirOffset - dataPos, 0);
+    if (size > FRun->dir->CentralDirOffset - dataPos)
+        size = std::max<std::int64_t>(FRun->dir->CentralDirOffset - dataPos, 0);
     const std::int64_t expected = item.UncompressedSize();
     Output out(*this, output, expected);
-    Decoder decoder{*this, *FRunStream, out};
+    Decoder decoder{*this, *FRun->stream, out};
     FProgressMax = expected == 0 ? 2 : expected;
     FProgress = 0;
     FSkipFile = false;
@@ -695,7 +697,7 @@ void TZABaseArchiver::DecodeEntry(int index, int output) {
             return;
         }
         unsigned char check[ZAPkzipDecryptor::HeaderSize];
-        FRunStream->ReadExact(dataPos, check, sizeof check);
+        FRun->stream->ReadExact(dataPos, check, sizeof check);
         const auto checkByte =
             static_cast<unsigned char>((c.genPurposeFlag & 8) ? c.lastModTime >> 8 : c.crc32 >> 24);
         for (;;) {

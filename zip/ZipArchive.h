@@ -208,8 +208,6 @@ private:
                       std::uint32_t attributes, bool keep);
     bool MayReplace(const std::string& target, const std::string& name, const TDirItem& item);
     void DecodeEntry(int index, int output);
-    unsigned char* InBuffer(std::size_t size);
-    unsigned char* OutBuffer(std::size_t size);
     bool RequestPassword(const TDirItem& item);
     bool RaiseFileProgress(double progress, TZAProgressPhase phase);
     bool RaiseOverallProgress(double progress, TZAProgressPhase phase);
@@ -237,10 +235,22 @@ private:
     std::int64_t FRunDone = 0;
     std::int64_t FRunTotal = 0;
     std::string FCurrentName;
-    TZAStream* FRunStream = nullptr;
-    TZADirManager* FRunDir = nullptr;
-    std::unique_ptr<unsigned char[]> FInBuffer, FOutBuffer;
-    std::size_t FInSize = 0, FOutSize = 0;
+    // What one extraction run works with. A run that a handler starts during another gets its
+    // own, and the outer one resumes with its own afterwards.
+    struct Run {
+        TZADirManager* dir = nullptr;
+        TZAStream* stream = nullptr;
+        // Buffers reused from entry to entry.
+        unsigned char* In(std::size_t size) { return Grow(FIn, FInSize, size); }
+        unsigned char* Out(std::size_t size) { return Grow(FOut, FOutSize, size); }
+
+    private:
+        static unsigned char* Grow(std::unique_ptr<unsigned char[]>& buffer, std::size_t& have,
+                                   std::size_t size);
+        std::unique_ptr<unsigned char[]> FIn, FOut;
+        std::size_t FInSize = 0, FOutSize = 0;
+    };
+    Run* FRun = nullptr;
 };
 
 class TZipArchive : public TZABaseArchiver {

@@ -418,7 +418,9 @@ TEST(Extract, NamesLeavingTheFolderAreRefused) {
                              "C:\\evil.txt",
                              "a//b.txt",
                              "a\\..\\..\\evil.txt"};
-    for (const char* name : refused) {
+    std::vector<std::string> names(std::begin(refused), std::end(refused));
+    names.push_back(std::string("a/..\0/evil.txt", 14));
+    for (const std::string& name : names) {
         OpenedZip z(Single(File(name, "evil")));
         Failures failures;
         failures.Attach(z.zip);
@@ -579,6 +581,27 @@ TEST(Extract, RunsNeverOverlapButMayNest) {
     EXPECT_TRUE(secondStarted);
     EXPECT_EQ(ReadFile(second.out + "b.txt"), "b");
     EXPECT_EQ(ReadFile(first.dir / "nested/b.txt"), "b");
+}
+
+TEST(Extract, HandlerMayRunTheSameComponentAgain) {
+    const std::string text = Text(3 << 20);
+    Archive a;
+    a.entries = {File("big.txt", text, 8), File("small.txt", "small")};
+    OpenedZip z(Build(a));
+    bool nested = false;
+    z.zip.OnFileProgress = [&](TZABaseArchiver&, const std::string&, double, TZAProcessOperation,
+                               TZAProgressPhase phase, bool&) {
+        if (phase == ppProcess && !nested) {
+            nested = true;
+            z.zip.BaseDir = z.dir / "nested/";
+            z.zip.ExtractFiles("small.txt", AllEntries, "");
+            z.zip.BaseDir = z.out;
+        }
+    };
+    z.zip.ExtractFiles("*", AllEntries, "");
+    EXPECT_EQ(Crc32(ReadFile(z.out + "big.txt")), Crc32(text));
+    EXPECT_EQ(ReadFile(z.out + "small.txt"), "small");
+    EXPECT_EQ(ReadFile(z.dir / "nested/small.txt"), "small");
 }
 
 // Limits the size of files this process may write, for a disk that is full.
