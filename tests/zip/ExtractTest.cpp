@@ -500,6 +500,40 @@ TEST(Extract, FailureBoxAnswers) {
     EXPECT_FALSE(IsFile(z.out + "good.txt"));
 }
 
+TEST(Extract, FailureReactionByNativeError) {
+    // A handler may fail an entry with the component's error; the reaction depends on its number.
+    struct Case {
+        int native;
+        std::vector<std::string> kinds;
+        std::vector<std::string> shown;
+        bool goesOn;
+    };
+    const std::string tooLong =
+        "ZipArchive1: File name is too long: \r\n\"x\" - Native error: 00061";
+    const Case cases[] = {
+        {61, {"abort-ignore"}, {tooLong}, true},
+        {45, {}, {}, false}, // aborts without a box
+        {20, {"abort-retry-ignore"}, {}, true},
+    };
+    for (const Case& c : cases) {
+        Archive a;
+        a.entries = {File("first", "1"), File("second", "2")};
+        OpenedZip z(Build(a));
+        z.prompts.answers = {ZAButton::Ignore};
+        z.zip.OnExtractFile = [&](TZABaseArchiver&, std::string& name, std::uint32_t&,
+                                  const std::string&) {
+            if (name == "first")
+                throw EZAException(c.native, "ZipArchive1", {std::string("x")});
+        };
+        z.zip.ExtractFiles("*", AllEntries, "");
+        EXPECT_EQ(z.prompts.kinds, c.kinds) << c.native;
+        if (!c.shown.empty()) {
+            EXPECT_EQ(z.prompts.shown, c.shown) << c.native;
+        }
+        EXPECT_EQ(IsFile(z.out + "second"), c.goesOn) << c.native;
+    }
+}
+
 TEST(Extract, FailureHandlerGetsTheError) {
     OpenedZip z(Single(File("f", "x", 9)));
     std::string seen;

@@ -48,7 +48,8 @@ bool IsFile(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-ZAButton ScriptedPrompts::Next(const std::string& text) {
+ZAButton ScriptedPrompts::Next(const char* kind, const std::string& text) {
+    kinds.emplace_back(kind);
     shown.push_back(text);
     if (answers.empty())
         return ZAButton::None;
@@ -58,6 +59,7 @@ ZAButton ScriptedPrompts::Next(const std::string& text) {
 }
 
 bool ScriptedPrompts::AskPassword(const std::string& caption, std::string& password) {
+    kinds.emplace_back("password");
     shown.push_back(caption);
     if (passwords.empty())
         return false;

@@ -39,13 +39,16 @@ public:
     std::deque<ZAButton> answers;      // for the three boxes, in order; None when empty
     std::deque<std::string> passwords; // typed passwords; Cancel when empty
     std::vector<std::string> shown;    // every box text and password caption
-    ZAButton AskAbortRetryIgnore(const std::string& text) override { return Next(text); }
-    ZAButton AskAbortIgnore(const std::string& text) override { return Next(text); }
-    ZAButton AskOverwrite(const std::string& text) override { return Next(text); }
+    std::vector<std::string> kinds;    // which dialog showed each of them
+    ZAButton AskAbortRetryIgnore(const std::string& text) override {
+        return Next("abort-retry-ignore", text);
+    }
+    ZAButton AskAbortIgnore(const std::string& text) override { return Next("abort-ignore", text); }
+    ZAButton AskOverwrite(const std::string& text) override { return Next("overwrite", text); }
     bool AskPassword(const std::string& caption, std::string& password) override;
 
 private:
-    ZAButton Next(const std::string& text);
+    ZAButton Next(const char* kind, const std::string& text);
 };
 
 // An archive written to a file in its own temporary folder and opened the program's way.
