@@ -1,5 +1,5 @@
 // Archives from other ZIP readers' test suites (fixtures/zip-peers): each opens or fails as
-// expected.json's "spec_reader" says, lists its entries in order, and extracts each entry with
+// expected.json says for this component, lists its entries in order, and extracts each entry with
 // the expected result.
 #include "TestSupport.h"
 
@@ -36,7 +36,7 @@ const Difference Differences[] = {
 
 struct Record {
     std::string file;
-    QJsonObject spec;
+    QJsonObject reading; // the expected reading of this component
     QJsonArray peerEntries;
 };
 
@@ -110,29 +110,29 @@ TEST_P(PeerConformance, MatchesTheExpectedReading) {
     TZipArchive zip("ZipArchive1");
     zip.AnsiCodePage = ZACodePage::Utf8();
     zip.FileName = path;
-    if (r.spec["open"].toString() == "error") {
+    if (r.reading["open"].toString() == "error") {
         try {
             zip.OpenArchive(0);
             ADD_FAILURE() << "opened";
         } catch (const EZAException& e) {
-            EXPECT_EQ(e.NativeError, r.spec["error"].toInt()) << e.what();
+            EXPECT_EQ(e.NativeError, r.reading["error"].toInt()) << e.what();
         }
         return;
     }
     zip.OpenArchive(0);
     const TZADirManager& dir = *zip.DMHandle();
-    const QJsonArray entries = r.spec["entries"].toArray();
+    const QJsonArray entries = r.reading["entries"].toArray();
     ASSERT_EQ(dir.CDir.Count(), entries.size());
-    EXPECT_EQ(dir.Recovered, r.spec["path"].toString() == "recovery from local headers");
-    if (r.spec.contains("stub_size")) {
-        EXPECT_EQ(dir.StubSize, r.spec["stub_size"].toInt());
+    EXPECT_EQ(dir.Recovered, r.reading["path"].toString() == "recovery from local headers");
+    if (r.reading.contains("stub_size")) {
+        EXPECT_EQ(dir.StubSize, r.reading["stub_size"].toInt());
     }
     for (int i = 0; i < dir.CDir.Count(); ++i) {
         const TDirItem& item = dir.CDir.Item(i);
         const std::string name = entries[i].toObject()["name"].toString().toStdString();
         EXPECT_EQ(std::string(item.Name), name) << "entry " << i;
-        if (r.spec.contains("offsets_shifted") && !item.IsDirectory()) {
-            EXPECT_EQ(item.StubShift != 0, r.spec["offsets_shifted"].toBool()) << name;
+        if (r.reading.contains("offsets_shifted") && !item.IsDirectory()) {
+            EXPECT_EQ(item.StubShift != 0, r.reading["offsets_shifted"].toBool()) << name;
         }
         std::string content;
         const std::string expected =
