@@ -1,0 +1,354 @@
+// Loading the directory: end record, Zip64, prepended data, recovery, names, hostile input.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace ziptest;
+
+Entry File(const std::string& name, const std::string& data, std::uint16_t method = 0) {
+    Entry e;
+    e.name = name;
+    e.data = data;
+    e.method = method;
+    return e;
+}
+
+Archive TwoFiles() {
+    Archive a;
+    a.entries = {File("a.txt", "alpha"), File("dir/b.txt", "bravo bravo bravo", 8)};
+    return a;
+}
+
+// Opens bytes as an archive; the native error number, or -1 when it opened.
+int OpenError(const std::string& bytes, bool openCorrupted = true) {
+    TempDir dir;
+    TZipArchive zip("ZipArchive1");
+    zip.FileName = dir / "a.zip";
+    zip.OpenCorruptedArchives = openCorrupted;
+    WriteFile(zip.FileName, bytes);
+    try {
+        zip.OpenArchive(0);
+    } catch (const EZAException& e) {
+        EXPECT_FALSE(zip.Active());
+        return e.NativeError;
+    }
+    return -1;
+}
+
+TEST(DirManager, LoadsOrdinaryArchiveInDirectoryOrder) {
+    Archive a = TwoFiles();
+    a.comment = "archive comment";
+    const std::string bytes = Build(a);
+    OpenedZip z(bytes);
+    EXPECT_EQ(z.Names(), (std::vector<std::string>{"a.txt", "dir/b.txt"}));
+    const TZADirManager& d = z.Dir();
+    EXPECT_EQ(d.StubSize, 0);
+    EXPECT_FALSE(d.Recovered);
+    EXPECT_FALSE(d.FZip64);
+    EXPECT_EQ(d.ArchiveComment, "archive comment");
+    EXPECT_EQ(z.zip.Comment(), "archive comment");
+    // The directory starts after the two local headers and their data.
+    const std::int64_t dirStart =
+        30 + 5 + 5 + 30 + 9 + std::int64_t(Deflate(a.entries[1].data).size());
+    EXPECT_EQ(d.CentralDirOffset, dirStart);
+    const TDirItem& b = d.CDir.Item(1);
+    EXPECT_EQ(b.LocalHeaderOffset(), 40);
+    EXPECT_EQ(b.UncompressedSize(), 17);
+    EXPECT_EQ(b.CentralDir.crc32, Crc32("bravo bravo bravo"));
+    EXPECT_EQ(b.CompressionMethod, 8);
+    EXPECT_EQ(d.CDir.IndexOfName("DIR/B.TXT"), 1);
+    EXPECT_EQ(d.CDir.IndexOfName("dir/c.txt"), -1);
+    EXPECT_THROW(d.CDir.Item(2), EZAException);
+}
+
+TEST(DirManager, EndRecordMustAccountForEveryByteAfterIt) {
+    struct Case {
+        const char* what;
+        std::string comment;
+        std::string trailing;
+        std::optional<std::uint16_t> commentLength;
+        bool recovered;
+    };
+    const Case cases[] = {
+        {"no comment", "", "", {}, false},
+        {"longest comment", std::string(65535, 'c'), "", {}, false},
+        {"one stray byte", "", "x", {}, true},
+        {"junk after the comment", "note", "some nonsense\n", {}, true},
+        {"comment length too long", "note", "", std::uint16_t{5}, true},
+        {"comment length too short", "note", "", std::uint16_t{3}, true},
+    };
+    for (const Case& c : cases) {
+        Archive a = TwoFiles();
+        a.comment = c.comment;
+        a.trailing = c.trailing;
+        a.commentLength = c.commentLength;
+        OpenedZip z(Build(a));
+        EXPECT_EQ(z.Dir().Recovered, c.recovered) << c.what;
+        EXPECT_EQ(z.Names(), (std::vector<std::string>{"a.txt", "dir/b.txt"})) << c.what;
+        if (!c.recovered) {
+            EXPECT_EQ(z.Dir().ArchiveComment, c.comment) << c.what;
+        }
+    }
+}
+
+TEST(DirManager, Zip64RecordsAndExtraValues) {
+    Archive a;
+    a.zip64 = true;
+    Entry e = File("big.txt", "zip64 content", 8);
+    e.zip64 = true;
+    a.entries = {File("small.txt", "abc"), e};
+    OpenedZip z(Build(a));
+    const TZADirManager& d = z.Dir();
+    EXPECT_TRUE(d.FZip64);
+    EXPECT_EQ(d.Zip64CentralDirEnd.entriesCentralDir, 2u);
+    const TDirItem& item = d.CDir.Item(1);
+    EXPECT_TRUE(item.bHugeFile);
+    EXPECT_EQ(item.CentralDir.compSize, 0xFFFFFFFFu);
+    EXPECT_EQ(item.UncompressedSize(), 13);
+    EXPECT_EQ(item.CompressedSize(), std::int64_t(Deflate(e.data).size()));
+    EXPECT_EQ(item.LocalHeaderOffset(), 30 + 9 + 3);
+}
+
+TEST(DirManager, Zip64LocatorWithoutItsRecordFailsWith40) {
+    Archive a = TwoFiles();
+    a.zip64 = true;
+    std::string bytes = Build(a);
+    const std::size_t record = bytes.rfind(std::string("PK\x06\x06", 4));
+    bytes[record] = 'X';
+    EXPECT_EQ(OpenError(bytes), 40);
+}
+
+TEST(DirManager, Zip64RecordBeyondTheFileIsAReadError) {
+    Archive a = TwoFiles();
+    a.zip64 = true;
+    std::string bytes = Build(a);
+    const std::size_t locator = bytes.rfind(std::string("PK\x06\x07", 4));
+    bytes[locator + 8 + 5] = '\x7F'; // offsetStartDirEnd far past the end
+    TempDir dir;
+    TZipArchive zip;
+    zip.FileName = dir / "a.zip";
+    WriteFile(zip.FileName, bytes);
+    EXPECT_THROW(zip.OpenArchive(0), EZAReadError);
+}
+
+TEST(DirManager, PrependedDataShiftsRelativeOffsetsOnly) {
+    for (const bool absolute : {false, true}) {
+        Archive a = TwoFiles();
+        Entry folder = File("dir/", "");
+        folder.externalAttr = 0x10;
+        a.entries.push_back(folder);
+        a.prefix = "#!/bin/sh\necho PK\x03\x04 not a header\nexit 0\n";
+        a.absoluteOffsets = absolute;
+        OpenedZip z(Build(a));
+        const TZADirManager& d = z.Dir();
+        const auto stub = std::int64_t(a.prefix.size());
+        EXPECT_EQ(d.StubSize, stub) << absolute;
+        EXPECT_EQ(d.CDir.Item(0).LocalHeaderOffset(), stub) << absolute;
+        EXPECT_EQ(d.CDir.Item(1).LocalHeaderOffset(), stub + 40) << absolute;
+        // A folder entry keeps its stored offset.
+        const std::int64_t folderStored = d.CDir.Item(2).CentralDir.relOffsetLH;
+        EXPECT_EQ(d.CDir.Item(2).LocalHeaderOffset(), folderStored) << absolute;
+        z.zip.ExtractFiles("*", 10431, "");
+        EXPECT_EQ(ReadFile(z.out + "dir/b.txt"), "bravo bravo bravo") << absolute;
+    }
+}
+
+TEST(DirManager, EmptyArchiveStubIsTheEndRecordPosition) {
+    Archive a;
+    a.prefix = "stub";
+    OpenedZip z(Build(a));
+    EXPECT_EQ(z.Dir().CDir.Count(), 0);
+    EXPECT_EQ(z.Dir().StubSize, 4);
+    EXPECT_EQ(z.zip.FileCount(), 0);
+}
+
+TEST(DirManager, RecoveryReadsLocalHeadersAndDataDescriptors) {
+    Archive a;
+    Entry streamed = File("streamed.txt", "streamed data", 8);
+    streamed.dataDescriptor = true;
+    Entry empty = File("empty", "");
+    Entry emptyStreamed = File("empty-streamed", "");
+    emptyStreamed.dataDescriptor = true;
+    // Stored data that holds a local header signature yields an item of its own.
+    Entry holder = File("holder.bin", std::string("xxPK\x03\x04", 6) + std::string(40, '\0'));
+    a.entries = {streamed, empty, emptyStreamed, holder};
+    a.trailing = "junk"; // no acceptable end record
+    OpenedZip z(Build(a));
+    const TZADirManager& d = z.Dir();
+    ASSERT_TRUE(d.Recovered);
+    EXPECT_EQ(z.Names(), (std::vector<std::string>{"streamed.txt", "empty", "empty-streamed",
+                                                   "holder.bin", ""}));
+    const TDirItem& s = d.CDir.Item(0);
+    EXPECT_EQ(s.CentralDir.crc32, Crc32("streamed data"));
+    EXPECT_EQ(s.UncompressedSize(), 13);
+    EXPECT_EQ(s.CompressedSize(), std::int64_t(Deflate("streamed data").size()));
+    EXPECT_EQ(s.CentralDir.externalAttr, 0x20u);
+    EXPECT_EQ(d.CDir.Item(1).CentralDir.externalAttr, 0x10u); // size 0, no descriptor
+    EXPECT_EQ(d.CDir.Item(2).CentralDir.externalAttr, 0x20u);
+    EXPECT_EQ(d.CentralDirOffset, std::int64_t(Build(a).size()));
+    EXPECT_EQ(d.StubSize, 0);
+    z.zip.ExtractFiles("streamed.txt", 10431, "");
+    EXPECT_EQ(ReadFile(z.out + "streamed.txt"), "streamed data");
+}
+
+TEST(DirManager, DirectoryShorterThanItsCountIsRecovered) {
+    Archive a = TwoFiles();
+    a.entryCount = 3; // the third entry would be read past the end of the file
+    OpenedZip z(Build(a));
+    EXPECT_TRUE(z.Dir().Recovered);
+    EXPECT_EQ(z.Names(), (std::vector<std::string>{"a.txt", "dir/b.txt"}));
+}
+
+TEST(DirManager, NoLocalHeaderFailsWith35) {
+    EXPECT_EQ(OpenError(""), 35);
+    EXPECT_EQ(OpenError(std::string(70000, '\0')), 35);
+    EXPECT_EQ(OpenError("just some text PK\x03\x04 too short"), 35);
+}
+
+TEST(DirManager, DamagedDirectoryFailsWhenDamagedArchivesAreNotOpened) {
+    Archive a = TwoFiles();
+    a.trailing = "x";
+    EXPECT_EQ(OpenError(Build(a), false), 48);
+    Archive big = TwoFiles();
+    big.entries[0].compSize = 1 << 20; // the compressed sizes add up to more than the file
+    EXPECT_EQ(OpenError(Build(big), false), 57);
+    EXPECT_EQ(OpenError(Build(big), true), -1);
+}
+
+struct NameCase {
+    const char* what;
+    std::string raw;
+    std::uint16_t flags;
+    std::string extra;
+    ZACodePage ansi;
+    bool oem;
+    std::string expected;
+};
+
+TEST(DirManager, DecodesNames) {
+    std::string unicodeBlock = "NUCX";
+    Put32(unicodeBlock, 2);
+    unicodeBlock += std::string("\x16\x4E\x4C\x75", 4); // U+4E16 U+754C
+    std::string overlongBlock = "NUCX";
+    Put32(overlongBlock, 50);
+    overlongBlock += "ab";
+    const std::string utf8 = "\xE4\xB8\x96\xE7\x95\x8C"; // the same two characters
+    const NameCase cases[] = {
+        {"UTF-8 flag", utf8, 0x0800, "", ZACodePage::Utf8(), true, utf8},
+        {"CP437 without flag", "\x91o\x86.txt", 0, "", ZACodePage::Utf8(), true,
+         "\xC3\xA6o\xC3\xA5.txt"},
+        {"UTF-8 bytes without flag read as CP437", utf8, 0, "", ZACodePage::Utf8(), true,
+         "\xCE\xA3\xE2\x95\x95\xC3\xBB\xCF\x84\xC3\xB2\xC3\xAE"},
+        {"without OEM names: UTF-8 detected", utf8, 0, "", ZACodePage::Utf8(), false, utf8},
+        {"without OEM names: ill-formed UTF-8", "a\x91", 0, "", ZACodePage::Utf8(), false,
+         "a\xEF\xBF\xBD"},
+        {"single-byte ANSI page", "\x91\xB0", 0, "", ZACodePage::Windows1252(), true, "\xC3\xA6?"},
+        {"single-byte ANSI page, OEM off", "\xE6\x80", 0, "", ZACodePage::Windows1252(), false,
+         "\xC3\xA6\xE2\x82\xAC"},
+        {"Unicode name block", "plain", 0, ExtraBlock(0x554E, unicodeBlock), ZACodePage::Utf8(),
+         true, utf8},
+        {"Unicode name block with a count past its data", "plain", 0,
+         ExtraBlock(0x554E, overlongBlock), ZACodePage::Utf8(), true, "plain"},
+    };
+    for (const NameCase& c : cases) {
+        Archive a;
+        Entry e = File(c.raw, "x");
+        e.flags = c.flags;
+        e.extra = c.extra;
+        a.entries = {e};
+        TempDir dir;
+        TZipArchive zip;
+        zip.FileName = dir / "a.zip";
+        zip.AnsiCodePage = c.ansi;
+        zip.Options.OEMFileNames = c.oem;
+        WriteFile(zip.FileName, Build(a));
+        zip.OpenArchive(0);
+        EXPECT_EQ(zip.DMHandle()->CDir.Item(0).Name, c.expected) << c.what;
+    }
+}
+
+TEST(DirManager, RecoveredNamesAreConvertedFromOemOnlyAfterAnEndSignature) {
+    Archive a;
+    a.entries = {File("\x91.txt", "x")};
+    std::string withSignature = Build(a) + "x"; // a rejected end record
+    std::string withoutSignature = Build(a);
+    withoutSignature.resize(withoutSignature.rfind(std::string("PK\x01\x02", 4)));
+    OpenedZip converted(withSignature);
+    EXPECT_EQ(converted.Names(), std::vector<std::string>{"\xC3\xA6.txt"});
+    OpenedZip raw(withoutSignature, ZACodePage::Latin1());
+    EXPECT_EQ(raw.Names(), std::vector<std::string>{"\xC2\x91.txt"});
+}
+
+// Archives whose fields point outside what was read: each must load (or fail with the
+// component's error) without reading outside its buffers, which the sanitizer build checks.
+TEST(DirManager, HostileFieldsStayInsideWhatWasRead) {
+    struct Hostile {
+        const char* what;
+        std::string bytes;
+        bool recovered;
+    };
+    const auto with = [](auto change) {
+        Archive a = TwoFiles();
+        change(a);
+        return Build(a);
+    };
+    std::string shortZip64;
+    Put32(shortZip64, 7); // four bytes short of the value it should hold
+    std::string longName = Build(TwoFiles());
+    const std::size_t second = longName.rfind(std::string("PK\x01\x02", 4));
+    longName[second + 28] = longName[second + 29] = '\xFF'; // name length past the end
+    const Hostile cases[] = {
+        {"extra block longer than the extra field",
+         with([](Archive& a) { a.entries[0].extra = std::string("\x01\x00\xF0\x00\x01\x02", 6); }),
+         false},
+        {"extra field tail shorter than a block header",
+         with([](Archive& a) { a.entries[0].extra = std::string("\x09\x00", 2); }), false},
+        {"Zip64 block shorter than its values", with([&](Archive& a) {
+             a.entries[0].uncompSize = 0xFFFFFFFF;
+             a.entries[0].extra = ExtraBlock(0x0001, shortZip64);
+         }),
+         false},
+        {"AES block shorter than seven bytes",
+         with([](Archive& a) { a.entries[0].extra = ExtraBlock(0x9901, "AE"); }), false},
+        {"local header offset past the end",
+         with([](Archive& a) { a.entries[0].offset = 0xFFFFFFF0; }), false},
+        {"entry count far beyond the directory", with([](Archive& a) { a.entryCount = 0xFFFE; }),
+         true},
+        {"directory size beyond the file start", with([](Archive& a) { a.dirSize = 0x7FFFFFFF; }),
+         true},
+        {"name length past the end", longName, true},
+    };
+    for (const Hostile& c : cases) {
+        OpenedZip z(c.bytes);
+        EXPECT_EQ(z.Dir().Recovered, c.recovered) << c.what;
+        EXPECT_EQ(z.Dir().CDir.Count(), 2) << c.what;
+        z.zip.OnProcessFileFailure = [](TZABaseArchiver&, const std::string&, TZAProcessOperation,
+                                        int, int, const std::string&,
+                                        TZAAction& action) { action = zaaIgnore; };
+        try {
+            z.zip.ExtractFiles("*", 10431, "");
+        } catch (const EZAReadError&) {
+            // the local header past the end
+        }
+    }
+}
+
+TEST(DirManager, ShortRecoveredExtraFieldIsAReadError) {
+    // A local header near the end whose extra field runs past the end of the file.
+    std::string bytes;
+    Put32(bytes, 0x04034B50);
+    bytes += std::string(22, '\0');
+    Put16(bytes, 1);  // name length
+    Put16(bytes, 40); // extra length, more than what follows
+    bytes += "n";
+    bytes += std::string(10, '\0');
+    TempDir dir;
+    TZipArchive zip;
+    zip.FileName = dir / "a.zip";
+    WriteFile(zip.FileName, bytes);
+    EXPECT_THROW(zip.OpenArchive(0), EZAReadError);
+}
+
+} // namespace

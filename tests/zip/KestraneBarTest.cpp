@@ -1,0 +1,122 @@
+// kestrane-bar run as a command on a few of the peer fixtures.
+#include "TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace {
+
+using namespace ziptest;
+
+const std::string Fixtures = KESTRANE_ZIP_FIXTURES;
+
+struct BarRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+BarRun Bar(const std::vector<std::string>& args) {
+    TempDir dir;
+    std::string command = Quoted(KESTRANE_BAR);
+    for (const std::string& arg : args)
+        command += " " + Quoted(arg);
+    command += " >" + Quoted(dir / "out") + " 2>" + Quoted(dir / "err");
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "out"),
+            ReadFile(dir / "err")};
+}
+
+QJsonObject List(const std::string& fixture) {
+    const BarRun run = Bar({"list", Fixtures + "/" + fixture});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    QJsonParseError error{};
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    return json.object();
+}
+
+TEST(KestraneBar, ListsTheDirectoryAsJson) {
+    const QJsonObject test = List("go/test.zip");
+    EXPECT_EQ(test["stubSize"].toInt(), 0);
+    EXPECT_EQ(test["centralDirOffset"].toInt(), 954);
+    EXPECT_FALSE(test["zip64"].toBool());
+    EXPECT_EQ(test["comment"].toString(), "This is a zipfile comment.");
+    const QJsonArray entries = test["entries"].toArray();
+    ASSERT_EQ(entries.size(), 2);
+    const QJsonObject first = entries[0].toObject();
+    EXPECT_EQ(first["name"].toString(), "test.txt");
+    EXPECT_EQ(first["method"].toInt(), 8);
+    EXPECT_EQ(first["size"].toInt(), 26);
+    EXPECT_EQ(first["crc32"].toInteger(), 0xc3edd7c0);
+    EXPECT_EQ(first["offset"].toInt(), 0);
+    EXPECT_FALSE(first["encrypted"].toBool());
+    EXPECT_EQ(entries[1].toObject()["method"].toInt(), 0);
+
+    // Offsets after the stub correction, sizes from the Zip64 block.
+    EXPECT_EQ(List("libzip/junk-at-start.zip")["entries"].toArray()[0].toObject()["offset"].toInt(),
+              4);
+    const QJsonObject zip64 = List("go/zip64.zip");
+    EXPECT_TRUE(zip64["zip64"].toBool());
+    EXPECT_EQ(zip64["entries"].toArray()[0].toObject()["size"].toInt(), 36);
+    EXPECT_TRUE(
+        List("libzip/encrypt.zip")["entries"].toArray()[0].toObject()["encrypted"].toBool());
+}
+
+TEST(KestraneBar, EscapesEveryNameCharacter) {
+    // Names with control characters, quotes and backslashes.
+    const QJsonArray entries = List("libzip/test-cp437.zip")["entries"].toArray();
+    ASSERT_EQ(entries.size(), 16);
+    EXPECT_EQ(entries[0].toObject()["name"].toString(),
+              QString::fromUtf8("\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f\x10"));
+    EXPECT_EQ(entries[2].toObject()["name"].toString(), "!\"#$%&'()*+,-./0");
+    EXPECT_EQ(entries[5].toObject()["name"].toString(), "QRSTUVWXYZ[\\]^_`");
+    EXPECT_EQ(entries[8].toObject()["name"].toString(), QString::fromUtf8("üéâäàåçêëèïîìÄÅÉ"));
+}
+
+TEST(KestraneBar, ExitCodes) {
+    TempDir dir;
+    const BarRun bogus = Bar({"list", Fixtures + "/libzip/bogus.zip"});
+    EXPECT_EQ(bogus.exitCode, 1);
+    EXPECT_EQ(bogus.out, "");
+    EXPECT_EQ(bogus.err, "Invalid archive file. - Native error: 00035\n");
+    const BarRun missing = Bar({"extract", dir / "missing.bar", "*", dir / "x"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "ZipArchive1: File \"" + (dir / "missing.bar") +
+                               "\" not found - Native error: 00012\n");
+
+    const BarRun ok = Bar({"extract", Fixtures + "/go/test.zip", "*", dir / "ok"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_EQ(ReadFile(dir / "ok/test.txt"), "This is a test text file.\n");
+
+    const BarRun failed = Bar({"extract", Fixtures + "/libzip/incons-data.zip", "*", dir / "bad"});
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_EQ(failed.err, "ZipArchive1: Invalid size or check sum of file or unsupported "
+                          "compression format - Native error: 00008\n");
+
+    // The encrypted entry is passed over, the plain one extracted.
+    const BarRun encrypted = Bar({"extract", Fixtures + "/libzip/encrypt.zip", "*", dir / "enc"});
+    EXPECT_EQ(encrypted.exitCode, 0);
+    EXPECT_FALSE(IsFile(dir / "enc/encrypted"));
+    EXPECT_EQ(ReadFile(dir / "enc/plain"), "foo\n");
+
+    const BarRun none =
+        Bar({"extract", Fixtures + "/go/test.zip", "META-INF\\MANIFEST.MF", dir / "n"});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "n"));
+
+    EXPECT_EQ(Bar({"lsit", "x"}).exitCode, 64);
+}
+
+} // namespace

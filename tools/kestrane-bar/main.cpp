@@ -1,0 +1,161 @@
+// kestrane-bar: the archive component from the command line.
+//   kestrane-bar list ARCHIVE            the loaded directory as one JSON object
+//   kestrane-bar extract ARCHIVE MASK DIR  ExtractFiles(MASK, 10431, "") into DIR
+#include "ZipArchive.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr int SearchAllEntries = 10431;
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (u < 0x20 || u == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void AppendField(std::string& out, const char* key, long long value) {
+    out += '"';
+    out += key;
+    out += "\":";
+    out += std::to_string(value);
+}
+
+void AppendField(std::string& out, const char* key, bool value) {
+    out += '"';
+    out += key;
+    out += "\":";
+    out += value ? "true" : "false";
+}
+
+std::string ListJson(const TZipArchive& archive) {
+    const TZADirManager& dir = *archive.DMHandle();
+    std::string out = "{";
+    AppendField(out, "stubSize", static_cast<long long>(dir.StubSize));
+    out += ',';
+    AppendField(out, "centralDirOffset", static_cast<long long>(dir.CentralDirOffset));
+    out += ',';
+    AppendField(out, "zip64", dir.FZip64);
+    out += ",\"comment\":";
+    AppendJsonString(out, archive.Comment());
+    out += ",\"entries\":[";
+    bool first = true;
+    dir.CDir.VisitItems([&](int, const TDirItem& item) {
+        out += first ? "{\"name\":" : ",{\"name\":";
+        first = false;
+        AppendJsonString(out, item.Name);
+        out += ',';
+        AppendField(out, "method", static_cast<long long>(item.CentralDir.compMethod));
+        out += ',';
+        AppendField(out, "compressedSize", static_cast<long long>(item.CompressedSize()));
+        out += ',';
+        AppendField(out, "size", static_cast<long long>(item.UncompressedSize()));
+        out += ',';
+        AppendField(out, "crc32", static_cast<long long>(item.CentralDir.crc32));
+        out += ',';
+        AppendField(out, "offset", static_cast<long long>(item.LocalHeaderOffset()));
+        out += ',';
+        AppendField(out, "attributes", static_cast<long long>(item.CentralDir.externalAttr));
+        out += ',';
+        AppendField(out, "encrypted", item.Encrypted());
+        out += '}';
+    });
+    out += "]}\n";
+    return out;
+}
+
+int List(const char* archivePath) {
+    TZipArchive archive("ZipArchive1");
+    archive.FileName = archivePath;
+    try {
+        archive.OpenArchive(0);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    const std::string json = ListJson(archive);
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int Extract(const char* archivePath, const char* mask, const char* folder) {
+    TZipArchive archive("ZipArchive1");
+    archive.FileName = archivePath;
+    try {
+        archive.OpenArchive(0);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    archive.BaseDir = folder;
+    bool failed = false;
+    // Every failure is answered Ignore, every password prompt Cancel.
+    archive.OnProcessFileFailure = [&](TZABaseArchiver&, const std::string&, TZAProcessOperation,
+                                       int, int, const std::string& message, TZAAction& action) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        failed = true;
+        action = zaaIgnore;
+    };
+    archive.OnPassword = [](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
+        skip = true;
+    };
+    try {
+        archive.ExtractFiles(mask, SearchAllEntries, "");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    }
+    return failed ? 2 : 0;
+}
+
+int Usage() {
+    std::fputs("usage: kestrane-bar list ARCHIVE\n"
+               "       kestrane-bar extract ARCHIVE MASK DIR\n",
+               stderr);
+    return 64;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Names without a UTF-8 flag decode into the locale's character set.
+    std::setlocale(LC_CTYPE, "");
+    if (argc == 3 && std::strcmp(argv[1], "list") == 0)
+        return List(argv[2]);
+    if (argc == 5 && std::strcmp(argv[1], "extract") == 0)
+        return Extract(argv[2], argv[3], argv[4]);
+    return Usage();
+}

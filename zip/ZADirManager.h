@@ -1,0 +1,265 @@
+#pragma once
+
+#include "ZACodePage.h"
+#include "ZAStream.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+enum TZACryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
+
+enum TZAProcessOperation {
+    poAdd,
+    poMove,
+    poDelete,
+    poUpdate,
+    poExtract,
+    poTest,
+    poRename,
+    poChangeAttr,
+    poChangeComment,
+    poMakeSFX,
+    poMerge
+};
+
+// File records, little-endian on disk; field names as the manager uses them.
+struct TZAZipCentralDirEnd {
+    std::uint32_t signature = 0;
+    std::uint16_t diskNumber = 0;
+    std::uint16_t startDiskNumber = 0;
+    std::uint16_t entriesOnDisk = 0;
+    std::uint16_t entriesCentralDir = 0;
+    std::uint32_t centralDirSize = 0;
+    std::uint32_t offsetStartDir = 0;
+    std::uint16_t commentLength = 0;
+};
+
+struct TZAZip64CentralDirEndLocator {
+    std::uint32_t signature = 0;
+    std::uint32_t startDiskNumber = 0;
+    std::uint64_t offsetStartDirEnd = 0;
+    std::uint32_t totalNumberOfDisks = 0;
+};
+
+struct TZAZip64CentralDirEnd {
+    std::uint32_t signature = 0;
+    std::uint64_t centralDirEndSize = 0;
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t versionNeededToExtract = 0;
+    std::uint32_t diskNumber = 0;
+    std::uint32_t startDiskNumber = 0;
+    std::uint64_t entriesOnDisk = 0;
+    std::uint64_t entriesCentralDir = 0;
+    std::uint64_t centralDirSize = 0;
+    std::uint64_t offsetStartDir = 0;
+};
+
+// The 46-byte fixed part of a central directory entry, as read.
+struct TZAZipCentralDir {
+    std::uint32_t signature = 0;
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t extractVersion = 0;
+    std::uint16_t genPurposeFlag = 0;
+    std::uint16_t compMethod = 0;
+    std::uint16_t lastModTime = 0;
+    std::uint16_t lastModDate = 0;
+    std::uint32_t crc32 = 0;
+    std::uint32_t compSize = 0;
+    std::uint32_t unCompSize = 0;
+    std::uint16_t nameLength = 0;
+    std::uint16_t extraLength = 0;
+    std::uint16_t commentLength = 0;
+    std::uint16_t diskNumberStart = 0;
+    std::uint16_t internalAttr = 0;
+    std::uint32_t externalAttr = 0;
+    std::uint32_t relOffsetLH = 0;
+};
+
+// Values of the Zip64 extra block, filled only for the fields whose 32-bit (or 16-bit) field in
+// the central directory entry is all ones.
+struct TZAZip64ExtendedInfo {
+    std::int64_t uncompSize = 0;
+    std::int64_t compSize = 0;
+    std::int64_t relOffsetLH = 0;
+    std::uint32_t diskNumberStart = 0;
+};
+
+struct TZAExtraFieldDataBlock {
+    std::uint16_t headerID = 0;
+    std::uint16_t dataSize = 0;
+    std::string_view data;
+};
+
+constexpr std::uint32_t ZALocalHeaderSignature = 0x04034B50;
+constexpr std::uint32_t ZACentralHeaderSignature = 0x02014B50;
+constexpr std::uint32_t ZAEndSignature = 0x06054B50;
+constexpr std::uint32_t ZAZip64EndSignature = 0x06064B50;
+constexpr std::uint32_t ZAZip64LocatorSignature = 0x07064B50;
+constexpr std::uint32_t ZADataDescriptorSignature = 0x08074B50;
+constexpr std::uint32_t ZAAttrDirectory = 0x10;
+// Entries needing version 0x4114 or later to extract get no password or data check.
+constexpr std::uint16_t ZAVersionWithoutChecks = 0x4114;
+
+// One entry of the directory. The texts are views into storage owned by the directory.
+struct TDirItem {
+    TZAZipCentralDir CentralDir;
+    std::string_view Name;       // decoded (UTF-8), separators as stored
+    std::string_view Comment;    // raw bytes
+    std::string_view ExtraField; // raw bytes of every extra block
+    TZAZip64ExtendedInfo Zip64ExtInfo;
+    std::int64_t StubShift = 0; // added to the local header offset (prepended data)
+    std::uint16_t CompressionMethod = 0;
+    TZACryptoAlgorithm ZAEncryptionAlgorithm = caPkzipClassic;
+    bool bHugeFile = false;
+    bool Tagged = false;
+    TZAProcessOperation Operation = poExtract;
+
+    // Sizes and offset with the Zip64 value in place of each 32-bit field that is all ones.
+    std::int64_t CompressedSize() const;
+    std::int64_t UncompressedSize() const;
+    std::int64_t LocalHeaderOffset() const;
+    bool Encrypted() const { return (CentralDir.genPurposeFlag & 1) != 0; }
+    // The directory attribute, or a stored name ending with '/'.
+    bool IsDirectory() const;
+    std::vector<TZAExtraFieldDataBlock> ExtraFields() const;
+};
+
+class TZADirManager;
+
+// The entries in directory order, and the storage their texts live in. A directory read from
+// the central directory holds only a small reference per entry (its position, attribute bits
+// and a key of its name) and loads an entry in full when it is first asked for, so that opening
+// an archive of many entries touches little memory; a rebuilt directory holds every item.
+class TZADirArray {
+public:
+    int Count() const { return static_cast<int>(FItems.size() + FRefs.size()); }
+    // The entry in full; raises error 1 for an index outside the directory.
+    TDirItem& Item(int index);
+    const TDirItem& Item(int index) const;
+
+    // Answers that need no full entry. NameOf's view may point into scratch.
+    std::string_view NameOf(int index, std::string& scratch) const;
+    std::uint32_t AttributeBits(int index) const; // the low byte of the external attributes
+    bool IsDirectory(int index) const;
+    bool Tagged(int index) const;
+    void ClearTags();
+    // Calls visit for every entry in order; entries not loaded yet are parsed for the call only
+    // (the item and its texts are valid during the call).
+    void VisitItems(const std::function<void(int, const TDirItem&)>& visit) const;
+    // ZANameKey of the entry's name.
+    std::uint32_t NameKey(int index) const;
+
+    // The first index at or after from whose NameKey is key, or -1.
+    int NextWithKey(std::uint32_t key, int from) const;
+    // Index of the first entry whose name equals name ignoring the case of A-Z, or -1.
+    int IndexOfName(std::string_view name) const;
+
+    void Clear();
+    // An item held in full.
+    TDirItem& Add();
+    // An entry of the central directory at a file position, loaded on demand.
+    void AddReference(std::int64_t position, std::uint32_t attributes, bool directory,
+                      std::uint32_t nameKey);
+    void Reserve(std::size_t count);
+    // Copies text into storage owned by the directory.
+    std::string_view Store(std::string_view text);
+
+private:
+    friend class TZADirManager;
+    void CheckIndex(int index) const;
+
+    TZADirManager* FOwner = nullptr;
+    std::vector<TDirItem> FItems;
+    std::vector<std::uint64_t> FRefs; // position << 16 | directory << 8 | attribute bits
+    std::vector<std::uint32_t> FKeys;
+    mutable std::unordered_map<int, TDirItem> FLoaded;
+    std::vector<std::unique_ptr<char[]>> FBlocks;
+    std::size_t FBlockLeft = 0;
+    char* FBlockNext = nullptr;
+};
+
+// A key of a name for quick comparisons under the mask rules: equal for names that are equal
+// ignoring the case of A-Z, one trailing slash or backslash and then one trailing dot.
+std::uint32_t ZANameKey(std::string_view name);
+// The same key of text taken as it is.
+std::uint32_t ZAFoldedKey(std::string_view text);
+
+// What the directory manager takes from its archive component.
+struct TZADirSettings {
+    bool OpenCorruptedArchives = true;
+    bool OEMFileNames = true;
+    bool MultiVolume = false; // a spanning mode other than smNone
+    ZACodePage AnsiCodePage = ZACodePage::Utf8();
+};
+
+// Turns an open archive stream into the directory of entries: end record, Zip64 records, the
+// central directory, prepended data, and the rebuilding of a damaged directory from the local
+// headers.
+class TZADirManager {
+public:
+    TZADirManager(TZAStream& stream, const TZADirSettings& settings);
+    TZADirManager(const TZADirManager&) = delete;
+    TZADirManager& operator=(const TZADirManager&) = delete;
+
+    // Runs the end-record search into CentralDirEnd; True when a record was accepted, and
+    // always True when damaged archives are to be opened.
+    bool HasCentralDirEnd();
+    // Fills the directory; raises 35, 40, 44 or EZAReadError.
+    void LoadDir();
+    void ApplyStubOffset();
+    bool IsEncrypted() const;
+    bool IsSFXArchive() const;
+
+    TZADirSettings Settings;
+    TZADirArray CDir;
+    std::string ArchiveComment; // raw bytes
+    TZAZip64CentralDirEndLocator Zip64CentralDirEndLocator;
+    TZAZip64CentralDirEnd Zip64CentralDirEnd;
+    TZAZipCentralDirEnd CentralDirEnd;
+    std::int64_t StubSize = 0;
+    bool FZip64 = false;
+    bool Recovered = false; // the directory was rebuilt from local headers
+    std::int64_t CentralDirOffset = 0;
+
+private:
+    friend class TZADirArray;
+
+    // What the walk over the central directory keeps of its first entries.
+    struct WalkSummary {
+        TZAZipCentralDir first;
+        std::int64_t firstOffset = -1;
+        std::int64_t firstSizedOffset = -1; // the first entry whose compSize is not 0
+        std::int64_t totalCompressed = 0;
+    };
+
+    std::int64_t FindCentralDirEnd(TZAZipCentralDirEnd& target);
+    void ReadZip64Records(std::int64_t& e);
+    WalkSummary ReadEntries(std::int64_t start, std::uint32_t count);
+    // Parses the entry at pos; the item's texts point into the reader's window or scratch.
+    // Returns the position after the entry.
+    std::int64_t ParseEntry(std::int64_t pos, TDirItem& item, std::string& scratch);
+    void LoadItem(std::int64_t pos, TDirItem& item);
+    std::string_view PeekName(std::int64_t pos, std::string& scratch);
+    void Pin(TDirItem& item);
+    void InterpretExtra(TDirItem& item, std::string& scratch);
+    void DetectStub(std::int64_t e, const WalkSummary& walk);
+    void Recover(bool metEndSignature);
+    void AddRecoveredEntry(std::int64_t p, std::string_view header, bool metEndSignature,
+                           TZAWindowReader& scan, TZAWindowReader& descriptors);
+    // False when the name reads as its raw bytes; otherwise the UTF-8 name is in decoded.
+    bool DecodeName(std::string_view raw, std::uint16_t flag, bool oem, bool detectUtf8,
+                    std::string& decoded) const;
+
+    TZAStream& FCompressedStream;
+    TZAWindowReader FEntries; // reads central directory entries
+    bool FShiftStub = false;  // entries loaded later get the stub offset
+};
+
+// OEM (IBM437) -> ANSI page, as the system converts a zero-terminated text in place: the bytes
+// from the first zero on are left as they are.
+std::string ZAOemToAnsi(std::string_view bytes, const ZACodePage& ansi);

@@ -1,0 +1,724 @@
+// The extraction run: the failure reactions, writing each entry and decoding its data.
+#include "ZACrypt.h"
+#include "ZADosTime.h"
+#include "ZipArchive.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace {
+
+constexpr std::size_t BlockSize = 1 << 20; // input blocks and the inflate output buffer
+constexpr std::size_t LocalHeaderSize = 30;
+
+// One lock for every component of the process: extraction runs never overlap. Recursive, so a
+// handler that starts another run on the same thread does not deadlock.
+std::recursive_mutex& ExtractionLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+std::string Slashes(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+}
+
+std::string FolderPart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A relative name that stays inside the destination: not absolute ("/x", "//server", "C:x"), no
+// ".." component, and no zero byte (the system would end the path there).
+bool StaysInside(const std::string& name) {
+    if (!name.empty() && name.front() == '/')
+        return false;
+    if (name.find('\0') != std::string::npos)
+        return false;
+    if (name.find("//") != std::string::npos)
+        return false;
+    const bool drive = name.size() >= 2 && name[1] == ':' &&
+                       ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+    if (drive)
+        return false;
+    for (std::size_t start = 0; start <= name.size();) {
+        const std::size_t end = std::min(name.find('/', start), name.size());
+        if (name.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+void CreateFolders(const std::string& folder, const std::string& componentName) {
+    std::error_code ec;
+    const std::filesystem::path path(folder);
+    bool ok;
+    try {
+        std::filesystem::create_directories(path, ec);
+        ok = std::filesystem::is_directory(path, ec);
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    if (!ok)
+        throw EZAException(20, componentName, {folder});
+}
+
+// Applies the entry's attributes: Unix permission bits (never set-user-ID, set-group-ID or
+// sticky) when it was made on Unix, and the DOS read-only flag as no write permission.
+void ApplyAttributes(int output, std::uint32_t attributes, std::uint16_t versionMadeBy) {
+    struct stat st {};
+    if (::fstat(output, &st) != 0)
+        return;
+    mode_t mode = st.st_mode & 0777;
+    if ((versionMadeBy >> 8) == 3 && (attributes >> 16) != 0)
+        mode = (attributes >> 16) & 0777;
+    if ((attributes & 0x01) != 0)
+        mode &= ~static_cast<mode_t>(0222);
+    if (mode != (st.st_mode & 0777))
+        (void)::fchmod(output, mode);
+}
+
+std::int32_t DosStamp(std::uint16_t date, std::uint16_t time) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
+}
+
+} // namespace
+
+unsigned char* TZABaseArchiver::Run::Grow(std::unique_ptr<unsigned char[]>& buffer,
+                                          std::size_t& have, std::size_t size) {
+    if (size > have) {
+        buffer.reset(new unsigned char[size]);
+        have = size;
+    }
+    return buffer.get();
+}
+
+bool TZABaseArchiver::RaiseFileProgress(double progress, TZAProgressPhase phase) {
+    bool cancel = false;
+    if (OnFileProgress)
+        OnFileProgress(*this, FCurrentName, progress, poExtract, phase, cancel);
+    FProgressCancel = FProgressCancel || cancel;
+    return cancel;
+}
+
+bool TZABaseArchiver::RaiseOverallProgress(double progress, TZAProgressPhase phase) {
+    bool cancel = false;
+    if (OnOverallProgress)
+        OnOverallProgress(*this, progress, poExtract, phase, cancel);
+    FProgressCancel = FProgressCancel || cancel;
+    return cancel;
+}
+
+void TZABaseArchiver::RunExtraction() {
+    const std::lock_guard<std::recursive_mutex> lock(ExtractionLock());
+    const std::shared_ptr<TZADirManager> dir = FDirManager;
+    const std::shared_ptr<TZAStream> stream = FCompressedStream;
+    Run run;
+    run.dir = dir.get();
+    run.stream = stream.get();
+    struct Restore {
+        Run*& current;
+        Run* saved;
+        ~Restore() { current = saved; }
+    } restore{FRun, FRun};
+    FRun = &run;
+    FProcessedFileNo = 0;
+    FProcessedFileCount = 0;
+    FRunDone = FRunTotal = 0;
+    const std::vector<int> tagged = FTagged;
+    for (const int index : tagged) {
+        ++FProcessedFileCount;
+        FRunTotal += std::max<std::int64_t>(dir->CDir.Item(index).UncompressedSize(), 0);
+    }
+    FProgressCancel = false;
+    FProgressEnabled = true;
+    RaiseOverallProgress(0, ppStart);
+    for (const int index : tagged)
+        if (FProgressCancel || !ProcessEntry(index))
+            break;
+    RaiseOverallProgress(100, ppEnd);
+    FProgressEnabled = false;
+}
+
+bool TZABaseArchiver::ProcessEntry(int index) {
+    for (;;) {
+        const std::string name = Slashes(FRun->dir->CDir.Item(index).Name);
+        FCurrentName = name;
+        try {
+            bool confirm = true;
+            if (OnConfirmProcessFile)
+                OnConfirmProcessFile(*this, name, poExtract, confirm);
+            if (!confirm)
+                return true;
+            if (FCurrentDir.empty())
+                FCurrentDir = std::filesystem::current_path().string();
+            std::string folder = BaseDir.empty() ? FCurrentDir : BaseDir;
+            if (folder.back() != '/')
+                folder += '/';
+            if (RaiseFileProgress(0, ppStart))
+                return false;
+            WriteEntry(index, name, folder);
+            if (RaiseFileProgress(100, ppEnd) || FProgressCancel)
+                return false;
+            ++FProcessedFileNo;
+            return true;
+        } catch (const EZAException& error) {
+            const TZAAction action = FailureReaction(name, error);
+            if (action != zaaRetry)
+                return action == zaaIgnore;
+        }
+    }
+}
+
+TZAAction TZABaseArchiver::FailureReaction(const std::string& name, const EZAException& error) {
+    TZAAction action = zaaIgnore;
+    if (OnProcessFileFailure) {
+        OnProcessFileFailure(*this, name, poExtract, error.NativeError, error.ErrorCode,
+                             error.Message(), action);
+        return action;
+    }
+    if (error.NativeError == 45)
+        return zaaAbort;
+    if (error.NativeError == 61) {
+        const ZAButton answer = Prompts ? Prompts->AskAbortIgnore(error.Message()) : ZAButton::None;
+        return answer == ZAButton::Ignore ? zaaIgnore : zaaAbort;
+    }
+    const std::string text = error.Message() + ". File processing error, possibly disk is full";
+    const ZAButton answer = Prompts ? Prompts->AskAbortRetryIgnore(text) : ZAButton::None;
+    if (answer == ZAButton::Retry)
+        return zaaRetry;
+    return answer == ZAButton::Ignore ? zaaIgnore : zaaAbort;
+}
+
+void TZABaseArchiver::WriteEntry(int index, std::string name, const std::string& folder) {
+    const TDirItem& item = FRun->dir->CDir.Item(index);
+    std::uint32_t attributes = item.CentralDir.externalAttr;
+    if (OnExtractFile)
+        OnExtractFile(*this, name, attributes, AnsiCodePage.ToUtf8(item.Comment));
+    name = Slashes(name);
+    if (!StaysInside(name))
+        throw EZAException(19, Name, {name});
+    // A name ending with '/' (also one stored with a trailing backslash) names a folder.
+    const bool isFolder = (item.CentralDir.externalAttr & ZAAttrDirectory) != 0 ||
+                          (!item.Name.empty() && item.Name.back() == '/') ||
+                          (!name.empty() && name.back() == '/');
+    if (Options.CreateDirs)
+        CreateFolders(folder + FolderPart(name), Name);
+    else
+        name = FileNamePart(name);
+    if (isFolder)
+        return;
+    const std::string target = folder + name;
+    if (!MayReplace(target, name, item))
+        return;
+    const int output = CreateTarget(target);
+    FSkipFile = false;
+    std::exception_ptr failure;
+    try {
+        DecodeEntry(index, output);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const bool keep = !failure && !FSkipFile && !FProgressCancel;
+    FinishTarget(output, target, item, attributes, keep);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+bool TZABaseArchiver::MayReplace(const std::string& target, const std::string& name,
+                                 const TDirItem& item) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return true;
+    if (!Options.ReplaceReadOnly && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
+        return false;
+    const std::int32_t entryStamp =
+        DosStamp(item.CentralDir.lastModDate, item.CentralDir.lastModTime);
+    const auto targetStamp = static_cast<std::int32_t>(ZATimeToDos(st.st_mtime));
+    switch (Options.OverwriteMode) {
+    case omAlways:
+        return true;
+    case omNever:
+        return false;
+    case omIfNewer:
+        return targetStamp < entryStamp;
+    case omIfOlder:
+        return entryStamp < targetStamp;
+    case omPrompt:
+        break;
+    }
+    bool confirm = true;
+    if (OnConfirmOverwrite) {
+        OnConfirmOverwrite(*this, name, target, confirm);
+        return confirm;
+    }
+    const std::string text = "Overwrite file \"" + target + "\" with \"" + name + "\"";
+    const ZAButton answer = Prompts ? Prompts->AskOverwrite(text) : ZAButton::None;
+    if (answer == ZAButton::NoToAll)
+        Options.OverwriteMode = omNever;
+    if (answer == ZAButton::YesToAll)
+        Options.OverwriteMode = omAlways;
+    return answer == ZAButton::Yes || answer == ZAButton::YesToAll;
+}
+
+int TZABaseArchiver::CreateTarget(const std::string& target) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        (void)::unlink(target.c_str()); // a read-only file or a link goes; failures show below
+    // Never through a link: the file itself is created (or replaced).
+    const int output =
+        ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (output < 0)
+        throw EZAException(19, Name, {target});
+    return output;
+}
+
+void TZABaseArchiver::FinishTarget(int output, const std::string& target, const TDirItem& item,
+                                   std::uint32_t attributes, bool keep) {
+    if (keep && Options.SetAttributes)
+        ApplyAttributes(output, attributes, item.CentralDir.versionMadeBy);
+    std::time_t stamp;
+    if (ZADosToTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime, stamp)) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {stamp, 0}};
+        (void)::futimens(output, times);
+    }
+    ::close(output);
+    if (!keep)
+        (void)::unlink(target.c_str());
+}
+
+// The decoded data's way into the target file: checked against the declared size, counted into
+// the CRC-32 and the progress, and written in full. A large entry is written by a second thread,
+// so that writing overlaps decoding; the data passes in 1 MiB buffers without being copied.
+struct TZABaseArchiver::Output {
+    Output(TZABaseArchiver& arc, int file, std::int64_t expected);
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    // Where to decode the next bytes to, and how many fit.
+    unsigned char* Space(std::size_t& size);
+    // Takes n bytes decoded into Space. False stops the decoding: the data would exceed the
+    // declared size (the part within it is kept) or a handler cancelled.
+    bool Commit(std::size_t n);
+    // Waits until everything is written.
+    void Finish();
+
+    std::int64_t Written() const { return FCommitted; }
+    std::uint32_t Crc() const { return FCrc; }
+    // The Adler-32 of everything written, read back from the file.
+    std::uint32_t ReadBackAdler();
+
+private:
+    struct Job {
+        unsigned char* data;
+        std::size_t length;
+        std::int64_t offset;
+        std::size_t done = 0;
+    };
+    static constexpr int BufferCount = 4;
+    static constexpr std::int64_t PipelineFrom = 4 << 20;
+
+    bool Progress(std::size_t n);
+    void WriteNow(const Job& job);
+    void Submit();
+    void WriterLoop();
+    void TakeBackFailedWrites();
+    void StopWriter();
+
+    TZABaseArchiver& Arc;
+    const int File;
+    const std::int64_t Expected;
+    std::int64_t FCommitted = 0;
+    std::uint32_t FCrc = 0;
+    unsigned char* FSpace = nullptr; // the buffer Space gave out last, without the writer thread
+    // Pipelined writing: buffers, the queue to the writer and what it has left.
+    bool FPipelined = false;
+    std::unique_ptr<unsigned char[]> FBuffers;
+    unsigned char* FCurrent = nullptr;
+    std::size_t FFilled = 0;
+    std::thread FWriter;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::deque<Job> FQueue;
+    std::vector<unsigned char*> FFree;
+    bool FClosing = false;
+    bool FWriteFailed = false;
+};
+
+TZABaseArchiver::Output::Output(TZABaseArchiver& arc, int file, std::int64_t expected)
+    : Arc(arc), File(file), Expected(expected) {
+    if (expected < PipelineFrom)
+        return;
+    FPipelined = true;
+    FBuffers.reset(new unsigned char[BufferCount * BlockSize]);
+    for (int i = 1; i < BufferCount; ++i)
+        FFree.push_back(FBuffers.get() + i * BlockSize);
+    FCurrent = FBuffers.get();
+    FWriter = std::thread([this] { WriterLoop(); });
+}
+
+TZABaseArchiver::Output::~Output() {
+    StopWriter();
+}
+
+void TZABaseArchiver::Output::StopWriter() {
+    if (!FWriter.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(FLock);
+        FClosing = true;
+    }
+    FChanged.notify_all();
+    FWriter.join();
+}
+
+void TZABaseArchiver::Output::WriterLoop() {
+    std::unique_lock<std::mutex> lock(FLock);
+    for (;;) {
+        FChanged.wait(lock, [this] { return !FQueue.empty() || FClosing; });
+        if (FQueue.empty())
+            return;
+        Job& job = FQueue.front();
+        lock.unlock();
+        while (job.done < job.length) {
+            const ssize_t n = ::pwrite(File, job.data + job.done, job.length - job.done,
+                                       static_cast<off_t>(job.offset + std::int64_t(job.done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            job.done += static_cast<std::size_t>(n);
+        }
+        const bool complete = job.done == job.length;
+        if (complete)
+            FCrc = static_cast<std::uint32_t>(crc32_z(FCrc, job.data, job.length));
+        lock.lock();
+        if (!complete) { // the caller's thread takes over with the disk-full handling
+            FWriteFailed = true;
+            FChanged.notify_all();
+            return;
+        }
+        FFree.push_back(job.data);
+        FQueue.pop_front();
+        FChanged.notify_all();
+    }
+}
+
+// Writes the rest of a job on this thread: a short write raises OnDiskFull (Cancel stops the
+// run, otherwise the part is written again), or error 65 without a handler.
+void TZABaseArchiver::Output::WriteNow(const Job& job) {
+    for (;;) {
+        std::size_t done = job.done;
+        while (done < job.length) {
+            const ssize_t n = ::pwrite(File, job.data + done, job.length - done,
+                                       static_cast<off_t>(job.offset + std::int64_t(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (done == job.length)
+            break;
+        if (!Arc.OnDiskFull)
+            throw EZAException(65, "");
+        bool cancel = false;
+        Arc.OnDiskFull(Arc, 0, Arc.FileName, cancel);
+        if (cancel) {
+            Arc.FProgressCancel = true;
+            return;
+        }
+    }
+    FCrc = static_cast<std::uint32_t>(crc32_z(FCrc, job.data, job.length));
+}
+
+// After a failed write the writer has stopped; its unfinished jobs are written here, and the rest
+// of the entry is written without the second thread.
+void TZABaseArchiver::Output::TakeBackFailedWrites() {
+    FWriter.join();
+    FPipelined = false;
+    while (!FQueue.empty() && !Arc.FProgressCancel) {
+        WriteNow(FQueue.front());
+        FQueue.pop_front();
+    }
+    FQueue.clear();
+}
+
+void TZABaseArchiver::Output::Submit() {
+    std::unique_lock<std::mutex> lock(FLock);
+    if (FFilled > 0) {
+        FQueue.push_back({FCurrent, FFilled, FCommitted - std::int64_t(FFilled)});
+        FChanged.notify_all();
+    }
+    FFilled = 0;
+    FChanged.wait(lock, [this] { return !FFree.empty() || FWriteFailed; });
+    if (FWriteFailed) {
+        lock.unlock();
+        TakeBackFailedWrites();
+        return;
+    }
+    FCurrent = FFree.back();
+    FFree.pop_back();
+}
+
+unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
+    if (!FPipelined) {
+        size = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(Expected + 1, 1, std::int64_t(BlockSize)));
+        FSpace = Arc.FRun->Out(size);
+        return FSpace;
+    }
+    if (FFilled == BlockSize)
+        Submit();
+    if (!FPipelined)
+        return Space(size);
+    size = BlockSize - FFilled;
+    return FCurrent + FFilled;
+}
+
+bool TZABaseArchiver::Output::Commit(std::size_t n) {
+    if (Arc.FProgressCancel)
+        return false;
+    if (n == 0)
+        return true;
+    const std::int64_t room = std::max<std::int64_t>(Expected - FCommitted, 0);
+    const bool overflow = std::int64_t(n) > room;
+    if (overflow)
+        n = static_cast<std::size_t>(room);
+    if (FPipelined) {
+        FFilled += n;
+        FCommitted += std::int64_t(n);
+        if (overflow)
+            Submit();
+    } else {
+        const Job job{FSpace, n, FCommitted};
+        WriteNow(job);
+        if (Arc.FProgressCancel)
+            return false;
+        FCommitted += std::int64_t(n);
+    }
+    return Progress(n) && !overflow;
+}
+
+bool TZABaseArchiver::Output::Progress(std::size_t n) {
+    Arc.FProgress += std::int64_t(n);
+    Arc.FRunDone += std::int64_t(n);
+    if (Arc.OnFileProgress &&
+        Arc.RaiseFileProgress(100.0 * double(Arc.FProgress) / double(Arc.FProgressMax), ppProcess))
+        return false;
+    if (Arc.OnOverallProgress && Arc.FRunTotal > 0 &&
+        Arc.RaiseOverallProgress(100.0 * double(Arc.FRunDone) / double(Arc.FRunTotal), ppProcess))
+        return false;
+    return true;
+}
+
+void TZABaseArchiver::Output::Finish() {
+    if (!FPipelined)
+        return;
+    Submit();
+    if (!FPipelined)
+        return;
+    std::unique_lock<std::mutex> lock(FLock);
+    FChanged.wait(lock, [this] { return FQueue.empty() || FWriteFailed; });
+    const bool failed = FWriteFailed;
+    lock.unlock();
+    if (failed)
+        TakeBackFailedWrites();
+}
+
+std::uint32_t TZABaseArchiver::Output::ReadBackAdler() {
+    Finish();
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[BlockSize]);
+    uLong adler = adler32_z(0, nullptr, 0);
+    for (std::int64_t at = 0; at < FCommitted;) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::int64_t>(FCommitted - at, BlockSize));
+        const ssize_t n = ::pread(File, buffer.get(), want, static_cast<off_t>(at));
+        if (n <= 0)
+            return ~static_cast<std::uint32_t>(adler); // cannot be read back: no match
+        adler = adler32_z(adler, buffer.get(), static_cast<std::size_t>(n));
+        at += n;
+    }
+    return static_cast<std::uint32_t>(adler);
+}
+
+// Decodes one entry's data (stored or deflated, decrypted on the way) into an Output.
+struct TZABaseArchiver::Decoder {
+    TZABaseArchiver& Arc;
+    TZAStream& Stream;
+    Output& Out;
+    ZAPkzipDecryptor* Crypt = nullptr;
+
+    bool Stored(std::int64_t pos, std::int64_t size);
+    bool Inflate(std::int64_t pos, std::int64_t size);
+    bool TrailerMatches(const z_stream& zs, std::int64_t pos, std::int64_t left);
+};
+
+bool TZABaseArchiver::Decoder::Stored(std::int64_t pos, std::int64_t size) {
+    for (std::int64_t left = size; left > 0;) {
+        std::size_t space;
+        unsigned char* buffer = Out.Space(space);
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, space));
+        Stream.ReadExact(pos, buffer, n);
+        if (Crypt)
+            Crypt->Decrypt(buffer, n);
+        if (!Out.Commit(n))
+            return false;
+        pos += static_cast<std::int64_t>(n);
+        left -= static_cast<std::int64_t>(n);
+    }
+    return true;
+}
+
+// Raw inflate. The data is read as zlib data behind a made-up header 0x78 0x01 and without an
+// Adler-32 trailer: data ending before the compressed size decodes as long as fewer than four
+// bytes follow it; four or more are read as the trailer and must equal the output's Adler-32.
+bool TZABaseArchiver::Decoder::Inflate(std::int64_t pos, std::int64_t size) {
+    z_stream zs{};
+    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK)
+        return false;
+    struct End {
+        z_stream& zs;
+        ~End() { inflateEnd(&zs); }
+    } end{zs};
+    unsigned char* in = Arc.FRun->In(
+        static_cast<std::size_t>(std::clamp<std::int64_t>(size, 1, std::int64_t(BlockSize))));
+    for (std::int64_t left = size; left > 0;) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, BlockSize));
+        Stream.ReadExact(pos, in, n);
+        if (Crypt)
+            Crypt->Decrypt(in, n);
+        pos += static_cast<std::int64_t>(n);
+        left -= static_cast<std::int64_t>(n);
+        zs.next_in = in;
+        zs.avail_in = static_cast<uInt>(n);
+        for (;;) {
+            std::size_t space;
+            zs.next_out = Out.Space(space);
+            zs.avail_out = static_cast<uInt>(space);
+            const int result = inflate(&zs, Z_NO_FLUSH);
+            if (!Out.Commit(space - zs.avail_out))
+                return false;
+            if (result == Z_STREAM_END)
+                return TrailerMatches(zs, pos, left);
+            if (result == Z_BUF_ERROR && zs.avail_in == 0)
+                break; // the block is used up
+            if (result != Z_OK)
+                return false;
+            if (zs.avail_in == 0 && zs.avail_out != 0)
+                break;
+        }
+    }
+    return true;
+}
+
+bool TZABaseArchiver::Decoder::TrailerMatches(const z_stream& zs, std::int64_t pos,
+                                              std::int64_t left) {
+    if (std::int64_t(zs.avail_in) + left < 4)
+        return true;
+    unsigned char trailer[4];
+    const std::size_t fromBlock = std::min<std::size_t>(zs.avail_in, 4);
+    std::copy_n(zs.next_in, fromBlock, trailer);
+    if (fromBlock < 4) {
+        Stream.ReadExact(pos, trailer + fromBlock, 4 - fromBlock);
+        if (Crypt)
+            Crypt->Decrypt(trailer + fromBlock, 4 - fromBlock);
+    }
+    const std::uint32_t stored = (std::uint32_t(trailer[0]) << 24) |
+                                 (std::uint32_t(trailer[1]) << 16) |
+                                 (std::uint32_t(trailer[2]) << 8) | trailer[3];
+    return stored == Out.ReadBackAdler();
+}
+
+bool TZABaseArchiver::RequestPassword(const TDirItem& item) {
+    if (OnPassword) {
+        std::string password = Password;
+        bool skip = false;
+        OnPassword(*this, std::string(item.Name), password, skip);
+        if (!skip)
+            Password = password;
+        return !skip;
+    }
+    std::string typed;
+    const std::string caption = "Password for \"" + std::string(item.Name) + "\"";
+    if (Prompts == nullptr || !Prompts->AskPassword(caption, typed))
+        return false;
+    Password = AnsiCodePage.FromUtf8(typed);
+    return true;
+}
+
+void TZABaseArchiver::DecodeEntry(int index, int output) {
+    if (index < 0 || index >= FRun->dir->CDir.Count())
+        throw EZAException(16, Name);
+    const TDirItem& item = FRun->dir->CDir.Item(index);
+    const TZAZipCentralDir& c = item.CentralDir;
+    const std::int64_t offset = item.LocalHeaderOffset();
+    char header[LocalHeaderSize];
+    FRun->stream->ReadExact(offset, header, LocalHeaderSize);
+    std::int64_t dataPos =
+        offset + std::int64_t(LocalHeaderSize) + ZALoad16(header + 26) + ZALoad16(header + 28);
+    // The data never reaches into the central directory.
+    std::int64_t size = std::max<std::int64_t>(item.CompressedSize(), 0);
+    if (size > FRun->dir->CentralDirOffset - dataPos)
+        size = std::max<std::int64_t>(FRun->dir->CentralDirOffset - dataPos, 0);
+    const std::int64_t expected = item.UncompressedSize();
+    Output out(*this, output, expected);
+    Decoder decoder{*this, *FRun->stream, out};
+    FProgressMax = expected == 0 ? 2 : expected;
+    FProgress = 0;
+    FSkipFile = false;
+    const std::uint16_t method = item.CompressionMethod;
+    if (method == 9)
+        throw EZAException(55, "");
+    bool ok = method == 0 || method == 8;
+    std::unique_ptr<ZAPkzipDecryptor> crypt;
+    if (ok && item.Encrypted()) {
+        // WinZip AES is not decrypted: such an entry counts as a cancelled password prompt.
+        if (item.ZAEncryptionAlgorithm != caPkzipClassic) {
+            FSkipFile = true;
+            return;
+        }
+        unsigned char check[ZAPkzipDecryptor::HeaderSize];
+        FRun->stream->ReadExact(dataPos, check, sizeof check);
+        const auto checkByte =
+            static_cast<unsigned char>((c.genPurposeFlag & 8) ? c.lastModTime >> 8 : c.crc32 >> 24);
+        for (;;) {
+            crypt = std::make_unique<ZAPkzipDecryptor>(Password);
+            if (crypt->CheckHeader(check, checkByte))
+                break;
+            if (!RequestPassword(item)) {
+                FSkipFile = true;
+                return;
+            }
+        }
+        decoder.Crypt = crypt.get();
+        dataPos += std::int64_t(sizeof check);
+        size = std::max<std::int64_t>(size - std::int64_t(sizeof check), 0);
+    }
+    if (ok)
+        ok = method == 0 ? decoder.Stored(dataPos, size) : decoder.Inflate(dataPos, size);
+    out.Finish();
+    ok = ok && out.Written() == expected;
+    if (ok && !FSkipFile && c.extractVersion < ZAVersionWithoutChecks)
+        ok = out.Crc() == c.crc32;
+    if (!ok && !FProgressCancel && !FSkipFile && !ExtractCorruptedFiles)
+        throw EZAException(8, Name);
+}
