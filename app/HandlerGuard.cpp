@@ -10,11 +10,30 @@
 #include <QWidget>
 
 #include <exception>
+#include <utility>
 
 namespace kestrane {
 namespace {
 
 constexpr char OriginProperty[] = "kestraneClickOrigin";
+
+HandlerOrigin& RunningOrigin() {
+    static HandlerOrigin origin = HandlerOrigin::Click;
+    return origin;
+}
+
+// Marks a handler as running for its duration. Handlers nest (a modal box runs the event loop):
+// the outer one's origin comes back afterwards.
+class OriginScope {
+public:
+    explicit OriginScope(HandlerOrigin origin) : outer_(std::exchange(RunningOrigin(), origin)) {}
+    ~OriginScope() { RunningOrigin() = outer_; }
+    OriginScope(const OriginScope&) = delete;
+    OriginScope& operator=(const OriginScope&) = delete;
+
+private:
+    HandlerOrigin outer_;
+};
 
 bool Reports(HandlerOrigin origin) {
     return origin == HandlerOrigin::Click || origin == HandlerOrigin::Show;
@@ -56,6 +75,7 @@ protected:
 
 void RunHandler(QWidget* window, HandlerOrigin origin, const std::function<void()>& handler) {
     try {
+        const OriginScope running(origin);
         handler();
     } catch (const std::exception& error) {
         if (Reports(origin)) {
@@ -66,6 +86,10 @@ void RunHandler(QWidget* window, HandlerOrigin origin, const std::function<void(
             ShowDefaultError(window, QStringLiteral("Unknown error"));
         }
     }
+}
+
+HandlerOrigin CurrentHandlerOrigin() {
+    return RunningOrigin();
 }
 
 void ShowDefaultError(QWidget* window, const QString& message) {

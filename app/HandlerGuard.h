@@ -22,6 +22,11 @@ enum class HandlerOrigin {
 // discarded without a trace.
 void RunHandler(QWidget* window, HandlerOrigin origin, const std::function<void()>& handler);
 
+// The origin of the innermost handler running now; Click outside every handler. Work that a
+// handler leaves to finish later (a device command's result) runs with the origin its handler
+// had.
+HandlerOrigin CurrentHandlerOrigin();
+
 // The default error display: a critical message box titled with the executable's base name,
 // showing DefaultErrorText(message).
 void ShowDefaultError(QWidget* window, const QString& message);

@@ -1,7 +1,10 @@
 #include "TfrmBB10.h"
 
+#include "DeviceCommands.h"
 #include "HandlerGuard.h"
+#include "MessageBox.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -56,6 +59,8 @@ TfrmBB10::TfrmBB10(Services services, QWidget* parent)
             services_.consoleRunner = system.consoleRunner;
         }
     }
+    deviceCommands_ = std::make_unique<DeviceCommands>(this, services_.consoleRunner);
+    ZipArchive1.Prompts = &archivePrompts_;
     SetupDesign();
     BindHandlers();
     // Placed at the centre of the desktop.
@@ -65,7 +70,10 @@ TfrmBB10::TfrmBB10(Services services, QWidget* parent)
     FormCreate();
 }
 
-TfrmBB10::~TfrmBB10() = default;
+TfrmBB10::~TfrmBB10() {
+    // Ends every command still running while the controls it holds back still exist.
+    deviceCommands_.reset();
+}
 
 void TfrmBB10::FormCreate() {
     setAcceptDrops(true);
@@ -91,6 +99,20 @@ void TfrmBB10::showEvent(QShowEvent* event) {
         shown_ = true;
         RunHandler(this, HandlerOrigin::Show, [this] { FormShow(); });
     }
+}
+
+void TfrmBB10::closeEvent(QCloseEvent* event) {
+    if (deviceCommands_->isRunning()) {
+        const MessageBox::Button answer =
+            MessageBox::show(this, {MessageBox::Kind::Confirmation, ApplicationTitle(),
+                                    StopCommandsQuestion, MessageBox::Yes | MessageBox::No});
+        if (answer != MessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+        deviceCommands_->stopAll();
+    }
+    QWidget::closeEvent(event);
 }
 
 void TfrmBB10::BindClick(QAbstractButton* button, void (TfrmBB10::*handler)()) {

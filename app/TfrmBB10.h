@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ArchivePrompts.h"
 #include "Controls.h"
 #include "FileDialog.h"
 #include "Services.h"
+#include "ZipArchive.h"
 
 #include <QAction>
 #include <QLabel>
@@ -11,9 +13,12 @@
 #include <QStackedWidget>
 #include <QWidget>
 
+#include <memory>
+
 namespace kestrane {
 
 class Anchors;
+class DeviceCommands;
 
 // The program's one window. Three full-size screens lie stacked in it: the main screen pMain
 // (connection panel and device information), the install screen pInstall (the queue of BAR files)
@@ -125,9 +130,13 @@ public:
     OpenDialog* OpenDialog1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* RemoveSelectedItems1 = nullptr;
+    // Reads BAR files; answers its own failures and questions with the window's dialogs.
+    TZipArchive ZipArchive1{"ZipArchive1"};
 
     // The outside world the window works with.
     const Services& services() const { return services_; }
+    // The device commands running now; every handler that runs one starts it here.
+    DeviceCommands& deviceCommands() { return *deviceCommands_; }
 
 public slots:
     // ---- Window and screens ----
@@ -160,6 +169,8 @@ public slots:
     virtual void ImgDonateClick();
 
     // ---- Device information ----
+    // Connects: runs the device information command and, when it answers, shows the device,
+    // unlocks the other screens and folds the connection panel away.
     virtual void btnConnClick();
 
     // ---- Install list and installation ----
@@ -183,6 +194,8 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // While a device command runs, asks whether to stop it; the window stays open on No.
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -206,6 +219,10 @@ private:
     // Lets files dropped on any control reach the window's drop handling.
     void RouteDropsToWindow();
 
+    // Connect's second half: the tool's answer shown, or its error.
+    void ShowDeviceInfo(const QString& output);
+    void ShowModelPicture(const QString& modelKey);
+
     // The Java runtime discovery: sets JavaBinDir.
     void DiscoverJavaRuntime();
     // Puts a screen on top.
@@ -217,6 +234,8 @@ private:
     bool DeliverFileDrop(QDropEvent* event);
 
     Services services_;
+    ArchivePrompts archivePrompts_{this};
+    std::unique_ptr<DeviceCommands> deviceCommands_;
     Anchors* panel3Anchors_ = nullptr;
     Anchors* panel4Anchors_ = nullptr;
     Anchors* manageAnchors_ = nullptr;
@@ -225,6 +244,8 @@ private:
 
 // The texts the window shows.
 inline const QString WindowCaption = QStringLiteral("Kestrane - BlackBerry 10 Utilities");
+inline const QString StopCommandsQuestion =
+    QStringLiteral("A device command is still running. Stop it and close the window?");
 inline const QString DevelopmentModeHelp =
     QStringLiteral("Go to Settings -> Security and Privacy -> Development Mode") +
     QLatin1Char('\r') + QStringLiteral("Set \"Use Development Mode\" to On");

@@ -22,7 +22,8 @@ public:
     int refreshAppCalls = 0;
     int connCalls = 0;
     QList<QStringList> drops;
-    // When set, Connect, the drop handler or the address suggestion runs it (to throw).
+    // When set, Connect, the drop handler or the address suggestion runs it (to throw); Connect
+    // without it is the window's own.
     std::function<void()> connFailure;
     std::function<void()> dropFailure;
     std::function<void()> refreshFailure;
@@ -32,7 +33,9 @@ public:
         ++connCalls;
         if (connFailure) {
             connFailure();
+            return;
         }
+        TfrmBB10::btnConnClick();
     }
     void WMDropFiles(const QStringList& paths) override {
         drops.append(paths);

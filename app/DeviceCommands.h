@@ -1,0 +1,68 @@
+#pragma once
+
+#include "ConsoleRunner.h"
+#include "HandlerGuard.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <list>
+#include <memory>
+
+namespace kestrane {
+
+// Every device command the window runs goes through here, so that the window knows at any time
+// what is still running. A command runs asynchronously; while it runs, the controls it holds back
+// are disabled (a control held by two commands comes back when both have ended) and, if asked for,
+// the hourglass cursor shows. When the command ends, its continuation receives the output through
+// the handler guard, with the origin of the handler that started the command; after that its
+// controls are enabled again and the cursor restored, exactly once, on every path.
+//
+// stopAll() ends every running command with everything it started and drops their results;
+// destroying this object kills whatever still runs, so no command outlives the window.
+class DeviceCommands {
+public:
+    struct Settings {
+        ConsoleJob::Feed feed = ConsoleJob::Feed::WholeText;
+        // Disabled while the command runs, enabled again when it has ended.
+        QList<QWidget*> heldBack;
+        // The hourglass cursor shows until the continuation has returned.
+        bool hourglass = false;
+    };
+    using Continuation = std::function<void(const QString& output)>;
+
+    DeviceCommands(QWidget* window, std::shared_ptr<ConsoleRunner> runner);
+    ~DeviceCommands();
+    DeviceCommands(const DeviceCommands&) = delete;
+    DeviceCommands& operator=(const DeviceCommands&) = delete;
+
+    // Starts command in workingDir. The job is returned for live output (its line signals); it
+    // belongs to this object and must not be deleted by the caller.
+    ConsoleJob* run(const QString& command, const QString& workingDir, const Settings& settings,
+                    Continuation whenDone);
+
+    // True while any command started here has not yet ended (also one that is being stopped).
+    bool isRunning() const { return !commands_.empty(); }
+
+    // Stops every running command (its whole process group); their continuations never run.
+    void stopAll();
+
+private:
+    struct Command;
+
+    void finish(Command* command, const QString& output);
+    void hold(QWidget* control);
+    void release(const QPointer<QWidget>& control);
+    void releaseAll(Command& command);
+
+    QWidget* window_;
+    std::shared_ptr<ConsoleRunner> runner_;
+    std::list<std::unique_ptr<Command>> commands_;
+    QHash<QWidget*, int> holds_;
+};
+
+} // namespace kestrane

@@ -1,0 +1,418 @@
+// Connect and the device commands headless: a scripted deploy tool, the model pictures in a
+// program folder of the test's own.
+
+#include "DeviceCommands.h"
+#include "Fonts.h"
+#include "HandlerGuard.h"
+#include "MessageBox.h"
+#include "WindowTestSupport.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kestrane;
+using namespace kestrane::testing;
+
+Q_DECLARE_METATYPE(MessageBox::Button)
+
+namespace {
+
+// What the deploy tool prints for a full-touch phone, with the line breaks a Windows tool writes.
+const QString FullTouchOutput = QStringLiteral("Info: Sending request: DEVICE_INFO\r\n"
+                                               "Info: Action: List Device Info\r\n"
+                                               "@deviceproperties\r\n"
+                                               "devicename::Kestrane Z30\r\n"
+                                               "modelfullname::BlackBerry Z30\r\n"
+                                               "modelname::Z30\r\n"
+                                               "modelnumber::STA100-2\r\n"
+                                               "hardwareid::0x8c00240a\r\n"
+                                               "IMEI::353090061452327\r\n"
+                                               "deviceserialnumber::5c1f4a8d\r\n"
+                                               "devicepin::0x2a7f3c9e\r\n"
+                                               "device_os::BlackBerry 10\r\n"
+                                               "@versions\r\n"
+                                               "scmbundle::10.3.3.2205\r\n"
+                                               "os_version::10.3.3.3216\r\n"
+                                               "air_version::3.5.0.26\r\n"
+                                               "flash_version::11.1.121.92\r\n");
+const QStringList FullTouchValues = {
+    "BlackBerry Z30", "STA100-2",      "0x8c00240a",  "353090061452327", "5c1f4a8d",
+    "2A7F3C9E",       "BlackBerry 10", "10.3.3.2205", "3.5.0.26",        "11.1.121.92"};
+const QStringList NoValues(10, QStringLiteral("..."));
+
+const QString MissingJavaMessage =
+    QStringLiteral("You have to install Java Runtime Environment before using this Utility");
+
+QStringList ValueLabels(const TfrmBB10& window) {
+    return {window.lbDevName->text(), window.lbModelNum->text(), window.lbHWID->text(),
+            window.lbIMEI->text(),    window.lbSerial->text(),   window.lbPIN->text(),
+            window.lbOS->text(),      window.lbVersion->text(),  window.lbAirVer->text(),
+            window.lbFlashVer->text()};
+}
+
+QImage Pixels(const QImage& image) {
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+bool Unlocked(const TfrmBB10& window) {
+    return window.btnInstallApps->isEnabled() && window.btnManageApps->isEnabled() &&
+           window.SpeedButton2->isEnabled();
+}
+
+} // namespace
+
+class ConnectTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        RegisterWindowFonts();
+        QVERIFY(appDir_.isValid() && javaBinDir_.isValid());
+        QVERIFY(QDir(appDir_.path()).mkpath(QStringLiteral("lib")));
+        // Pictures of their own colour for two models and the PlayBook.
+        WritePicture(QStringLiteral("Z30"), Qt::red);
+        WritePicture(QStringLiteral("Q10"), Qt::blue);
+        WritePicture(QStringLiteral("playbook"), Qt::green);
+    }
+    void init() {
+        MessageBox::reset();
+        world_ = WindowWorld();
+        startFolder_ = QDir::currentPath();
+    }
+    void cleanup() {
+        QDir::setCurrent(startFolder_);
+        // Every path gives the cursor back.
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        while (QApplication::overrideCursor() != nullptr) {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+
+    void connect_data();
+    void connect();
+    void commandTextAndWorkingFolder();
+    void noJavaRuntime();
+    void connectIsHeldBackWhileItRuns();
+    void reconnecting();
+
+    void closingWhileACommandRuns_data();
+    void closingWhileACommandRuns();
+
+    void continuationErrorsGoThroughTheGuard_data();
+    void continuationErrorsGoThroughTheGuard();
+    void aControlHeldTwiceComesBackWhenBothEnd();
+    void destroyingEndsWhatStillRuns();
+
+private:
+    void WritePicture(const QString& model, Qt::GlobalColor colour) {
+        QImage picture(235, 350, QImage::Format_RGB32);
+        picture.fill(colour);
+        QVERIFY(picture.save(picturePath(model), "JPEG"));
+    }
+    QString picturePath(const QString& model) const {
+        return appDir_.filePath(QStringLiteral("lib/blackberry-%1.jpg").arg(model));
+    }
+
+    // A shown window of this program folder and runtime, its fields filled for the phone.
+    std::unique_ptr<ProbeWindow> ReadyWindow() {
+        auto window = MakeWindow(world_);
+        window->show();
+        if (!QTest::qWaitForWindowActive(window.get())) {
+            qFatal("window not shown");
+        }
+        window->AppDir = appDir_.path();
+        window->JavaBinDir = javaBinDir_.path();
+        window->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
+        window->edtPwd->setText(QStringLiteral("z30"));
+        return window;
+    }
+
+    // Clicks Connect and lets the scripted tool answer.
+    void Connect(TfrmBB10& window) {
+        QTest::mouseClick(window.btnConn, Qt::LeftButton);
+        QVERIFY(world_.runner->waitForAll());
+    }
+
+    QTemporaryDir appDir_;
+    QTemporaryDir javaBinDir_;
+    QString startFolder_;
+    WindowWorld world_;
+};
+
+// ---- Connect ----------------------------------------------------------------------------------
+
+void ConnectTest::connect_data() {
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("errorBox");
+    QTest::addColumn<QString>("boxText");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QString>("picture"); // the model whose picture shows; empty: the placeholder
+
+    QTest::newRow("full-touch phone") << FullTouchOutput << false << "" << FullTouchValues << "Z30";
+    QTest::newRow("two lines: the error box, nothing else changes")
+        << "Info: Sending request: DEVICE_INFO\r\n"
+           "Error: Authentication failed. There have been 1 of 10 failed attempts\r\n"
+        << true
+        << "Info: Sending request: DEVICE_INFO\n"
+           "Error: Authentication failed. There have been 1 of 10 failed attempts\n"
+        << NoValues << "";
+    QTest::newRow("empty output: an empty error box") << "" << true << "" << NoValues << "";
+    QTest::newRow("three lines without a key: connected")
+        << "Info: one\nInfo: two\nInfo: three" << false << "" << NoValues << "";
+    QStringList z99 = NoValues;
+    z99[0] = QStringLiteral("BlackBerry Z99");
+    QTest::newRow("a model without a picture keeps the current one")
+        << "modelfullname::BlackBerry Z99\nmodelname::Z99\nInfo: done\n"
+        << false << "" << z99 << "";
+    QStringList playBook = NoValues;
+    playBook[0] = QStringLiteral("BlackBerry PlayBook");
+    playBook[6] = QStringLiteral("BlackBerry PlayBook OS");
+    QTest::newRow("PlayBook: named by its OS, its own picture")
+        << "Info: Sending request: DEVICE_INFO\ndevice_os::BlackBerry PlayBook OS\n@versions\n"
+        << false << "" << playBook << "playbook";
+}
+
+void ConnectTest::connect() {
+    QFETCH(QString, output);
+    QFETCH(bool, errorBox);
+    QFETCH(QString, boxText);
+    QFETCH(QStringList, labels);
+    QFETCH(QString, picture);
+    auto window = ReadyWindow();
+    const QImage placeholder = window->imgModel->picture().toImage();
+    world_.runner->addAnswer(output);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    // A cursor of the test's own: the hourglass comes and goes exactly once above it.
+    QApplication::setOverrideCursor(Qt::CrossCursor);
+
+    Connect(*window);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    QApplication::restoreOverrideCursor();
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), errorBox ? 1 : 0);
+    if (errorBox) {
+        QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
+        QCOMPARE(boxes[0].text, boxText);
+        QCOMPARE(boxes[0].buttons, MessageBox::Buttons(MessageBox::Ok));
+    }
+    QCOMPARE(ValueLabels(*window), labels);
+    const QImage shown = Pixels(window->imgModel->picture().toImage());
+    QCOMPARE(shown, Pixels(picture.isEmpty() ? placeholder : QImage(picturePath(picture))));
+    QCOMPARE(Unlocked(*window), !errorBox);
+    QCOMPARE(window->Panel1->width(), errorBox ? 295 : 0);
+    QVERIFY(window->btnConn->isEnabled());
+}
+
+void ConnectTest::commandTextAndWorkingFolder() {
+    auto window = ReadyWindow();
+    window->AppDir = QStringLiteral("/opt/kestrane");
+    window->edtPwd->setText(QStringLiteral(" \tz30  "));
+    world_.runner->addAnswer(FullTouchOutput);
+
+    Connect(*window);
+    QCOMPARE(world_.runner->runs().size(), 1);
+    const doubles::FakeConsoleRun& run = world_.runner->runs()[0];
+    QCOMPARE(run.command, QStringLiteral("java -Djava.security.properties=/opt/kestrane/lib/"
+                                         "deploy-tls.security -Xmx512M -jar "
+                                         "\"/opt/kestrane/lib/BarDeploy.jar\" -listDeviceInfo "
+                                         "-device 169.254.0.1 -password z30 "));
+    QCOMPARE(run.workingDir, javaBinDir_.path());
+    QCOMPARE(run.feed, ConsoleJob::Feed::WholeText);
+    // The runtime's folder stays the program's current folder.
+    QCOMPARE(QDir::current().canonicalPath(), QDir(javaBinDir_.path()).canonicalPath());
+}
+
+void ConnectTest::noJavaRuntime() {
+    auto window = ReadyWindow();
+    window->JavaBinDir.clear();
+    MessageBox::setNextAnswer(MessageBox::Ok);
+
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Plain);
+    QCOMPARE(boxes[0].text, MissingJavaMessage);
+    QVERIFY(world_.runner->runs().isEmpty());
+    QVERIFY(!window->deviceCommands().isRunning());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(QDir::currentPath(), startFolder_);
+    QVERIFY(window->btnConn->isEnabled());
+    QVERIFY(!Unlocked(*window));
+}
+
+void ConnectTest::connectIsHeldBackWhileItRuns() {
+    auto window = ReadyWindow();
+    world_.runner->setHoldAnswers(true);
+    world_.runner->addAnswer(FullTouchOutput);
+
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QVERIFY(!window->btnConn->isEnabled());
+    QVERIFY(QApplication::overrideCursor() != nullptr);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    // Neither the mouse nor the accelerator starts a second run; the window stays usable.
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+    QTest::qWait(250);
+    QCOMPARE(world_.runner->runs().size(), 1);
+    QCOMPARE(ValueLabels(*window), NoValues);
+
+    world_.runner->releaseAll();
+    QVERIFY(world_.runner->waitForAll());
+    QVERIFY(window->btnConn->isEnabled());
+    QCOMPARE(ValueLabels(*window), FullTouchValues);
+}
+
+// A later Connect rewrites every label; the unlocked buttons stay unlocked; a panel the user
+// folded away while Connect ran stays folded.
+void ConnectTest::reconnecting() {
+    auto window = ReadyWindow();
+    world_.runner->addAnswer(FullTouchOutput);
+    Connect(*window);
+    QTest::mouseClick(window->SpeedButton2, Qt::LeftButton);
+    QCOMPARE(window->Panel1->width(), 295);
+
+    world_.runner->setHoldAnswers(true);
+    world_.runner->addAnswer(QStringLiteral("modelfullname::BlackBerry Z99\nmodelname::Z99\n\n"));
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QTest::mouseClick(window->SpeedButton2, Qt::LeftButton);
+    QCOMPARE(window->Panel1->width(), 0);
+    world_.runner->releaseAll();
+    QVERIFY(world_.runner->waitForAll());
+    QCOMPARE(window->Panel1->width(), 0);
+    QStringList z99 = NoValues;
+    z99[0] = QStringLiteral("BlackBerry Z99");
+    QCOMPARE(ValueLabels(*window), z99);
+    QCOMPARE(Pixels(window->imgModel->picture().toImage()), Pixels(QImage(picturePath("Z30"))));
+
+    world_.runner->setHoldAnswers(false);
+    world_.runner->addAnswer(QStringLiteral("Error: Cannot connect\n"));
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Connect(*window);
+    QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
+    QCOMPARE(ValueLabels(*window), z99);
+    QVERIFY(Unlocked(*window));
+}
+
+// ---- Closing the window -----------------------------------------------------------------------
+
+void ConnectTest::closingWhileACommandRuns_data() {
+    QTest::addColumn<MessageBox::Button>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Yes stops the command and closes") << MessageBox::Yes << true;
+    QTest::newRow("No keeps the window and its command") << MessageBox::No << false;
+    QTest::newRow("a box closed otherwise is No") << MessageBox::NoButton << false;
+}
+
+void ConnectTest::closingWhileACommandRuns() {
+    QFETCH(MessageBox::Button, answer);
+    QFETCH(bool, closes);
+    auto window = ReadyWindow();
+    world_.runner->setHoldAnswers(true);
+    world_.runner->addAnswer(FullTouchOutput);
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QPointer<doubles::FakeConsoleJob> job = world_.runner->lastJob();
+    QVERIFY(job);
+
+    MessageBox::setNextAnswer(answer);
+    QCOMPARE(window->close(), closes);
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Confirmation);
+    QCOMPARE(boxes[0].text, StopCommandsQuestion);
+    QCOMPARE(boxes[0].buttons, MessageBox::Yes | MessageBox::No);
+    QCOMPARE(window->isVisible(), !closes);
+    QCOMPARE(job->wasStopped(), closes);
+
+    world_.runner->releaseAll();
+    QVERIFY(world_.runner->waitForAll());
+    QVERIFY(!window->deviceCommands().isRunning());
+    // A stopped command's output is dropped (it would otherwise show the error box).
+    QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
+    QCOMPARE(ValueLabels(*window), closes ? NoValues : FullTouchValues);
+    QVERIFY(window->btnConn->isEnabled());
+}
+
+// ---- The device commands ----------------------------------------------------------------------
+
+void ConnectTest::continuationErrorsGoThroughTheGuard_data() {
+    QTest::addColumn<int>("origin");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("started by a click: the default error display")
+        << int(HandlerOrigin::Click) << true;
+    QTest::newRow("started by an accelerator: discarded")
+        << int(HandlerOrigin::Accelerator) << false;
+}
+
+void ConnectTest::continuationErrorsGoThroughTheGuard() {
+    QFETCH(int, origin);
+    QFETCH(bool, reported);
+    QWidget host;
+    QPushButton control(&host);
+    DeviceCommands commands(&host, world_.runner);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+
+    RunHandler(&host, HandlerOrigin(origin), [&] {
+        DeviceCommands::Settings settings;
+        settings.heldBack = {&control};
+        settings.hourglass = true;
+        commands.run("tool", "/", settings,
+                     [](const QString&) { throw Error(QStringLiteral("Device went away")); });
+    });
+    QVERIFY(!control.isEnabled());
+    QVERIFY(world_.runner->waitForAll());
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), reported ? 1 : 0);
+    if (reported) {
+        QCOMPARE(boxes[0].kind, MessageBox::Kind::Critical);
+        QCOMPARE(boxes[0].text, QStringLiteral("Device went away."));
+    }
+    QVERIFY(control.isEnabled());
+    QVERIFY(!commands.isRunning());
+}
+
+void ConnectTest::aControlHeldTwiceComesBackWhenBothEnd() {
+    QWidget host;
+    QPushButton control(&host);
+    DeviceCommands commands(&host, world_.runner);
+    world_.runner->setHoldAnswers(true);
+    DeviceCommands::Settings settings;
+    settings.heldBack = {&control};
+    QStringList ended;
+    commands.run("first", "/", settings, [&](const QString&) { ended << "first"; });
+    commands.run("second", "/", settings, [&](const QString&) { ended << "second"; });
+
+    world_.runner->jobs()[1]->release();
+    QTRY_COMPARE(ended, QStringList{"second"});
+    QVERIFY(!control.isEnabled());
+    QVERIFY(commands.isRunning());
+    world_.runner->jobs()[0]->release();
+    QTRY_COMPARE(ended, (QStringList{"second", "first"}));
+    QVERIFY(control.isEnabled());
+    QVERIFY(!commands.isRunning());
+}
+
+void ConnectTest::destroyingEndsWhatStillRuns() {
+    QWidget host;
+    QPushButton control(&host);
+    auto commands = std::make_unique<DeviceCommands>(&host, world_.runner);
+    world_.runner->setHoldAnswers(true);
+    DeviceCommands::Settings settings;
+    settings.heldBack = {&control};
+    settings.hourglass = true;
+    bool continued = false;
+    commands->run("tool", "/", settings, [&](const QString&) { continued = true; });
+    const QPointer<doubles::FakeConsoleJob> job = world_.runner->lastJob();
+
+    commands.reset();
+    QVERIFY(job.isNull());
+    QVERIFY(control.isEnabled());
+    QTest::qWait(20);
+    QVERIFY(!continued);
+}
+
+QTEST_MAIN(ConnectTest)
+#include "ConnectTest.moc"

@@ -1,0 +1,296 @@
+// Connect through the whole chain: the Java runtime found in the JVM folders, /bin/sh, the built
+// device simulator (lib/BarDeploy.jar) and the model pictures beside it. Nothing is scripted.
+
+#include "DeviceCommands.h"
+#include "FixedLocalAddresses.h"
+#include "Fonts.h"
+#include "MessageBox.h"
+#include "TfrmBB10.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kestrane;
+
+namespace {
+
+const QString ProgramFolder = QStringLiteral(KESTRANE_TEST_APP_DIR);
+const QStringList NoValues(10, QStringLiteral("..."));
+
+QStringList ValueLabels(const TfrmBB10& window) {
+    return {window.lbDevName->text(), window.lbModelNum->text(), window.lbHWID->text(),
+            window.lbIMEI->text(),    window.lbSerial->text(),   window.lbPIN->text(),
+            window.lbOS->text(),      window.lbVersion->text(),  window.lbAirVer->text(),
+            window.lbFlashVer->text()};
+}
+
+QImage Pixels(const QImage& image) {
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage ModelPicture(const QString& model) {
+    return Pixels(QImage(ProgramFolder + QStringLiteral("/lib/blackberry-%1.jpg").arg(model)));
+}
+
+bool Unlocked(const TfrmBB10& window) {
+    return window.btnInstallApps->isEnabled() && window.btnManageApps->isEnabled() &&
+           window.SpeedButton2->isEnabled();
+}
+
+// The processes whose command line holds marker (their arguments joined by blanks).
+QStringList ProcessesWith(const QString& marker) {
+    QStringList found;
+    QDirIterator entries(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (entries.hasNext()) {
+        const QString folder = entries.next();
+        QFile cmdline(folder + QStringLiteral("/cmdline"));
+        if (!cmdline.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QString line = QString::fromUtf8(cmdline.readAll().replace('\0', ' '));
+        if (line.contains(marker)) {
+            found.append(folder + QStringLiteral(": ") + line);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+class ConnectEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        RegisterWindowFonts();
+        qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
+        QVERIFY(QFile::exists(ProgramFolder + QStringLiteral("/lib/BarDeploy.jar")));
+    }
+    void init() {
+        MessageBox::reset();
+        startFolder_ = QDir::currentPath();
+        // Every test starts with fresh devices: no failed attempts counted.
+        state_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(state_->isValid());
+        qputenv("KESTRANE_DEVICESIM_HOME", state_->path().toUtf8());
+        qputenv("KESTRANE_DEVICESIM_ARGS_LOG", state_->filePath("args.log").toUtf8());
+    }
+    void cleanup() {
+        QDir::setCurrent(startFolder_);
+        qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void connectsToEachDevice_data();
+    void connectsToEachDevice();
+    void refusalsShowTheToolsText_data();
+    void refusalsShowTheToolsText();
+    void passwordArrivesIntactAndRunsNothing();
+    void noCommandOutlivesTheWindow_data();
+    void noCommandOutlivesTheWindow();
+
+private:
+    // The program's window with the system's runner and the given JVM folder, its program folder
+    // the build's bin folder, shown (which finds the Java runtime).
+    std::unique_ptr<TfrmBB10> ShownWindow(const QString& jvmRoot = QStringLiteral("/usr/lib/jvm")) {
+        Services services{std::make_shared<doubles::FixedLocalAddresses>(),
+                          std::shared_ptr<const RegistryView>(MakeJvmFolderRegistryView(jvmRoot)),
+                          std::make_shared<ProcessConsoleRunner>()};
+        auto window = std::make_unique<TfrmBB10>(services);
+        window->AppDir = ProgramFolder;
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) {
+            qFatal("window not shown");
+        }
+        return window;
+    }
+
+    static void StartConnect(TfrmBB10& window, const QString& address, const QString& password) {
+        window.edtIP->setAddressText(address);
+        window.edtPwd->setText(password);
+        QTest::mouseClick(window.btnConn, Qt::LeftButton);
+    }
+
+    static void Connect(TfrmBB10& window, const QString& address, const QString& password) {
+        MessageBox::setNextAnswer(MessageBox::Ok); // for the error box, if it comes
+        StartConnect(window, address, password);
+        QVERIFY(window.deviceCommands().isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.deviceCommands().isRunning(), 60000);
+    }
+
+    // The arguments the simulator received in its last run.
+    QStringList ReceivedArguments() const {
+        QFile log(state_->filePath("args.log"));
+        if (!log.open(QIODevice::ReadOnly)) {
+            return {"<no run>"};
+        }
+        QStringList arguments;
+        for (const QByteArray& argument : log.readAll().split('\0')) {
+            arguments.append(QString::fromUtf8(argument));
+        }
+        arguments.removeLast(); // every argument ends with a NUL
+        return arguments;
+    }
+
+    std::unique_ptr<QTemporaryDir> state_;
+    QString startFolder_;
+};
+
+void ConnectEndToEndTest::connectsToEachDevice_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QString>("model");
+    QTest::newRow("Z30") << "169.254.0.1"
+                         << "z30" << QStringList{"BlackBerry Z30",  "STA100-2",    "0x8c00240a",
+                                                 "353090061452327", "5c1f4a8d",    "2A7F3C9E",
+                                                 "BlackBerry 10",   "10.3.3.2205", "3.5.0.26",
+                                                 "11.1.121.92"}
+                         << "Z30";
+    QTest::newRow("Q10") << "169.254.1.1"
+                         << "q10" << QStringList{"BlackBerry Q10",  "SQN100-3",    "0x8400270a",
+                                                 "358511052749618", "7e2b90c4",    "2B91D04F",
+                                                 "BlackBerry 10",   "10.3.2.2876", "3.5.0.21",
+                                                 "11.1.121.90"}
+                         << "Q10";
+    QTest::newRow("PlayBook, named by its OS")
+        << "169.254.2.1"
+        << "playbook" << QStringList{"BlackBerry PlayBook",
+                                     "RDJ21WW",
+                                     "0x06001a06",
+                                     "012345678901237",
+                                     "1a2b3c4d",
+                                     "50A3E1B7",
+                                     "BlackBerry PlayBook OS",
+                                     "2.1.0.1917",
+                                     "3.1.0.41",
+                                     "11.1.121.46"}
+        << "playbook";
+}
+
+void ConnectEndToEndTest::connectsToEachDevice() {
+    QFETCH(QString, address);
+    QFETCH(QString, password);
+    QFETCH(QStringList, labels);
+    QFETCH(QString, model);
+    auto window = ShownWindow();
+    QVERIFY2(!window->JavaBinDir.isEmpty(), "no Java runtime in /usr/lib/jvm");
+
+    Connect(*window, address, password);
+    QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
+    QCOMPARE(ValueLabels(*window), labels);
+    QCOMPARE(Pixels(window->imgModel->picture().toImage()), ModelPicture(model));
+    QVERIFY(Unlocked(*window));
+    QCOMPARE(window->Panel1->width(), 0);
+    QVERIFY(window->btnConn->isEnabled());
+
+    // The main screen after connecting, for a person to look at.
+    const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(shots.mkpath(QStringLiteral(".")));
+    QVERIFY(window->grab().save(shots.filePath(QStringLiteral("connected-%1.png").arg(model))));
+}
+
+void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("wrong password")
+        << "169.254.0.1"
+        << "z31"
+        << "Error: Authentication failed. There have been 1 of 10 failed attempts";
+    QTest::newRow("no device at the address")
+        << "169.254.9.9"
+        << "z30"
+        << "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
+           "settings for the target. You may have to reboot the target.";
+    QTest::newRow("Development Mode off")
+        << "169.254.3.1"
+        << "z10"
+        << "Error: Device is not in the Development Mode. Switch to Development Mode from "
+           "Security settings on the device.";
+}
+
+void ConnectEndToEndTest::refusalsShowTheToolsText() {
+    QFETCH(QString, address);
+    QFETCH(QString, password);
+    QFETCH(QString, error);
+    auto window = ShownWindow();
+    const QImage placeholder = Pixels(window->imgModel->picture().toImage());
+
+    Connect(*window, address, password);
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
+    QCOMPARE(boxes[0].text, "Info: Sending request: DEVICE_INFO\n" + error + "\n");
+    QCOMPARE(ValueLabels(*window), NoValues);
+    QCOMPARE(Pixels(window->imgModel->picture().toImage()), placeholder);
+    QVERIFY(!Unlocked(*window));
+    QCOMPARE(window->Panel1->width(), 295);
+}
+
+// Whatever the password holds reaches the tool as that one argument; the shell runs none of it.
+// The runtime is found in a JVM folder of the test's own, so that the working folder is one
+// where an injected command would leave its file.
+void ConnectEndToEndTest::passwordArrivesIntactAndRunsNothing() {
+    QTemporaryDir jvm;
+    QVERIFY(jvm.isValid());
+    QVERIFY(QDir(jvm.path()).mkpath(QStringLiteral("test-jdk/bin")));
+    const QString java = QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).canonicalFilePath();
+    QVERIFY(QFile::link(java, jvm.filePath(QStringLiteral("test-jdk/bin/java"))));
+    const QString password = QStringLiteral("a'b $(touch x); \"c d\" `touch y` *");
+    auto window = ShownWindow(jvm.path());
+    QCOMPARE(window->JavaBinDir, jvm.filePath(QStringLiteral("test-jdk/bin")));
+
+    Connect(*window, QStringLiteral("169.254.0.1"), password);
+    QCOMPARE(ReceivedArguments(),
+             (QStringList{"-listDeviceInfo", "-device", "169.254.0.1", "-password", password}));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].text.contains(QStringLiteral("Error: Authentication failed.")),
+             qPrintable(boxes[0].text));
+    for (const QString& folder : {window->JavaBinDir, startFolder_}) {
+        for (const char* name : {"x", "y"}) {
+            QVERIFY2(!QFile::exists(QDir(folder).filePath(QLatin1String(name))),
+                     qPrintable(folder + "/" + name));
+        }
+    }
+}
+
+// Closing the window while Connect waits for an address that never answers, or the window going
+// away, ends the command with everything it started.
+void ConnectEndToEndTest::noCommandOutlivesTheWindow_data() {
+    QTest::addColumn<bool>("closeFirst");
+    QTest::newRow("closed, stopping the command") << true;
+    QTest::newRow("destroyed while the command runs") << false;
+}
+
+void ConnectEndToEndTest::noCommandOutlivesTheWindow() {
+    QFETCH(bool, closeFirst);
+    qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "60000");
+    const QString marker = QStringLiteral("outlive-%1").arg(QCoreApplication::applicationPid());
+    auto window = ShownWindow();
+    StartConnect(*window, QStringLiteral("169.254.9.9"), marker);
+    // Both the shell and Java are running.
+    QTRY_VERIFY_WITH_TIMEOUT(ProcessesWith(marker).size() >= 2, 30000);
+
+    if (closeFirst) {
+        MessageBox::setNextAnswer(MessageBox::Yes);
+        QVERIFY(window->close());
+        QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessesWith(marker).isEmpty(), 10000);
+        QTRY_VERIFY(!window->deviceCommands().isRunning());
+        QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
+    }
+    window.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessesWith(marker), QStringList(), 10000);
+}
+
+QTEST_MAIN(ConnectEndToEndTest)
+#include "ConnectEndToEndTest.moc"
