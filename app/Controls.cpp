@@ -13,6 +13,20 @@
 
 namespace kestrane {
 
+namespace {
+// A left-button press followed by its release over the widget is a click, as for a button.
+void NoteClickPress(bool& pressed, const QMouseEvent* event) {
+    pressed = event->button() == Qt::LeftButton;
+}
+
+bool ReleaseCompletesClick(bool& pressed, const QMouseEvent* event, const QWidget* widget) {
+    const bool click = pressed && event->button() == Qt::LeftButton &&
+                       widget->rect().contains(event->position().toPoint());
+    pressed = false;
+    return click;
+}
+} // namespace
+
 // ---- FlatButton -------------------------------------------------------------------------------
 
 FlatButton::FlatButton(QWidget* parent) : QAbstractButton(parent) {
@@ -93,16 +107,13 @@ LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void LinkLabel::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
+    NoteClickPress(pressed_, event);
     event->accept();
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
     event->accept();
-    if (click) {
+    if (ReleaseCompletesClick(pressed_, event, this)) {
         emit clicked();
     }
 }
@@ -138,16 +149,13 @@ ClickablePicture::ClickablePicture(QWidget* parent) : Picture(parent) {
 }
 
 void ClickablePicture::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
+    NoteClickPress(pressed_, event);
     event->accept();
 }
 
 void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
     event->accept();
-    if (click) {
+    if (ReleaseCompletesClick(pressed_, event, this)) {
         emit clicked();
     }
 }
