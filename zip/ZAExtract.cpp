@@ -10,6 +10,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
@@ -145,7 +146,12 @@ void TZABaseArchiver::RunExtraction() {
     const std::vector<int> tagged = FTagged;
     for (const int index : tagged) {
         ++FProcessedFileCount;
-        FRunTotal += std::max<std::int64_t>(dir->CDir.Item(index).UncompressedSize(), 0);
+        // Declared sizes may be anything up to 2^63 - 1: the sum stops there.
+        const std::int64_t size =
+            std::max<std::int64_t>(dir->CDir.Item(index).UncompressedSize(), 0);
+        FRunTotal = size > std::numeric_limits<std::int64_t>::max() - FRunTotal
+                        ? std::numeric_limits<std::int64_t>::max()
+                        : FRunTotal + size;
     }
     FProgressCancel = false;
     FProgressEnabled = true;
@@ -482,7 +488,7 @@ void TZABaseArchiver::Output::Submit() {
 unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
     if (!FPipelined) {
         size = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(Expected + 1, 1, std::int64_t(BlockSize)));
+            std::clamp<std::int64_t>(Expected, 0, std::int64_t(BlockSize) - 1) + 1);
         FSpace = Arc.FRun->Out(size);
         return FSpace;
     }

@@ -194,6 +194,32 @@ TEST(Extract, NeverWritesBeyondTheDeclaredSize) {
     EXPECT_EQ(progress, 1); // stopped at the first decoded part
 }
 
+// Found by the fuzzer: declared Zip64 sizes near 2^63 made the run's total overflow, after which
+// no overall progress was reported.
+TEST(Extract, DeclaredSizesBeyondWhatARunCanCountStillReportProgress) {
+    std::string huge;
+    Put64(huge, ~std::uint64_t{0});
+    Entry claims = File("claims", "x");
+    claims.uncompSize = 0xFFFFFFFF;
+    claims.extra = ExtraBlock(0x0001, huge);
+    Entry claimsToo = claims;
+    claimsToo.name = "claims-too";
+    Archive a;
+    a.entries = {claims, claimsToo, File("real.txt", "real")};
+    OpenedZip z(Build(a));
+    Failures failures;
+    failures.Attach(z.zip);
+    int overall = 0;
+    z.zip.OnOverallProgress = [&](TZABaseArchiver&, double progress, TZAProcessOperation,
+                                  TZAProgressPhase phase, bool&) {
+        overall += phase == ppProcess && progress >= 0 && progress <= 100;
+    };
+    z.zip.ExtractFiles("*", AllEntries, "");
+    EXPECT_EQ(failures.natives, (std::vector<int>{8, 8}));
+    EXPECT_EQ(ReadFile(z.out + "real.txt"), "real");
+    EXPECT_EQ(overall, 3); // one decoded part per entry
+}
+
 TEST(Extract, CorruptedFilesCanBeKept) {
     Entry bad = File("f", "content", 0);
     bad.crc = 1;
