@@ -26,6 +26,7 @@ TEST(FuzzFindings, ReplayWithoutFault) {
         SCOPED_TRACE(finding.filename().string());
         TempDir dir;
         fs::copy_file(finding, dir / "input.zip");
+        fs::create_directories(dir / "box/out");
         TZipArchive zip("ZipArchive1");
         ScriptedPrompts prompts;
         prompts.answers.assign(64, ZAButton::Ignore);
