@@ -689,21 +689,23 @@ private:
 };
 
 TEST(Extract, DiskFull) {
-    // Small entries are written directly, large ones by the writer thread.
-    for (const std::size_t size : {std::size_t{300000}, std::size_t{9} << 20}) {
+    // Small entries are written directly; a large one by the writer thread from its second block
+    // on, so there the disk fills up later.
+    const std::pair<std::size_t, rlim_t> cases[] = {{300000, 100000}, {9 << 20, 3 << 20}};
+    for (const auto& [size, free] : cases) {
         const std::string text = Text(size);
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
             Failures failures;
             failures.Attach(z.zip);
-            const FileSizeLimit full(100000);
+            const FileSizeLimit full(free);
             z.zip.ExtractFiles("*", AllEntries, "");
             EXPECT_EQ(failures.natives, std::vector<int>{65}) << size;
             EXPECT_FALSE(IsFile(z.out + "f.txt")) << size;
         }
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
-            FileSizeLimit full(100000);
+            FileSizeLimit full(free);
             int calls = 0;
             z.zip.OnDiskFull = [&](TZABaseArchiver&, int volume, const std::string& name,
                                    bool& cancel) {
@@ -719,7 +721,7 @@ TEST(Extract, DiskFull) {
         }
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
-            const FileSizeLimit full(100000);
+            const FileSizeLimit full(free);
             z.zip.OnDiskFull = [&](TZABaseArchiver&, int, const std::string&, bool& cancel) {
                 cancel = true;
             };
