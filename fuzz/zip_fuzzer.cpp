@@ -34,7 +34,12 @@ class IgnoringPrompts : public ZAPrompts {
 public:
     ZAButton AskAbortRetryIgnore(const std::string& text) override { return Checked(text); }
     ZAButton AskAbortIgnore(const std::string& text) override { return Checked(text); }
-    ZAButton AskOverwrite(const std::string&) override { return ZAButton::Yes; }
+    // Every answer, chosen by the text so that an input always runs the same way.
+    ZAButton AskOverwrite(const std::string& text) override {
+        constexpr ZAButton answers[] = {ZAButton::Yes, ZAButton::No, ZAButton::YesToAll,
+                                        ZAButton::NoToAll};
+        return answers[text.size() % 4];
+    }
     bool AskPassword(const std::string& caption, std::string&) override {
         if (caption.rfind("Password for \"", 0) != 0)
             Fail("password caption: " + caption);
@@ -153,10 +158,15 @@ void List(TZipArchive& zip) {
         std::fputc(' ', stderr); // keeps the reads from being optimised away
 }
 
-void Extract(TZipArchive& zip, const fs::path& out) {
+// Settings vary with the input's length, so that an input always runs the same way.
+void Extract(TZipArchive& zip, const fs::path& out, std::size_t variant) {
     IgnoringPrompts prompts;
     zip.Prompts = &prompts;
     zip.BaseDir = out.string() + "/";
+    zip.Password = "secret"; // the generated encrypted seed's: its entries decrypt
+    zip.ExtractCorruptedFiles = variant % 2 == 1;
+    if (variant % 4 >= 2)
+        zip.Options.OverwriteMode = omPrompt; // duplicate names bring up the overwrite box
     int blocks = 0;
     zip.OnFileProgress = [&](TZABaseArchiver&, const std::string&, double, TZAProcessOperation,
                              TZAProgressPhase phase, bool& cancel) {
@@ -182,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TZipArchive zip("ZipArchive1");
     if (Open(zip, work.archive.string(), true)) {
         List(zip);
-        Extract(zip, work.out);
+        Extract(zip, work.out, size);
         zip.CloseArchive();
     }
     work.Reset();
