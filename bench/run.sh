@@ -109,6 +109,13 @@ for tool in kestrane-bar-256 kestrane-bar unzip bsdtar python; do
   python) check "$@" python3 -c "$PY_EXTRACT" "$archive" payload.bin "$OUT" ;;
   esac
 done
+# Peak memory of kestrane-bar for the 256 MiB and the 1 GiB entry, three times each.
+: >"$RESULTS/big.rss"
+for archive in big-256 big big-256 big big-256 big; do
+  rm -rf "$OUT" && mkdir -p "$OUT"
+  /usr/bin/time -a -o "$RESULTS/big.rss" -f "$archive %M" \
+    "$BAR" extract "$DATA/$archive.zip" payload.bin "$OUT" >/dev/null
+done
 rm -rf "$OUT"
 set -- $(cat "$DATA/big.zip.raw")
 "$RESULTS/zlib_limit" "$DATA/big.zip" "$1" "$2" "$3" "$BIG_RUNS" >"$RESULTS/zlib_limit.txt"
