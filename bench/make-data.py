@@ -2,8 +2,9 @@
 """Writes the benchmark archives into bench/data/ (skips those that exist).
 
 many.zip       100,000 small deflated entries, META-INF/MANIFEST.MF first, as in a BAR file
-big.zip        one deflated entry of 1 GiB (Zip64), plus big.zip.raw: "offset length" of its
-               raw deflate data, for the zlib reference
+big.zip        one deflated entry of 1 GiB (Zip64), plus big.zip.raw: "offset length size" of
+               its raw deflate data, for the zlib reference
+big-256.zip    the same with an entry of 256 MiB, to show that memory does not grow with it
 damaged-N.zip  N MiB of entries whose central directory and end record were overwritten with
                zeros, so a reader has to rebuild the directory from the local headers
 """
@@ -78,7 +79,8 @@ def make_damaged(path, mib):
 
 def main():
     os.makedirs(DATA, exist_ok=True)
-    jobs = [("many.zip", make_many), ("big.zip", make_big)]
+    jobs = [("many.zip", make_many), ("big.zip", make_big),
+            ("big-256.zip", lambda p: make_big(p, 256 << 20))]
     for mib in (50, 100, 200):
         jobs.append(("damaged-%d.zip" % mib, lambda p, m=mib: make_damaged(p, m)))
     for name, make in jobs:

@@ -21,6 +21,13 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
+// a + b for sizes that are not negative, stopping at the largest value instead of overflowing.
+std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
+    return b > std::numeric_limits<std::int64_t>::max() - a
+               ? std::numeric_limits<std::int64_t>::max()
+               : a + b;
+}
+
 std::int64_t AsInt64(std::uint64_t v) {
     return v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
                ? std::numeric_limits<std::int64_t>::max()
@@ -520,7 +527,7 @@ TZADirManager::WalkSummary TZADirManager::ReadEntries(std::int64_t start, std::u
             const bool directory =
                 (attributes & ZAAttrDirectory) != 0 || (!name.empty() && name.back() == '/');
             CDir.AddReference(pos, attributes, directory, ZANameKey(name));
-            walk.totalCompressed += compSize;
+            walk.totalCompressed = SaturatingAdd(walk.totalCompressed, compSize);
             pos += std::int64_t(CentralHeaderSize + length);
             continue;
         }
@@ -534,7 +541,8 @@ TZADirManager::WalkSummary TZADirManager::ReadEntries(std::int64_t start, std::u
         }
         if (walk.firstSizedOffset < 0 && item.CentralDir.compSize != 0)
             walk.firstSizedOffset = item.LocalHeaderOffset();
-        walk.totalCompressed += std::max<std::int64_t>(item.CompressedSize(), 0);
+        walk.totalCompressed =
+            SaturatingAdd(walk.totalCompressed, std::max<std::int64_t>(item.CompressedSize(), 0));
         pos = next;
     }
     return walk;

@@ -10,6 +10,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
@@ -145,7 +146,12 @@ void TZABaseArchiver::RunExtraction() {
     const std::vector<int> tagged = FTagged;
     for (const int index : tagged) {
         ++FProcessedFileCount;
-        FRunTotal += std::max<std::int64_t>(dir->CDir.Item(index).UncompressedSize(), 0);
+        // Declared sizes may be anything up to 2^63 - 1: the sum stops there.
+        const std::int64_t size =
+            std::max<std::int64_t>(dir->CDir.Item(index).UncompressedSize(), 0);
+        FRunTotal = size > std::numeric_limits<std::int64_t>::max() - FRunTotal
+                        ? std::numeric_limits<std::int64_t>::max()
+                        : FRunTotal + size;
     }
     FProgressCancel = false;
     FProgressEnabled = true;
@@ -334,10 +340,14 @@ private:
         std::size_t done = 0;
     };
     static constexpr int BufferCount = 4;
+    // The second thread starts once a block has been written directly and at least this much
+    // is still expected: not on the declared size alone, which may promise far more than the
+    // entry holds.
     static constexpr std::int64_t PipelineFrom = 4 << 20;
 
     bool Progress(std::size_t n);
     void WriteNow(const Job& job);
+    void StartPipeline();
     void Submit();
     void WriterLoop();
     void TakeBackFailedWrites();
@@ -351,6 +361,7 @@ private:
     unsigned char* FSpace = nullptr; // the buffer Space gave out last, without the writer thread
     // Pipelined writing: buffers, the queue to the writer and what it has left.
     bool FPipelined = false;
+    bool FPipelineAllowed = true; // not again after a failed write
     std::unique_ptr<unsigned char[]> FBuffers;
     unsigned char* FCurrent = nullptr;
     std::size_t FFilled = 0;
@@ -364,9 +375,9 @@ private:
 };
 
 TZABaseArchiver::Output::Output(TZABaseArchiver& arc, int file, std::int64_t expected)
-    : Arc(arc), File(file), Expected(expected) {
-    if (expected < PipelineFrom)
-        return;
+    : Arc(arc), File(file), Expected(expected) {}
+
+void TZABaseArchiver::Output::StartPipeline() {
     FPipelined = true;
     FBuffers.reset(new unsigned char[BufferCount * BlockSize]);
     for (int i = 1; i < BufferCount; ++i)
@@ -455,6 +466,7 @@ void TZABaseArchiver::Output::WriteNow(const Job& job) {
 void TZABaseArchiver::Output::TakeBackFailedWrites() {
     FWriter.join();
     FPipelined = false;
+    FPipelineAllowed = false;
     while (!FQueue.empty() && !Arc.FProgressCancel) {
         WriteNow(FQueue.front());
         FQueue.pop_front();
@@ -482,7 +494,7 @@ void TZABaseArchiver::Output::Submit() {
 unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
     if (!FPipelined) {
         size = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(Expected + 1, 1, std::int64_t(BlockSize)));
+            std::clamp<std::int64_t>(Expected, 0, std::int64_t(BlockSize) - 1) + 1);
         FSpace = Arc.FRun->Out(size);
         return FSpace;
     }
@@ -514,6 +526,9 @@ bool TZABaseArchiver::Output::Commit(std::size_t n) {
         if (Arc.FProgressCancel)
             return false;
         FCommitted += std::int64_t(n);
+        if (FPipelineAllowed && !overflow && FCommitted >= std::int64_t(BlockSize) &&
+            Expected - FCommitted >= PipelineFrom)
+            StartPipeline();
     }
     return Progress(n) && !overflow;
 }

@@ -73,8 +73,11 @@ std::size_t TZAMemoryStream::ReadAt(std::int64_t pos, void* buffer, std::size_t 
     return n;
 }
 
+// No read goes past the end of the stream, so a window as large as the stream is large enough.
 TZAWindowReader::TZAWindowReader(TZAStream& stream, std::size_t windowSize)
-    : FStream(stream), FCapacity(std::max<std::size_t>(windowSize, 64)) {}
+    : FStream(stream),
+      FCapacity(static_cast<std::size_t>(std::clamp<std::int64_t>(
+          stream.Size(), 64, static_cast<std::int64_t>(std::max<std::size_t>(windowSize, 64))))) {}
 
 void TZAWindowReader::Load(std::int64_t pos) {
     if (!FBuffer)

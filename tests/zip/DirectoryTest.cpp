@@ -215,6 +215,15 @@ TEST(DirManager, DamagedDirectoryFailsWhenDamagedArchivesAreNotOpened) {
     big.entries[0].compSize = 1 << 20; // the compressed sizes add up to more than the file
     EXPECT_EQ(OpenError(Build(big), false), 57);
     EXPECT_EQ(OpenError(Build(big), true), -1);
+    // Found by the fuzzer: Zip64 sizes near 2^63 made the sum overflow and pass the check.
+    Archive huge = TwoFiles();
+    for (Entry& e : huge.entries) {
+        std::string size;
+        Put64(size, ~std::uint64_t{0});
+        e.compSize = 0xFFFFFFFF;
+        e.extra = ExtraBlock(0x0001, size);
+    }
+    EXPECT_EQ(OpenError(Build(huge), false), 57);
 }
 
 struct NameCase {

@@ -194,6 +194,32 @@ TEST(Extract, NeverWritesBeyondTheDeclaredSize) {
     EXPECT_EQ(progress, 1); // stopped at the first decoded part
 }
 
+// Found by the fuzzer: declared Zip64 sizes near 2^63 made the run's total overflow, after which
+// no overall progress was reported.
+TEST(Extract, DeclaredSizesBeyondWhatARunCanCountStillReportProgress) {
+    std::string huge;
+    Put64(huge, ~std::uint64_t{0});
+    Entry claims = File("claims", "x");
+    claims.uncompSize = 0xFFFFFFFF;
+    claims.extra = ExtraBlock(0x0001, huge);
+    Entry claimsToo = claims;
+    claimsToo.name = "claims-too";
+    Archive a;
+    a.entries = {claims, claimsToo, File("real.txt", "real")};
+    OpenedZip z(Build(a));
+    Failures failures;
+    failures.Attach(z.zip);
+    int overall = 0;
+    z.zip.OnOverallProgress = [&](TZABaseArchiver&, double progress, TZAProcessOperation,
+                                  TZAProgressPhase phase, bool&) {
+        overall += phase == ppProcess && progress >= 0 && progress <= 100;
+    };
+    z.zip.ExtractFiles("*", AllEntries, "");
+    EXPECT_EQ(failures.natives, (std::vector<int>{8, 8}));
+    EXPECT_EQ(ReadFile(z.out + "real.txt"), "real");
+    EXPECT_EQ(overall, 3); // one decoded part per entry
+}
+
 TEST(Extract, CorruptedFilesCanBeKept) {
     Entry bad = File("f", "content", 0);
     bad.crc = 1;
@@ -663,21 +689,23 @@ private:
 };
 
 TEST(Extract, DiskFull) {
-    // Small entries are written directly, large ones by the writer thread.
-    for (const std::size_t size : {std::size_t{300000}, std::size_t{9} << 20}) {
+    // Small entries are written directly; a large one by the writer thread from its second block
+    // on, so there the disk fills up later.
+    const std::pair<std::size_t, rlim_t> cases[] = {{300000, 100000}, {9 << 20, 3 << 20}};
+    for (const auto& [size, free] : cases) {
         const std::string text = Text(size);
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
             Failures failures;
             failures.Attach(z.zip);
-            const FileSizeLimit full(100000);
+            const FileSizeLimit full(free);
             z.zip.ExtractFiles("*", AllEntries, "");
             EXPECT_EQ(failures.natives, std::vector<int>{65}) << size;
             EXPECT_FALSE(IsFile(z.out + "f.txt")) << size;
         }
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
-            FileSizeLimit full(100000);
+            FileSizeLimit full(free);
             int calls = 0;
             z.zip.OnDiskFull = [&](TZABaseArchiver&, int volume, const std::string& name,
                                    bool& cancel) {
@@ -693,7 +721,7 @@ TEST(Extract, DiskFull) {
         }
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
-            const FileSizeLimit full(100000);
+            const FileSizeLimit full(free);
             z.zip.OnDiskFull = [&](TZABaseArchiver&, int, const std::string&, bool& cancel) {
                 cancel = true;
             };

@@ -1,0 +1,200 @@
+// libFuzzer target over the archive component: each input is written to a file and opened, its
+// directory is listed (FindFirst/FindNext over "*" and a walk over every directory item), and
+// every entry is extracted into a fresh folder with the component's own failure reactions, the
+// dialogs answering Ignore and cancelling password prompts. Hostile input must never make the
+// component crash, leak, hang, read or write outside what it owns, or write outside the folder.
+#include "ZipArchive.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int SearchAllEntries = 10431;
+// Decoded blocks per input: a deflate stream can expand about a thousandfold, and many directory
+// entries can point at the same data, so the output of one input is capped here.
+constexpr int BlockBudget = 24;
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "zip_fuzzer: %s\n", what.c_str());
+    std::abort();
+}
+
+// Answers every failure box with Ignore and cancels every password prompt.
+class IgnoringPrompts : public ZAPrompts {
+public:
+    ZAButton AskAbortRetryIgnore(const std::string& text) override { return Checked(text); }
+    ZAButton AskAbortIgnore(const std::string& text) override { return Checked(text); }
+    // Every answer, chosen by the text so that an input always runs the same way.
+    ZAButton AskOverwrite(const std::string& text) override {
+        constexpr ZAButton answers[] = {ZAButton::Yes, ZAButton::No, ZAButton::YesToAll,
+                                        ZAButton::NoToAll};
+        return answers[text.size() % 4];
+    }
+    bool AskPassword(const std::string& caption, std::string&) override {
+        if (caption.rfind("Password for \"", 0) != 0)
+            Fail("password caption: " + caption);
+        return false;
+    }
+
+private:
+    static ZAButton Checked(const std::string& text) {
+        if (text.find(" - Native error: ") == std::string::npos)
+            Fail("failure text without the native error: " + text);
+        return ZAButton::Ignore;
+    }
+};
+
+// The working folders: ROOT/input.zip and ROOT/box/out, the extraction target. Anything that
+// appears in ROOT or ROOT/box besides these was written outside the target.
+struct Workspace {
+    fs::path root, archive, box, out;
+
+    Workspace() {
+        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : P_tmpdir;
+        std::string pattern = std::string(base) + "/kestrane-fuzz.XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr)
+            Fail(std::string("mkdtemp: ") + std::strerror(errno));
+        root = pattern;
+        archive = root / "input.zip";
+        box = root / "box";
+        out = box / "out";
+        fs::create_directories(out);
+    }
+    ~Workspace() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+
+    void Write(const std::uint8_t* data, std::size_t size) const {
+        std::FILE* f = std::fopen(archive.c_str(), "wb");
+        if (f == nullptr || (size > 0 && std::fwrite(data, 1, size, f) != size) ||
+            std::fclose(f) != 0)
+            Fail("cannot write the input file");
+    }
+
+    static std::set<std::string> Names(const fs::path& folder) {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+
+    // Checks that nothing escaped the target and empties it for the next input.
+    void Reset() const {
+        if (Names(root) != std::set<std::string>{"box", "input.zip"} ||
+            Names(box) != std::set<std::string>{"out"})
+            Fail("an entry was written outside the extraction folder");
+        // Extracted files may have lost their permissions; the folders keep theirs.
+        fs::remove_all(out);
+        fs::create_directory(out);
+    }
+};
+
+Workspace& Work() {
+    static Workspace work;
+    return work;
+}
+
+bool Open(TZipArchive& zip, const std::string& fileName, bool openCorrupted) {
+    zip.FileName = fileName;
+    zip.OpenCorruptedArchives = openCorrupted;
+    try {
+        zip.OpenArchive(0);
+    } catch (const EZAException&) {
+        return false;
+    } catch (const EZAReadError&) {
+        return false;
+    }
+    if (!zip.Active() || zip.DMHandle() == nullptr)
+        Fail("opened without a directory");
+    return true;
+}
+
+void List(TZipArchive& zip) {
+    const TZADirManager& dir = *zip.DMHandle();
+    const int count = dir.CDir.Count();
+    int found = 0;
+    TZAArchiveItem item;
+    for (bool more = zip.FindFirst("*", item, SearchAllEntries, ""); more;
+         more = zip.FindNext(item))
+        ++found;
+    if (found != count)
+        Fail("\"*\" found " + std::to_string(found) + " of " + std::to_string(count));
+
+    std::size_t sum = 0;
+    dir.CDir.VisitItems([&](int, const TDirItem& visited) {
+        sum += visited.Name.size() + visited.Comment.size() + visited.ExtraFields().size();
+        sum += static_cast<std::size_t>(visited.CompressedSize() ^ visited.UncompressedSize() ^
+                                        visited.LocalHeaderOffset());
+    });
+    std::string scratch;
+    for (int i = 0; i < count; ++i) {
+        const TDirItem& full = dir.CDir.Item(i);
+        if (dir.CDir.NameOf(i, scratch) != full.Name)
+            Fail("NameOf differs from the item's name");
+        if (dir.CDir.IsDirectory(i) != full.IsDirectory())
+            Fail("IsDirectory differs from the item's");
+        sum += full.Name.size();
+        // A name lookup walks the whole directory: a few are enough.
+        if (i < 8) {
+            const int first = dir.CDir.IndexOfName(full.Name);
+            if (first < 0 || first > i)
+                Fail("IndexOfName does not find the entry or an earlier one of its name");
+        }
+    }
+    sum += static_cast<std::size_t>(zip.FileCount() + zip.Size()) + zip.Comment().size();
+    sum += dir.IsEncrypted() + dir.IsSFXArchive();
+    if (sum == 1)
+        std::fputc(' ', stderr); // keeps the reads from being optimised away
+}
+
+// Settings vary with the input's length, so that an input always runs the same way.
+void Extract(TZipArchive& zip, const fs::path& out, std::size_t variant) {
+    IgnoringPrompts prompts;
+    zip.Prompts = &prompts;
+    zip.BaseDir = out.string() + "/";
+    zip.Password = "secret"; // the generated encrypted seed's: its entries decrypt
+    zip.ExtractCorruptedFiles = variant % 2 == 1;
+    if (variant % 4 >= 2)
+        zip.Options.OverwriteMode = omPrompt; // duplicate names bring up the overwrite box
+    int blocks = 0;
+    zip.OnFileProgress = [&](TZABaseArchiver&, const std::string&, double, TZAProcessOperation,
+                             TZAProgressPhase phase, bool& cancel) {
+        if (phase == ppProcess && ++blocks > BlockBudget)
+            cancel = true;
+    };
+    try {
+        zip.ExtractFiles("*", SearchAllEntries, "");
+    } catch (const EZAReadError&) {
+        // A local header past the end of the file leaves the run with the stream's read error.
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const Workspace& work = Work();
+    work.Write(data, size);
+    {
+        TZipArchive strict("ZipArchive1");
+        Open(strict, work.archive.string(), false);
+    }
+    TZipArchive zip("ZipArchive1");
+    if (Open(zip, work.archive.string(), true)) {
+        List(zip);
+        Extract(zip, work.out, size);
+        zip.CloseArchive();
+    }
+    work.Reset();
+    return 0;
+}
