@@ -97,15 +97,23 @@ std::string ListJson(const TZipArchive& archive) {
     return out;
 }
 
-int List(const char* archivePath) {
-    TZipArchive archive("ZipArchive1");
+// Opens the archive as the program does (read-only); false, with the error's message on stderr,
+// when it cannot be opened.
+bool Open(TZipArchive& archive, const char* archivePath) {
     archive.FileName = archivePath;
     try {
         archive.OpenArchive(0);
+        return true;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
-        return 1;
+        return false;
     }
+}
+
+int List(const char* archivePath) {
+    TZipArchive archive("ZipArchive1");
+    if (!Open(archive, archivePath))
+        return 1;
     const std::string json = ListJson(archive);
     std::fwrite(json.data(), 1, json.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -113,13 +121,8 @@ int List(const char* archivePath) {
 
 int Extract(const char* archivePath, const char* mask, const char* folder) {
     TZipArchive archive("ZipArchive1");
-    archive.FileName = archivePath;
-    try {
-        archive.OpenArchive(0);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+    if (!Open(archive, archivePath))
         return 1;
-    }
     archive.BaseDir = folder;
     bool failed = false;
     // Every failure is answered Ignore, every password prompt Cancel.
