@@ -2,6 +2,7 @@
 // program folder of the test's own.
 
 #include "DeviceCommands.h"
+#include "DeviceInfoProbes.h"
 #include "Fonts.h"
 #include "HandlerGuard.h"
 #include "MessageBox.h"
@@ -45,22 +46,6 @@ const QStringList NoValues(10, QStringLiteral("..."));
 
 const QString MissingJavaMessage =
     QStringLiteral("You have to install Java Runtime Environment before using this Utility");
-
-QStringList ValueLabels(const TfrmBB10& window) {
-    return {window.lbDevName->text(), window.lbModelNum->text(), window.lbHWID->text(),
-            window.lbIMEI->text(),    window.lbSerial->text(),   window.lbPIN->text(),
-            window.lbOS->text(),      window.lbVersion->text(),  window.lbAirVer->text(),
-            window.lbFlashVer->text()};
-}
-
-QImage Pixels(const QImage& image) {
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
-bool Unlocked(const TfrmBB10& window) {
-    return window.btnInstallApps->isEnabled() && window.btnManageApps->isEnabled() &&
-           window.SpeedButton2->isEnabled();
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // device simulator (lib/BarDeploy.jar) and the model pictures beside it. Nothing is scripted.
 
 #include "DeviceCommands.h"
+#include "DeviceInfoProbes.h"
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
 #include "MessageBox.h"
@@ -17,30 +18,15 @@
 #include <memory>
 
 using namespace kestrane;
+using namespace kestrane::testing;
 
 namespace {
 
 const QString ProgramFolder = QStringLiteral(KESTRANE_TEST_APP_DIR);
 const QStringList NoValues(10, QStringLiteral("..."));
 
-QStringList ValueLabels(const TfrmBB10& window) {
-    return {window.lbDevName->text(), window.lbModelNum->text(), window.lbHWID->text(),
-            window.lbIMEI->text(),    window.lbSerial->text(),   window.lbPIN->text(),
-            window.lbOS->text(),      window.lbVersion->text(),  window.lbAirVer->text(),
-            window.lbFlashVer->text()};
-}
-
-QImage Pixels(const QImage& image) {
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
 QImage ModelPicture(const QString& model) {
     return Pixels(QImage(ProgramFolder + QStringLiteral("/lib/blackberry-%1.jpg").arg(model)));
-}
-
-bool Unlocked(const TfrmBB10& window) {
-    return window.btnInstallApps->isEnabled() && window.btnManageApps->isEnabled() &&
-           window.SpeedButton2->isEnabled();
 }
 
 // The processes whose command line holds marker (their arguments joined by blanks).
