@@ -21,4 +21,7 @@ struct Services {
 
 Services SystemServices();
 
+// services with every missing one replaced by the system's own.
+Services WithSystemDefaults(Services services);
+
 } // namespace kestrane

@@ -37,6 +37,14 @@ bool IsDragEvent(QEvent::Type type) {
     return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
 }
 
+// Runs handler, through the guard as a reported handler, whenever sender emits signal.
+template <class Sender, class Signal>
+void BindReported(TfrmBB10* window, Sender* sender, Signal signal, void (TfrmBB10::*handler)()) {
+    QObject::connect(sender, signal, window, [window, handler] {
+        RunHandler(window, HandlerOrigin::Click, [window, handler] { (window->*handler)(); });
+    });
+}
+
 } // namespace
 
 QString ExecutableFolder() {
@@ -46,19 +54,7 @@ QString ExecutableFolder() {
 }
 
 TfrmBB10::TfrmBB10(Services services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)) {
-    if (!services_.localAddresses || !services_.registry || !services_.consoleRunner) {
-        const Services system = SystemServices();
-        if (!services_.localAddresses) {
-            services_.localAddresses = system.localAddresses;
-        }
-        if (!services_.registry) {
-            services_.registry = system.registry;
-        }
-        if (!services_.consoleRunner) {
-            services_.consoleRunner = system.consoleRunner;
-        }
-    }
+    : QWidget(parent), services_(WithSystemDefaults(std::move(services))) {
     deviceCommands_ = std::make_unique<DeviceCommands>(this, services_.consoleRunner);
     ZipArchive1.Prompts = &archivePrompts_;
     SetupDesign();
@@ -143,15 +139,11 @@ void TfrmBB10::BindHandlers() {
                     RunHandler(this, HandlerOrigin::Click, [&] { SpeedButton1MouseUp(button); });
                 }
             });
-    connect(lbDevModeOn, &LinkLabel::clicked, this,
-            [this] { RunHandler(this, HandlerOrigin::Click, [this] { lbDevModeOnClick(); }); });
+    BindReported(this, lbDevModeOn, &LinkLabel::clicked, &TfrmBB10::lbDevModeOnClick);
 
-    connect(Label10, &LinkLabel::clicked, this,
-            [this] { RunHandler(this, HandlerOrigin::Click, [this] { Label10Click(); }); });
-    connect(Label11, &LinkLabel::clicked, this,
-            [this] { RunHandler(this, HandlerOrigin::Click, [this] { Label11Click(); }); });
-    connect(ImgDonate, &ClickablePicture::clicked, this,
-            [this] { RunHandler(this, HandlerOrigin::Click, [this] { ImgDonateClick(); }); });
+    BindReported(this, Label10, &LinkLabel::clicked, &TfrmBB10::Label10Click);
+    BindReported(this, Label11, &LinkLabel::clicked, &TfrmBB10::Label11Click);
+    BindReported(this, ImgDonate, &ClickablePicture::clicked, &TfrmBB10::ImgDonateClick);
 
     BindClick(btnAddBar, &TfrmBB10::btnAddBarClick);
     BindClick(btnUp, &TfrmBB10::btnUpClick);
@@ -161,14 +153,12 @@ void TfrmBB10::BindHandlers() {
     connect(lstBarFile, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMenu1->popup(lstBarFile->viewport()->mapToGlobal(at));
     });
-    connect(RemoveSelectedItems1, &QAction::triggered, this, [this] {
-        RunHandler(this, HandlerOrigin::Click, [this] { RemoveSelectedItems1Click(); });
-    });
+    BindReported(this, RemoveSelectedItems1, &QAction::triggered,
+                 &TfrmBB10::RemoveSelectedItems1Click);
     connect(lstBarFile->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         RunHandler(this, HandlerOrigin::Click, [&] { lstBarFileColumnClick(column); });
     });
-    connect(Memo1, &LineBuffer::changed, this,
-            [this] { RunHandler(this, HandlerOrigin::Click, [this] { Memo1Change(); }); });
+    BindReported(this, Memo1, &LineBuffer::changed, &TfrmBB10::Memo1Change);
 
     BindClick(btnRefreshApp, &TfrmBB10::btnRefreshAppClick);
     BindClick(btnCheckApp, &TfrmBB10::btnCheckAppClick);
