@@ -15,3 +15,9 @@ configure_and_build() {
   fi
   cmake --build "$dir" -j "$JOBS"
 }
+
+# ccache, when installed, lets several build folders and checkouts share compiled objects.
+if command -v ccache >/dev/null 2>&1 && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR="$KESTRANE_ROOT"
+fi
