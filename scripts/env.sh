@@ -1,5 +1,7 @@
 # Sourced by the scripts: settings every build and test run shares.
-KESTRANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# Sourced from a script in scripts/, or from an interactive shell in the checkout's top folder.
+KESTRANE_ROOT=${KESTRANE_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+[ -f "$KESTRANE_ROOT/CMakeLists.txt" ] || KESTRANE_ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 # Qt warns on every start without a runtime folder of its own.
 XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
