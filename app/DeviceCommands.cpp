@@ -1,6 +1,7 @@
 #include "DeviceCommands.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -13,6 +14,8 @@ struct DeviceCommands::Command {
     bool hourglass = false;
     HandlerOrigin origin = HandlerOrigin::Click;
     Continuation whenDone;
+    std::chrono::milliseconds silenceLimit{0};
+    bool timedOut = false;
 };
 
 DeviceCommands::DeviceCommands(QWidget* window, std::shared_ptr<ConsoleRunner> runner)
@@ -35,6 +38,7 @@ ConsoleJob* DeviceCommands::run(const QString& command, const QString& workingDi
     running->job = job;
     running->origin = CurrentHandlerOrigin();
     running->whenDone = std::move(whenDone);
+    watchSilence(*running, settings.silenceLimit);
     for (QWidget* control : settings.heldBack) {
         hold(control);
         running->heldBack.append(control);
@@ -48,6 +52,25 @@ ConsoleJob* DeviceCommands::run(const QString& command, const QString& workingDi
     QObject::connect(job, &ConsoleJob::finished, job,
                      [this, raw](const QString& output) { finish(raw, output); });
     return job;
+}
+
+// The timer belongs to the job, so it goes with it; every piece of output starts it again.
+void DeviceCommands::watchSilence(Command& command, std::chrono::milliseconds limit) {
+    if (limit <= std::chrono::milliseconds::zero())
+        return;
+    command.silenceLimit = limit;
+    auto* timer = new QTimer(command.job);
+    timer->setSingleShot(true);
+    timer->setInterval(limit);
+    Command* raw = &command;
+    QObject::connect(command.job, &ConsoleJob::outputReceived, timer,
+                     qOverload<>(&QTimer::start));
+    QObject::connect(command.job, &ConsoleJob::finished, timer, &QTimer::stop);
+    QObject::connect(timer, &QTimer::timeout, command.job, [raw] {
+        raw->timedOut = true;
+        raw->job->stop();
+    });
+    timer->start();
 }
 
 void DeviceCommands::stopAll() {
@@ -70,9 +93,16 @@ void DeviceCommands::finish(Command* command, const QString& output) {
     // The job is in the middle of its own signal.
     ended->job->deleteLater();
     if (ended->whenDone) {
-        RunHandler(window_, ended->origin, [&] { ended->whenDone(output); });
+        CommandResult result;
+        result.output = output;
+        result.exitCode = ended->job->exitCode();
+        result.timedOut = ended->timedOut;
+        result.silenceLimit = ended->silenceLimit;
+        RunHandler(window_, ended->origin, [&] { ended->whenDone(result); });
     }
     releaseAll(*ended);
+    if (commands_.empty() && idleCallback_)
+        idleCallback_();
 }
 
 void DeviceCommands::hold(QWidget* control) {

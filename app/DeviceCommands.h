@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandResult.h"
 #include "ConsoleRunner.h"
 #include "HandlerGuard.h"
 
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <list>
 #include <memory>
@@ -22,6 +24,9 @@ namespace kestrane {
 // the handler guard, with the origin of the handler that started the command; after that its
 // controls are enabled again and the cursor restored, exactly once, on every path.
 //
+// A command that writes nothing for its silence limit is stopped with everything it started; its
+// continuation then receives a result marked as timed out.
+//
 // stopAll() ends every running command with everything it started and drops their results;
 // destroying this object kills whatever still runs, so no command outlives the window.
 class DeviceCommands {
@@ -32,8 +37,17 @@ public:
         QList<QWidget*> heldBack;
         // The hourglass cursor shows until the continuation has returned.
         bool hourglass = false;
+        // Stopped when it writes nothing for this long; zero for no limit.
+        std::chrono::milliseconds silenceLimit{0};
     };
-    using Continuation = std::function<void(const QString& output)>;
+    using Continuation = std::function<void(const CommandResult& result)>;
+
+    // The silence limits the window gives its commands: device information and application
+    // actions answer quickly; an installation may go quiet while the device unpacks a package.
+    struct SilenceLimits {
+        std::chrono::milliseconds device = std::chrono::seconds(60);
+        std::chrono::milliseconds installation = std::chrono::seconds(300);
+    };
 
     DeviceCommands(QWidget* window, std::shared_ptr<ConsoleRunner> runner);
     ~DeviceCommands();
@@ -51,10 +65,17 @@ public:
     // Stops every running command (its whole process group); their continuations never run.
     void stopAll();
 
+    // The limits handlers put in their settings; tests shorten them.
+    SilenceLimits& silenceLimits() { return silenceLimits_; }
+
+    // Runs callback once whenever the last running command has ended (also one that was stopped).
+    void setIdleCallback(std::function<void()> callback) { idleCallback_ = std::move(callback); }
+
 private:
     struct Command;
 
     void finish(Command* command, const QString& output);
+    void watchSilence(Command& command, std::chrono::milliseconds limit);
     void hold(QWidget* control);
     void release(const QPointer<QWidget>& control);
     void releaseAll(Command& command);
@@ -63,6 +84,8 @@ private:
     std::shared_ptr<ConsoleRunner> runner_;
     std::list<std::unique_ptr<Command>> commands_;
     QHash<QWidget*, int> holds_;
+    SilenceLimits silenceLimits_;
+    std::function<void()> idleCallback_;
 };
 
 } // namespace kestrane

@@ -92,6 +92,12 @@ MessageBox::Button EscapeButtonOf(MessageBox::Buttons buttons) {
     return MessageBox::NoButton;
 }
 
+// The boxes show() has open now, innermost last.
+QList<QMessageBox*>& ShownBoxes() {
+    static QList<QMessageBox*> boxes;
+    return boxes;
+}
+
 MessageBox::Button ShowModal(QWidget* parent, const MessageBox::Box& box) {
     QMessageBox dialog(IconOf(box.kind), box.title, box.text, QMessageBox::NoButton, parent);
     dialog.setTextFormat(Qt::PlainText);
@@ -108,7 +114,9 @@ MessageBox::Button ShowModal(QWidget* parent, const MessageBox::Box& box) {
             dialog.setEscapeButton(widget);
         }
     }
+    ShownBoxes().append(&dialog);
     dialog.exec();
+    ShownBoxes().removeOne(&dialog);
     for (const auto& [widget, button] : added) {
         if (dialog.clickedButton() == widget) {
             return button;
@@ -161,6 +169,11 @@ QDialog* MakePasswordDialog(QWidget* parent, const QString& caption) {
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     edit->setFocus();
     return dialog;
+}
+
+void MessageBox::dismissShown() {
+    if (!ShownBoxes().isEmpty())
+        ShownBoxes().last()->done(-1);
 }
 
 MessageBox::Button MessageBox::show(QWidget* parent, const Box& box) {

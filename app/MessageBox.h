@@ -50,6 +50,10 @@ public:
     // (NoButton when it was closed otherwise, e.g. with Escape and no escape button).
     static Button show(QWidget* parent, const Box& box);
 
+    // Closes the box that show() is showing now, if any, as if it had been closed without an
+    // answer (show() then returns NoButton). For a question that events have made moot.
+    static void dismissShown();
+
     // The plain message box: the application's title, the text, no icon and one OK button.
     static void plain(QWidget* parent, const QString& text);
 

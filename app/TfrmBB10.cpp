@@ -99,10 +99,18 @@ void TfrmBB10::showEvent(QShowEvent* event) {
 
 void TfrmBB10::closeEvent(QCloseEvent* event) {
     if (deviceCommands_->isRunning()) {
+        // A command that ends while the question is open makes it moot: the question goes away
+        // and the window closes, as it would have without a command.
+        bool endedMeanwhile = false;
+        deviceCommands_->setIdleCallback([&endedMeanwhile] {
+            endedMeanwhile = true;
+            MessageBox::dismissShown();
+        });
         const MessageBox::Button answer =
             MessageBox::show(this, {MessageBox::Kind::Confirmation, ApplicationTitle(),
                                     StopCommandsQuestion, MessageBox::Yes | MessageBox::No});
-        if (answer != MessageBox::Yes) {
+        deviceCommands_->setIdleCallback(nullptr);
+        if (answer != MessageBox::Yes && !endedMeanwhile) {
             event->ignore();
             return;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArchivePrompts.h"
+#include "CommandResult.h"
 #include "Controls.h"
 #include "FileDialog.h"
 #include "Services.h"
@@ -138,6 +139,16 @@ public:
     // The device commands running now; every handler that runs one starts it here.
     DeviceCommands& deviceCommands() { return *deviceCommands_; }
 
+    // ---- Shared by every handler that runs a device command ----
+    // Checks that a Java runtime was found, that the address field holds a device address and
+    // that the runtime, the deploy tool and its TLS settings are in place; otherwise says what is
+    // wrong (the plain Java message when no runtime was found) and returns false.
+    bool ReadyForDeviceCommand();
+    // The error box with the application's title.
+    void ShowCommandError(const QString& text);
+    // A device command's result judged with this window's program folder and Java runtime.
+    CommandVerdict JudgeCommand(const CommandResult& result) const;
+
 public slots:
     // ---- Window and screens ----
     // Runs once the window is built: AppDir, the main screen on top, AppsListPending.
@@ -220,8 +231,10 @@ private:
     void RouteDropsToWindow();
 
     // Connect's second half: the tool's answer shown, or its error.
-    void ShowDeviceInfo(const QString& output);
+    void ShowDeviceInfo(const CommandResult& result, const QString& address);
     void ShowModelPicture(const QString& modelKey);
+    // Clears what belongs to the previously connected device when deviceKey names another one.
+    void ForgetOtherDevice(const QString& deviceKey);
 
     // The Java runtime discovery: sets JavaBinDir.
     void DiscoverJavaRuntime();
@@ -240,10 +253,15 @@ private:
     Anchors* panel4Anchors_ = nullptr;
     Anchors* manageAnchors_ = nullptr;
     bool shown_ = false;
+    // The device Connect last showed: its address and PIN.
+    QString connectedDevice_;
 };
 
 // The texts the window shows.
 inline const QString WindowCaption = QStringLiteral("Kestrane - BlackBerry 10 Utilities");
+inline const QString NoDeviceInformationMessage =
+    QStringLiteral("The device sent no information. Check the address and the password.");
+inline const QString DefaultDevicePicture = QStringLiteral(":/kestrane/device-default.jpg");
 inline const QString StopCommandsQuestion =
     QStringLiteral("A device command is still running. Stop it and close the window?");
 inline const QString DevelopmentModeHelp =

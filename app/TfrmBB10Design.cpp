@@ -231,7 +231,7 @@ void TfrmBB10::SetupInformationPanel() {
     // Lowest first: the card, then the picture, then the labels in front of both.
     Shape1 = Place<RoundedShape>(Panel3, "Shape1", QRect(8, 12, 346, 367));
     imgModel = Place<Picture>(Panel3, "imgModel", QRect(374, 21, 235, 350));
-    imgModel->setPicture(QPixmap(QStringLiteral(":/kestrane/device-default.jpg")));
+    imgModel->setPicture(QPixmap(DefaultDevicePicture));
     lbDevice = AddLabel(Panel3, "lbDevice", QStringLiteral("Device Information"), {94, 28},
                         TahomaFont(24), Colours::WindowText);
 

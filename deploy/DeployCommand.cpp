@@ -2,6 +2,9 @@
 
 #include "TextUtils.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
 #include <algorithm>
 
 namespace kestrane {
@@ -56,6 +59,21 @@ QString JavaRuntimeMissingMessage(const QString& javaBinDir) {
     if (!javaBinDir.isEmpty())
         return {};
     return QStringLiteral("You have to install Java Runtime Environment before using this Utility");
+}
+
+QString InvalidAddressMessage(const QString& addressField) {
+    const QString address = RemoveSpaces(addressField);
+    const QStringList groups = address.split(QLatin1Char('.'));
+    const bool valid =
+        groups.size() == 4 && std::all_of(groups.begin(), groups.end(), [](const QString& group) {
+            static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+            return digits.match(group).hasMatch() && group.toInt() <= 255;
+        });
+    if (valid)
+        return {};
+    return QStringLiteral("\"%1\" is not a device address. Type four numbers from 0 to 255 "
+                          "separated by dots, for example 169.254.0.1.")
+        .arg(address);
 }
 
 QString DeployToolPath(const QString& appDir) {

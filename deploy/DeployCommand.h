@@ -26,6 +26,10 @@ bool ActionChecksJavaRuntime(DeployAction action);
 // when there is one.
 QString JavaRuntimeMissingMessage(const QString& javaBinDir);
 
+// Empty when the address field's text, through RemoveSpaces, is a device address: four groups of
+// one to three digits, each from 0 to 255, separated by dots. Otherwise the message that says so.
+QString InvalidAddressMessage(const QString& addressField);
+
 // The files the commands name, below the program's folder.
 QString DeployToolPath(const QString& appDir);
 QString DeploySecurityPath(const QString& appDir);

@@ -80,13 +80,6 @@ DeviceInfo ReadDeviceInfo(const QString& output) {
     return info;
 }
 
-QString ConnectErrorText(const QString& output) {
-    QString text;
-    for (const QString& line : SplitLines(output))
-        text += line + QLatin1Char('\n');
-    return text;
-}
-
 QString ModelPicturePath(const QString& appDir, const QString& modelKey) {
     return appDir + QStringLiteral("/lib/blackberry-") + modelKey + QStringLiteral(".jpg");
 }

@@ -7,8 +7,8 @@ namespace kestrane {
 // What Connect shows of a device, read from the output of "-listDeviceInfo". A value that no
 // line gave stays "...".
 struct DeviceInfo {
-    // The output had at least three lines. Connect judges success by that alone; with fewer lines
-    // it shows the output in an error box and the values below mean nothing.
+    // The output had at least three lines. Connect needs that on top of a command that succeeded
+    // (JudgeDeviceCommand); with fewer lines the values below mean nothing.
     bool connected = false;
     QString deviceName = QStringLiteral("...");
     QString modelNumber = QStringLiteral("...");
@@ -29,10 +29,6 @@ struct DeviceInfo {
 // line), the last line that holds a key giving its value; then a device without a model name whose
 // OS is "BlackBerry PlayBook OS" becomes "BlackBerry PlayBook" with the model key "playbook".
 DeviceInfo ReadDeviceInfo(const QString& output);
-
-// The error box's text for an output that did not connect: its lines, each followed by a line
-// break.
-QString ConnectErrorText(const QString& output);
 
 // The picture of a model: <AppDir>/lib/blackberry-<model key>.jpg, the key exactly as read.
 QString ModelPicturePath(const QString& appDir, const QString& modelKey);

@@ -18,6 +18,7 @@ void ConsoleJob::receiveText(QStringView text) {
     output_.append(text);
     if (feed_ == Feed::Lines)
         feedLines(text);
+    emit outputReceived();
 }
 
 // Only the new text is scanned; the lines end where SplitLines would end them, also when a CR LF

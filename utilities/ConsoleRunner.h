@@ -34,6 +34,9 @@ public:
     virtual void stop() = 0;
 
 signals:
+    // Any feed: the command wrote something (after decoding, so a chunk holding only part of a
+    // character may not count yet).
+    void outputReceived();
     // Lines feed only: each complete line, once and in order, without its line break (CR, LF or
     // CR LF). When the output ends without a line break, its last line is delivered before
     // finished().

@@ -57,7 +57,7 @@ private slots:
         QApplication::setStyle(QStringLiteral("Fusion"));
         RegisterWindowFonts();
         QVERIFY(appDir_.isValid() && javaBinDir_.isValid());
-        QVERIFY(QDir(appDir_.path()).mkpath(QStringLiteral("lib")));
+        QVERIFY(PlaceFakeDeployTool(appDir_.path(), javaBinDir_.path()));
         // Pictures of their own colour for two models and the PlayBook.
         WritePicture(QStringLiteral("Z30"), Qt::red);
         WritePicture(QStringLiteral("Q10"), Qt::blue);
@@ -83,9 +83,14 @@ private slots:
     void noJavaRuntime();
     void connectIsHeldBackWhileItRuns();
     void reconnecting();
+    void refusedBeforeRunning_data();
+    void refusedBeforeRunning();
+    void aSilentToolIsStopped();
+    void anotherDeviceClearsTheApplications();
 
     void closingWhileACommandRuns_data();
     void closingWhileACommandRuns();
+    void aCommandEndingDuringTheQuestionClosesIt();
 
     void continuationErrorsGoThroughTheGuard_data();
     void continuationErrorsGoThroughTheGuard();
@@ -132,44 +137,76 @@ private:
 
 void ConnectTest::connect_data() {
     QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("exitCode");
     QTest::addColumn<bool>("errorBox");
     QTest::addColumn<QString>("boxText");
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<QString>("picture"); // the model whose picture shows; empty: the placeholder
 
-    QTest::newRow("full-touch phone") << FullTouchOutput << false << "" << FullTouchValues << "Z30";
+    QTest::newRow("full-touch phone")
+        << FullTouchOutput << 0 << false << "" << FullTouchValues << "Z30";
+    QTest::newRow("the Java runtime's notice before the device: connected")
+        << "Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=UTF-8\n" + FullTouchOutput << 0 << false
+        << "" << FullTouchValues << "Z30";
     QTest::newRow("two lines: the error box, nothing else changes")
         << "Info: Sending request: DEVICE_INFO\r\n"
            "Error: Authentication failed. There have been 1 of 10 failed attempts\r\n"
-        << true
+        << 3 << true
         << "Info: Sending request: DEVICE_INFO\n"
            "Error: Authentication failed. There have been 1 of 10 failed attempts\n"
         << NoValues << "";
-    QTest::newRow("empty output: an empty error box") << "" << true << "" << NoValues << "";
+    QTest::newRow("a notice makes a wrong password three lines: still the error box")
+        << "Picked up JAVA_TOOL_OPTIONS: -Xss4m\nInfo: Sending request: DEVICE_INFO\n"
+           "Error: Authentication failed. There have been 2 of 10 failed attempts\n"
+        << 3 << true
+        << "Picked up JAVA_TOOL_OPTIONS: -Xss4m\nInfo: Sending request: DEVICE_INFO\n"
+           "Error: Authentication failed. There have been 2 of 10 failed attempts\n"
+        << NoValues << "";
+    const QString retries =
+        QStringLiteral("INFO: I/O exception (org.apache.http.NoHttpResponseException) caught "
+                       "when processing request: The target server failed to respond\n"
+                       "INFO: Retrying request\n")
+            .repeated(3) +
+        QStringLiteral("Error: The target server failed to respond\n");
+    QTest::newRow("the tool's retry logging, exit 1: the error box") << retries << 1 << true
+                                                                      << retries << NoValues << "";
+    QTest::newRow("many lines, exit 1 without an error line: the error box")
+        << "Info: one\nInfo: two\nInfo: three\n" << 1 << true << "Info: one\nInfo: two\nInfo: three\n"
+        << NoValues << "";
+    QTest::newRow("many lines, exit 0, an error line: the error box")
+        << "[Fatal Error] :1:1: Premature end of file.\nInfo: two\nError: Authentication failed "
+           "due to system error\n"
+        << 0 << true
+        << "[Fatal Error] :1:1: Premature end of file.\nInfo: two\nError: Authentication failed "
+           "due to system error\n"
+        << NoValues << "";
+    QTest::newRow("empty output: a message, not an empty box")
+        << "" << 0 << true << NoDeviceInformationMessage << NoValues << "";
     QTest::newRow("three lines without a key: connected")
-        << "Info: one\nInfo: two\nInfo: three" << false << "" << NoValues << "";
+        << "Info: one\nInfo: two\nInfo: three" << 0 << false << "" << NoValues << "";
     QStringList z99 = NoValues;
     z99[0] = QStringLiteral("BlackBerry Z99");
-    QTest::newRow("a model without a picture keeps the current one")
-        << "modelfullname::BlackBerry Z99\nmodelname::Z99\nInfo: done\n"
-        << false << "" << z99 << "";
+    QTest::newRow("a model without a picture shows the default one")
+        << "modelfullname::BlackBerry Z99\nmodelname::Z99\nInfo: done\n" << 0 << false << ""
+        << z99 << "";
     QStringList playBook = NoValues;
     playBook[0] = QStringLiteral("BlackBerry PlayBook");
     playBook[6] = QStringLiteral("BlackBerry PlayBook OS");
     QTest::newRow("PlayBook: named by its OS, its own picture")
-        << "Info: Sending request: DEVICE_INFO\ndevice_os::BlackBerry PlayBook OS\n@versions\n"
+        << "Info: Sending request: DEVICE_INFO\ndevice_os::BlackBerry PlayBook OS\n@versions\n" << 0
         << false << "" << playBook << "playbook";
 }
 
 void ConnectTest::connect() {
     QFETCH(QString, output);
+    QFETCH(int, exitCode);
     QFETCH(bool, errorBox);
     QFETCH(QString, boxText);
     QFETCH(QStringList, labels);
     QFETCH(QString, picture);
     auto window = ReadyWindow();
     const QImage placeholder = window->imgModel->picture().toImage();
-    world_.runner->addAnswer(output);
+    world_.runner->addAnswer(output, exitCode);
     MessageBox::setNextAnswer(MessageBox::Ok);
     // A cursor of the test's own: the hourglass comes and goes exactly once above it.
     QApplication::setOverrideCursor(Qt::CrossCursor);
@@ -194,17 +231,17 @@ void ConnectTest::connect() {
 
 void ConnectTest::commandTextAndWorkingFolder() {
     auto window = ReadyWindow();
-    window->AppDir = QStringLiteral("/opt/kestrane");
     window->edtPwd->setText(QStringLiteral(" \tz30  "));
     world_.runner->addAnswer(FullTouchOutput);
 
     Connect(*window);
     QCOMPARE(world_.runner->runs().size(), 1);
     const doubles::FakeConsoleRun& run = world_.runner->runs()[0];
-    QCOMPARE(run.command, QStringLiteral("java -Djava.security.properties=/opt/kestrane/lib/"
+    QCOMPARE(run.command, QStringLiteral("java -Djava.security.properties=%1/lib/"
                                          "deploy-tls.security -Xmx512M -jar "
-                                         "\"/opt/kestrane/lib/BarDeploy.jar\" -listDeviceInfo "
-                                         "-device 169.254.0.1 -password z30 "));
+                                         "\"%1/lib/BarDeploy.jar\" -listDeviceInfo "
+                                         "-device 169.254.0.1 -password z30 ")
+                              .arg(appDir_.path()));
     QCOMPARE(run.workingDir, javaBinDir_.path());
     QCOMPARE(run.feed, ConsoleJob::Feed::WholeText);
     // The runtime's folder stays the program's current folder.
@@ -271,15 +308,117 @@ void ConnectTest::reconnecting() {
     QStringList z99 = NoValues;
     z99[0] = QStringLiteral("BlackBerry Z99");
     QCOMPARE(ValueLabels(*window), z99);
-    QCOMPARE(Pixels(window->imgModel->picture().toImage()), Pixels(QImage(picturePath("Z30"))));
+    // No picture of the Z30 is left on another model.
+    QCOMPARE(Pixels(window->imgModel->picture().toImage()),
+             Pixels(QPixmap(DefaultDevicePicture).toImage()));
 
     world_.runner->setHoldAnswers(false);
-    world_.runner->addAnswer(QStringLiteral("Error: Cannot connect\n"));
+    world_.runner->addAnswer(QStringLiteral("Error: Cannot connect\n"), 1);
     MessageBox::setNextAnswer(MessageBox::Ok);
     Connect(*window);
     QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
     QCOMPARE(ValueLabels(*window), z99);
     QVERIFY(Unlocked(*window));
+}
+
+// Nothing runs when the address is not one or a piece of the tool chain is missing; the box says
+// which.
+void ConnectTest::refusedBeforeRunning_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("removed"); // below the program folder, or "java"
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a group over 255") << "169.254.0.256" << "" << "\"169.254.0.256\" is not a device address";
+    QTest::newRow("a group left empty") << "169.254..1" << "" << "\"169.254..1\" is not a device address";
+    QTest::newRow("the deploy tool") << "169.254.0.1" << "lib/BarDeploy.jar" << "The deploy tool is missing: ";
+    QTest::newRow("its TLS settings")
+        << "169.254.0.1" << "lib/deploy-tls.security" << "The deploy tool's TLS settings file is missing: ";
+    QTest::newRow("the Java launcher") << "169.254.0.1" << "java" << "The Java runtime is missing: ";
+}
+
+void ConnectTest::refusedBeforeRunning() {
+    QFETCH(QString, address);
+    QFETCH(QString, removed);
+    QFETCH(QString, message);
+    QTemporaryDir appDir;
+    QTemporaryDir javaBinDir;
+    QVERIFY(PlaceFakeDeployTool(appDir.path(), javaBinDir.path()));
+    if (!removed.isEmpty())
+        QVERIFY(QFile::remove(removed == "java" ? javaBinDir.filePath("java")
+                                                : appDir.filePath(removed)));
+    auto window = ReadyWindow();
+    window->AppDir = appDir.path();
+    window->JavaBinDir = javaBinDir.path();
+    window->edtIP->setAddressText(address);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
+    QVERIFY2(boxes[0].text.startsWith(message), qPrintable(boxes[0].text));
+    QVERIFY(world_.runner->runs().isEmpty());
+    QVERIFY(window->btnConn->isEnabled());
+    QVERIFY(!Unlocked(*window));
+}
+
+// A tool that writes nothing for the silence limit is stopped and reported; Connect comes back.
+void ConnectTest::aSilentToolIsStopped() {
+    auto window = ReadyWindow();
+    window->deviceCommands().silenceLimits().device = std::chrono::milliseconds(200);
+    world_.runner->setHoldAnswers(true);
+    world_.runner->addAnswer(FullTouchOutput);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QPointer<doubles::FakeConsoleJob> job = world_.runner->lastJob();
+    QTRY_VERIFY(!window->deviceCommands().isRunning());
+    QVERIFY(job.isNull() || job->wasStopped());
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("The device did not answer within 0.2 seconds."));
+    QCOMPARE(ValueLabels(*window), NoValues);
+    QVERIFY(window->btnConn->isEnabled());
+}
+
+// The installed applications belong to the device that listed them: Connect to another address
+// or another PIN clears them and lists again on the next visit; the same device keeps them.
+void ConnectTest::anotherDeviceClearsTheApplications() {
+    auto window = ReadyWindow();
+    const auto connectTo = [&](const QString& address, const QString& output) {
+        window->edtIP->setAddressText(address);
+        world_.runner->addAnswer(output);
+        Connect(*window);
+    };
+    const auto listSomething = [&] {
+        window->lstApps->addTopLevelItem(new QTreeWidgetItem(QStringList{"Maps"}));
+        window->AppsListPending = false;
+    };
+    QString otherPin = FullTouchOutput;
+    otherPin.replace(QStringLiteral("0x2a7f3c9e"), QStringLiteral("0x11111111"));
+
+    connectTo("169.254.0.1", FullTouchOutput);
+    listSomething();
+    connectTo("169.254.0.1", FullTouchOutput);
+    QCOMPARE(window->lstApps->topLevelItemCount(), 1);
+    QVERIFY(!window->AppsListPending);
+
+    connectTo("169.254.0.1", otherPin);
+    QCOMPARE(window->lstApps->topLevelItemCount(), 0);
+    QVERIFY(window->AppsListPending);
+
+    listSomething();
+    connectTo("169.254.1.1", otherPin);
+    QCOMPARE(window->lstApps->topLevelItemCount(), 0);
+    QVERIFY(window->AppsListPending);
+
+    // A failed Connect changes nothing.
+    listSomething();
+    window->edtIP->setAddressText("169.254.2.1");
+    world_.runner->addAnswer("Error: Cannot connect\n", 1);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Connect(*window);
+    QCOMPARE(window->lstApps->topLevelItemCount(), 1);
+    QVERIFY(!window->AppsListPending);
 }
 
 // ---- Closing the window -----------------------------------------------------------------------
@@ -321,6 +460,21 @@ void ConnectTest::closingWhileACommandRuns() {
     QVERIFY(window->btnConn->isEnabled());
 }
 
+// The question is asked of a person here (nothing queued): the command ends while it is open, so
+// the question goes away by itself and the window closes.
+void ConnectTest::aCommandEndingDuringTheQuestionClosesIt() {
+    auto window = ReadyWindow();
+    world_.runner->setHoldAnswers(true);
+    world_.runner->addAnswer(FullTouchOutput);
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QTimer::singleShot(100, window.get(), [this] { world_.runner->releaseAll(); });
+
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    QVERIFY(!window->deviceCommands().isRunning());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+}
+
 // ---- The device commands ----------------------------------------------------------------------
 
 void ConnectTest::continuationErrorsGoThroughTheGuard_data() {
@@ -345,7 +499,7 @@ void ConnectTest::continuationErrorsGoThroughTheGuard() {
         settings.heldBack = {&control};
         settings.hourglass = true;
         commands.run("tool", "/", settings,
-                     [](const QString&) { throw Error(QStringLiteral("Device went away")); });
+                     [](const CommandResult&) { throw Error(QStringLiteral("Device went away")); });
     });
     QVERIFY(!control.isEnabled());
     QVERIFY(world_.runner->waitForAll());
@@ -367,8 +521,8 @@ void ConnectTest::aControlHeldTwiceComesBackWhenBothEnd() {
     DeviceCommands::Settings settings;
     settings.heldBack = {&control};
     QStringList ended;
-    commands.run("first", "/", settings, [&](const QString&) { ended << "first"; });
-    commands.run("second", "/", settings, [&](const QString&) { ended << "second"; });
+    commands.run("first", "/", settings, [&](const CommandResult&) { ended << "first"; });
+    commands.run("second", "/", settings, [&](const CommandResult&) { ended << "second"; });
 
     world_.runner->jobs()[1]->release();
     QTRY_COMPARE(ended, QStringList{"second"});
@@ -389,7 +543,7 @@ void ConnectTest::destroyingEndsWhatStillRuns() {
     settings.heldBack = {&control};
     settings.hourglass = true;
     bool continued = false;
-    commands->run("tool", "/", settings, [&](const QString&) { continued = true; });
+    commands->run("tool", "/", settings, [&](const CommandResult&) { continued = true; });
     const QPointer<doubles::FakeConsoleJob> job = world_.runner->lastJob();
 
     commands.reset();

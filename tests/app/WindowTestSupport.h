@@ -6,6 +6,8 @@
 #include "InMemoryRegistryView.h"
 #include "TfrmBB10.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include <functional>
@@ -65,6 +67,23 @@ struct WindowWorld {
 // A window of its own for each test (not yet shown).
 inline std::unique_ptr<ProbeWindow> MakeWindow(const WindowWorld& world = WindowWorld()) {
     return std::make_unique<ProbeWindow>(world.services());
+}
+
+// Puts empty stand-ins for what the window checks before a device command: the deploy tool and
+// its TLS settings in <appDir>/lib, an executable launcher <javaBinDir>/java. The scripted runner
+// never runs them. False when a file could not be made.
+inline bool PlaceFakeDeployTool(const QString& appDir, const QString& javaBinDir) {
+    if (!QDir(appDir).mkpath(QStringLiteral("lib")) || !QDir().mkpath(javaBinDir))
+        return false;
+    for (const QString& path : {appDir + QStringLiteral("/lib/BarDeploy.jar"),
+                                appDir + QStringLiteral("/lib/deploy-tls.security"),
+                                javaBinDir + QStringLiteral("/java")}) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+    }
+    return QFile::setPermissions(javaBinDir + QStringLiteral("/java"),
+                                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // What a successful connection unlocks.

@@ -139,10 +139,7 @@ TEST(ReadDeviceInfo, PlayBookRuleNeedsNoDeviceNameAndTheExactOsName) {
     }
 }
 
-TEST(ReadDeviceInfo, ErrorTextAndPicturePath) {
-    EXPECT_EQ(ConnectErrorText("Info: x\r\nError: Authentication failed"),
-              "Info: x\nError: Authentication failed\n");
-    EXPECT_EQ(ConnectErrorText(""), "");
+TEST(ReadDeviceInfo, PicturePath) {
     EXPECT_EQ(ModelPicturePath("/opt/k", "Z30"), "/opt/k/lib/blackberry-Z30.jpg");
     EXPECT_EQ(ModelPicturePath("/opt/k", ""), "/opt/k/lib/blackberry-.jpg");
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+namespace kestrane {
+
+// How one run of the deploy tool ended, as the window's continuation receives it.
+struct CommandResult {
+    // Everything the tool wrote, standard output and standard error merged in order.
+    QString output;
+    // The tool's exit code; -1 when it was not started, crashed or was stopped.
+    int exitCode = -1;
+    // Stopped because it wrote nothing for silenceLimit.
+    bool timedOut = false;
+    std::chrono::milliseconds silenceLimit{0};
+};
+
+// What the window makes of a result: success, or the text its error box shows.
+struct CommandVerdict {
+    bool succeeded = false;
+    QString errorText;
+};
+
+// A device command succeeded only when the tool exited with 0 and no output line begins with
+// "Error:". The Java runtime's notices and the tool's logging never count as success on their
+// own; each action's own test (three lines for Connect, "result::success" for an installation)
+// comes on top of this one.
+//
+// On failure the error text is, in this order: the silence message when the command was stopped
+// for silence; what is missing of the runtime or the tool (MissingDeployToolMessage) when it wrote
+// nothing and failed; a plain "ended without writing anything" message naming the exit code when
+// nothing is missing; otherwise the tool's lines (ToolOutputText). A tool that wrote nothing and exited
+// with 0 passes this test; the action's own test decides then.
+CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
+                                  const QString& javaBinDir);
+
+// True when some line of the output begins with "Error:" (after the line break, no blank skipped).
+bool HasErrorLine(const QString& output);
+
+// "The device did not answer within 60 seconds." (the limit in whole seconds, or with one
+// decimal below ten seconds when it is not whole).
+QString SilenceMessage(std::chrono::milliseconds limit);
+
+// What keeps a deploy command from running, as a message naming the missing piece: the Java
+// runtime (no runtime found, its launcher gone, or a folder name holding ':' that cannot stand in
+// PATH), the deploy tool lib/BarDeploy.jar, or its TLS settings lib/deploy-tls.security. Empty
+// when everything is in place. JavaRuntimeMissingMessage's own text comes first when no runtime
+// was found at all.
+QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir);
+
+// The tool's output as an error box shows it: its lines, each followed by a line break.
+QString ToolOutputText(const QString& output);
+
+} // namespace kestrane

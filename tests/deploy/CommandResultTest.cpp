@@ -1,0 +1,175 @@
+// Judging how a deploy command ended, and the checks made before one runs.
+
+#include "CommandResult.h"
+#include "DeployCommand.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kestrane;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A program folder and a runtime folder that hold everything a command needs (empty stand-ins).
+struct ToolTree {
+    QTemporaryDir appDir;
+    QTemporaryDir javaBinDir;
+    ToolTree() {
+        QDir(appDir.path()).mkpath("lib");
+        for (const QString& path : {appDir.filePath("lib/BarDeploy.jar"),
+                                    appDir.filePath("lib/deploy-tls.security"),
+                                    javaBinDir.filePath("java")}) {
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+        }
+        QFile::setPermissions(javaBinDir.filePath("java"), QFile::ReadOwner | QFile::ExeOwner);
+    }
+};
+
+const QString DeviceInfoOutput = QStringLiteral("Info: Sending request: DEVICE_INFO\n"
+                                                "Info: Action: List Device Info\n"
+                                                "@deviceproperties\n"
+                                                "devicename::Kestrane Z30\n"
+                                                "modelname::Z30\n");
+const QString RetryLogging =
+    QStringLiteral("Dec 10, 2026 1:02:03 PM org.apache.http.impl.client.DefaultRequestDirector "
+                   "tryExecute\n"
+                   "INFO: I/O exception (org.apache.http.NoHttpResponseException) caught when "
+                   "processing request: The target server failed to respond\n"
+                   "INFO: Retrying request\n")
+        .repeated(3) +
+    QStringLiteral("Error: The target server failed to respond\n");
+
+struct JudgementCase {
+    const char* name;
+    QString output;
+    int exitCode;
+    bool timedOut;
+    bool succeeded;
+    QString errorText; // expected, when it failed
+};
+
+class JudgeDeviceCommandTest : public testing::TestWithParam<JudgementCase> {};
+
+TEST_P(JudgeDeviceCommandTest, JudgesTheResult) {
+    const JudgementCase& c = GetParam();
+    ToolTree tree;
+    CommandResult result;
+    result.output = c.output;
+    result.exitCode = c.exitCode;
+    result.timedOut = c.timedOut;
+    result.silenceLimit = 60s;
+    const CommandVerdict verdict =
+        JudgeDeviceCommand(result, tree.appDir.path(), tree.javaBinDir.path());
+    EXPECT_EQ(verdict.succeeded, c.succeeded);
+    EXPECT_EQ(verdict.errorText, c.succeeded ? QString() : c.errorText);
+}
+
+const QString WrongPassword =
+    QStringLiteral("Info: Sending request: DEVICE_INFO\n"
+                   "Error: Authentication failed. There have been 1 of 10 failed attempts\n");
+const QString SystemError = QStringLiteral("[Fatal Error] :1:1: Premature end of file.\n"
+                                           "Error: Authentication failed due to system error\n");
+const QString JvmNotice = QStringLiteral("Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=UTF-8\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, JudgeDeviceCommandTest,
+    testing::Values(
+        JudgementCase{"SimulatorSuccess", DeviceInfoOutput, 0, false, true, {}},
+        JudgementCase{"JvmNoticeAndDeviceInfo", JvmNotice + DeviceInfoOutput, 0, false, true, {}},
+        JudgementCase{"WrongPasswordExit3", WrongPassword, 3, false, false, WrongPassword},
+        JudgementCase{"JvmNoticeAndWrongPassword", JvmNotice + WrongPassword, 3, false, false,
+                      JvmNotice + WrongPassword},
+        JudgementCase{"RetryLoggingExit1", RetryLogging, 1, false, false, RetryLogging},
+        JudgementCase{"SystemErrorExit1", SystemError, 1, false, false, SystemError},
+        JudgementCase{"ErrorLineDespiteExit0", SystemError, 0, false, false, SystemError},
+        JudgementCase{"ErrorNotAtLineStartIsNoError", "Info: no Error: here\n", 0, false, true, {}},
+        JudgementCase{"CrLfLinesAreShownWithLf", "Info: a\r\nError: b\r\n", 2, false, false,
+                      "Info: a\nError: b\n"},
+        JudgementCase{"SilenceLimit", "Info: Sending request\n", -1, true, false,
+                      "The device did not answer within 60 seconds."},
+        JudgementCase{"NothingWrittenExit0IsLeftToTheAction", "", 0, false, true, {}},
+        JudgementCase{"NothingWrittenNotStarted", "", -1, false, false,
+                      "The deploy tool ended without writing anything (exit code -1)."}),
+    [](const testing::TestParamInfo<JudgementCase>& info) { return info.param.name; });
+
+// A run that wrote nothing names the missing piece when there is one.
+TEST(JudgeDeviceCommand, NothingWrittenNamesWhatIsMissing) {
+    ToolTree tree;
+    ASSERT_TRUE(QFile::remove(tree.javaBinDir.filePath("java")));
+    CommandResult result;
+    result.exitCode = -1;
+    const CommandVerdict verdict =
+        JudgeDeviceCommand(result, tree.appDir.path(), tree.javaBinDir.path());
+    EXPECT_FALSE(verdict.succeeded);
+    EXPECT_EQ(verdict.errorText, "The Java runtime is missing: " +
+                                     tree.javaBinDir.filePath("java") + " does not exist.");
+}
+
+TEST(MissingDeployToolMessage, NamesTheFirstMissingPiece) {
+    ToolTree tree;
+    const QString app = tree.appDir.path();
+    const QString bin = tree.javaBinDir.path();
+    EXPECT_EQ(MissingDeployToolMessage(app, bin), "");
+    EXPECT_EQ(MissingDeployToolMessage(app, ""),
+              "You have to install Java Runtime Environment before using this Utility");
+    EXPECT_TRUE(MissingDeployToolMessage(app, "/opt/j:dk/bin")
+                    .startsWith("The Java runtime in /opt/j:dk/bin cannot be used"));
+    ASSERT_TRUE(QFile::remove(app + "/lib/deploy-tls.security"));
+    EXPECT_EQ(MissingDeployToolMessage(app, bin),
+              "The deploy tool's TLS settings file is missing: " + app +
+                  "/lib/deploy-tls.security does not exist.");
+    ASSERT_TRUE(QFile::remove(app + "/lib/BarDeploy.jar"));
+    EXPECT_EQ(MissingDeployToolMessage(app, bin), "The deploy tool is missing: " + app +
+                                                      "/lib/BarDeploy.jar does not exist.");
+    // A launcher that cannot be run counts as missing.
+    ASSERT_TRUE(QFile::setPermissions(bin + "/java", QFile::ReadOwner));
+    EXPECT_TRUE(MissingDeployToolMessage(app, bin).startsWith("The Java runtime is missing"));
+}
+
+TEST(SilenceMessage, SaysTheLimitInSeconds) {
+    const std::pair<std::chrono::milliseconds, const char*> cases[] = {
+        {60s, "The device did not answer within 60 seconds."},
+        {300s, "The device did not answer within 300 seconds."},
+        {200ms, "The device did not answer within 0.2 seconds."},
+        {1500ms, "The device did not answer within 1.5 seconds."},
+        {12500ms, "The device did not answer within 13 seconds."},
+    };
+    for (const auto& [limit, message] : cases)
+        EXPECT_EQ(SilenceMessage(limit), message) << limit.count();
+}
+
+struct AddressCase {
+    const char* name;
+    QString field;
+    bool valid;
+};
+
+class InvalidAddressMessageTest : public testing::TestWithParam<AddressCase> {};
+
+TEST_P(InvalidAddressMessageTest, AcceptsFourGroupsUpTo255) {
+    const AddressCase& c = GetParam();
+    const QString message = InvalidAddressMessage(c.field);
+    EXPECT_EQ(message.isEmpty(), c.valid) << message.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, InvalidAddressMessageTest,
+    testing::Values(AddressCase{"Plain", "169.254.0.1", true},
+                    AddressCase{"MaskedFieldText", "169.254.0  .1  ", true},
+                    AddressCase{"Extremes", "0.0.0.0", true},
+                    AddressCase{"AllMax", "255.255.255.255", true},
+                    AddressCase{"GroupOver255", "169.254.0.256", false},
+                    AddressCase{"EmptyGroup", "169.254..1", false},
+                    AddressCase{"EmptyField", "   .   .   .   ", false},
+                    AddressCase{"ThreeGroups", "169.254.1", false},
+                    AddressCase{"FiveGroups", "1.2.3.4.5", false},
+                    AddressCase{"Letters", "169.254.O.1", false},
+                    AddressCase{"SignedGroup", "169.254.+1.1", false}),
+    [](const testing::TestParamInfo<AddressCase>& info) { return info.param.name; });
+
+} // namespace
