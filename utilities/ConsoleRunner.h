@@ -90,9 +90,14 @@ public:
 // Runs commands with /bin/sh -c in their working folder, which is also put first on the child's
 // PATH so that "java" is the launcher of the runtime folder given as working folder. Standard
 // output and standard error arrive as one text in the order they were written, decoded with the
-// locale's character set. A working folder that is empty or does not exist starts nothing (empty
-// output). Each command runs in a process group of its own, so stopping a job ends everything
-// the command started.
+// locale's character set; a character cut off at the very end arrives as U+FFFD. A working folder
+// that is empty, does not exist or is named with a colon (which PATH cannot hold) starts nothing
+// (empty output).
+//
+// Each command runs in a process group of its own. The shell waits for its own background
+// children, so their output is not lost; whatever else of the group is left when the shell ends is
+// killed. Stopping a job ends the whole group, and so does the end of this program in any way,
+// SIGKILL included (CommandReaper).
 class ProcessConsoleRunner : public ConsoleRunner {
 public:
     // encoding: the character set of the console output; empty for the locale's.

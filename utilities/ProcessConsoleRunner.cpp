@@ -1,3 +1,4 @@
+#include "CommandReaper.h"
 #include "ConsoleRunner.h"
 
 #include <QDir>
@@ -29,29 +30,51 @@ QString defaultSearchPath() {
     return QString::fromLocal8Bit(path.c_str());
 }
 
-// The child's environment: ours, with the working folder first on PATH. A folder whose name
-// holds a colon cannot stand in PATH; then PATH stays as it is.
+// The child's environment: ours, with the working folder first on PATH.
 QProcessEnvironment environmentFor(const QString& workingFolder) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const QString pathName = QStringLiteral("PATH");
     const QString path =
         environment.contains(pathName) ? environment.value(pathName) : defaultSearchPath();
-    if (!workingFolder.contains(QLatin1Char(':')))
-        environment.insert(pathName, workingFolder + QLatin1Char(':') + path);
+    environment.insert(pathName, workingFolder + QLatin1Char(':') + path);
     return environment;
 }
 
-QStringDecoder decoderFor(const QByteArray& encoding) {
-    QStringDecoder decoder(encoding.constData());
-    return decoder.isValid() ? std::move(decoder) : QStringDecoder(QStringConverter::Utf8);
+// A folder that cannot be run from: missing, or named with a colon, which cannot stand in PATH
+// (the command would silently find another folder's programs).
+bool usableWorkingFolder(const QString& folder) {
+    return !folder.isEmpty() && !folder.contains(QLatin1Char(':')) && QFileInfo(folder).isDir();
 }
+
+// The shell waits for the command's own background children before it ends, so that what they
+// write still arrives; its exit code stays the command's.
+QString withBackgroundChildrenAwaited(const QString& command) {
+    return QStringLiteral("trap wait EXIT\n") + command;
+}
+
+// A decoder that can tell a character cut off at the very end of the output.
+class ConsoleDecoder : public QStringDecoder {
+public:
+    explicit ConsoleDecoder(const QByteArray& encoding)
+        : QStringDecoder(encoding.constData()) {
+        if (!isValid())
+            static_cast<QStringDecoder&>(*this) = QStringDecoder(QStringConverter::Utf8);
+    }
+    // The replacement character when bytes of an unfinished character are pending.
+    QString flush() {
+        if (state.remainingChars == 0)
+            return {};
+        state.reset();
+        return QString(QChar::ReplacementCharacter);
+    }
+};
 
 // One command run by /bin/sh in a process group of its own.
 class ProcessConsoleJob final : public ConsoleJob {
 public:
     ProcessConsoleJob(Feed feed, const QByteArray& encoding, std::chrono::milliseconds stopGrace,
                       QObject* parent)
-        : ConsoleJob(feed, parent), decoder_(decoderFor(encoding)), stopGrace_(stopGrace) {
+        : ConsoleJob(feed, parent), decoder_(encoding), stopGrace_(stopGrace) {
         connect(&process_, &QProcess::readyReadStandardOutput, this,
                 &ProcessConsoleJob::readOutput);
         connect(&process_, &QProcess::finished, this, &ProcessConsoleJob::processEnded);
@@ -68,11 +91,12 @@ public:
         signalGroup(SIGKILL);
         // Reaps the killed interpreter, which takes no time after SIGKILL.
         process_.waitForFinished(5000);
+        CommandReaper::forget(group_);
     }
 
     void launch(const QString& command, const QString& workingDir) {
         const QString folder = workingDir.isEmpty() ? QString() : QDir(workingDir).absolutePath();
-        if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        if (!usableWorkingFolder(folder)) {
             completeLater();
             return;
         }
@@ -81,8 +105,9 @@ public:
         process_.setWorkingDirectory(folder);
         process_.setProcessEnvironment(environmentFor(folder));
         process_.setChildProcessModifier([] { ::setsid(); });
-        process_.start(Shell, {QStringLiteral("-c"), command});
+        process_.start(Shell, {QStringLiteral("-c"), withBackgroundChildrenAwaited(command)});
         group_ = static_cast<pid_t>(process_.processId());
+        CommandReaper::watch(group_);
     }
 
     void stop() override {
@@ -112,6 +137,12 @@ private:
 
     void processEnded(int exitCode, QProcess::ExitStatus status) {
         readOutput();
+        receiveText(decoder_.flush());
+        // What the command left behind in its group (a child that detached from the shell) ends
+        // with it.
+        killTimer_.stop();
+        signalGroup(SIGKILL);
+        CommandReaper::forget(group_);
         const bool endedOnItsOwn = status == QProcess::NormalExit && !stopRequested_;
         complete(endedOnItsOwn ? exitCode : -1);
     }
@@ -132,7 +163,7 @@ private:
     }
 
     QProcess process_;
-    QStringDecoder decoder_;
+    ConsoleDecoder decoder_;
     QTimer killTimer_;
     std::chrono::milliseconds stopGrace_;
     pid_t group_ = 0;

@@ -53,6 +53,10 @@ struct JudgementCase {
     QString errorText; // expected, when it failed
 };
 
+void PrintTo(const JudgementCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class JudgeDeviceCommandTest : public testing::TestWithParam<JudgementCase> {};
 
 TEST_P(JudgeDeviceCommandTest, JudgesTheResult) {
@@ -148,6 +152,10 @@ struct AddressCase {
     QString field;
     bool valid;
 };
+
+void PrintTo(const AddressCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class InvalidAddressMessageTest : public testing::TestWithParam<AddressCase> {};
 

@@ -3,7 +3,9 @@
 #include "TextUtils.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <cerrno>
+#include <csignal>
 
 using namespace kestrane;
 using kestrane::doubles::FakeConsoleAnswer;
@@ -203,6 +208,63 @@ TEST_F(ProcessConsoleRunnerTest, DeletingARunningJobEndsItsCommand) {
     delete job;
     EXPECT_TRUE(QTest::qWaitFor([pid = childPid] { return !isRunning(pid); }, FinishTimeoutMs));
 }
+
+// A character cut off at the very end still shows that something was there.
+TEST_F(ProcessConsoleRunnerTest, ACharacterCutAtTheEndBecomesTheReplacementCharacter) {
+    EXPECT_EQ(run(R"(printf 'ab\342\202')").output, QStringLiteral("ab\uFFFD"));
+    const Result lines = run(R"(printf 'x\nab\342\202')", Feed::Lines);
+    EXPECT_EQ(lines.recording->lines, QStringList({"x", QStringLiteral("ab\uFFFD")}));
+}
+
+// Background children of the shell are waited for: what they write after the shell's own last
+// command arrives, and the exit code stays the command's.
+TEST_F(ProcessConsoleRunnerTest, WaitsForWhatBackgroundChildrenWrite) {
+    const Result result = run("(sleep 0.3; echo late) & echo early; exit 3");
+    EXPECT_EQ(result.output, "early\nlate\n");
+    EXPECT_EQ(result.exitCode, 3);
+}
+
+// A child that left the shell's care (its parent subshell ended) ends with the command.
+TEST_F(ProcessConsoleRunnerTest, NothingOfTheCommandOutlivesIt) {
+    const Result result = run("( (sleep 100 >/dev/null 2>&1 &) ); echo $$");
+    const pid_t group = result.output.trimmed().toInt();
+    ASSERT_GT(group, 0);
+    EXPECT_TRUE(QTest::qWaitFor([group] { return ::kill(-group, 0) != 0 && errno == ESRCH; },
+                                FinishTimeoutMs));
+}
+
+// PATH cannot name a folder with a colon: such a folder starts nothing rather than letting the
+// shell find another folder's java.
+TEST_F(ProcessConsoleRunnerTest, StartsNothingInAFolderNamedWithAColon) {
+    const QString folder = folder_.filePath("jdk:17");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const Result result = runIn(folder, "echo ran", Feed::WholeText);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.exitCode, -1);
+}
+
+// Whatever ends the program that owns the runner, its commands end with it.
+class RunnerOwnerKilled : public ::testing::TestWithParam<int> {};
+
+TEST_P(RunnerOwnerKilled, EndsEveryCommandItStarted) {
+    QProcess owner;
+    owner.start(QStringLiteral(KESTRANE_RUNNER_OWNER), {});
+    ASSERT_TRUE(owner.waitForStarted());
+    ASSERT_TRUE(owner.waitForReadyRead(FinishTimeoutMs));
+    const pid_t group = QString::fromLatin1(owner.readLine()).trimmed().toInt();
+    ASSERT_GT(group, 0);
+    ASSERT_EQ(::kill(-group, 0), 0);
+
+    ::kill(static_cast<pid_t>(owner.processId()), GetParam());
+    ASSERT_TRUE(owner.waitForFinished(FinishTimeoutMs));
+    EXPECT_TRUE(QTest::qWaitFor([group] { return ::kill(-group, 0) != 0 && errno == ESRCH; },
+                                FinishTimeoutMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, RunnerOwnerKilled, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == SIGKILL ? "SIGKILL" : "SIGTERM";
+                         });
 
 // The line feed is shared by every job: checked here for every way of cutting one text into three
 // chunks, through the scripted runner.

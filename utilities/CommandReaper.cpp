@@ -1,0 +1,128 @@
+#include "CommandReaper.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <mutex>
+
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kestrane {
+
+namespace {
+
+// Enough for every command a window could start at once; more are not watched.
+constexpr int MaxWatchedGroups = 4096;
+
+std::mutex& reaperMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+struct Watcher {
+    int socket = -1;
+    pid_t pid = 0;
+    bool failed = false;
+};
+
+Watcher& watcher() {
+    static Watcher state;
+    return state;
+}
+
+// Closes every descriptor but keep: the watcher must not hold another pipe open (a command's
+// output, a test harness's) past the life of this program.
+void closeAllBut(int keep) {
+    if (keep > 0)
+        ::syscall(SYS_close_range, 0U, static_cast<unsigned>(keep - 1), 0U);
+    ::syscall(SYS_close_range, static_cast<unsigned>(keep + 1), ~0U, 0U);
+}
+
+// The watcher process. It runs after fork() in a program that has threads, so it uses only
+// async-signal-safe calls and no heap: a record is a group number, positive to watch it, negative
+// to forget it.
+[[noreturn]] void runWatcher(int socket) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE})
+        ::sigaction(signalNumber, &ignore, nullptr);
+    closeAllBut(socket);
+    // A session of its own: a signal to the program's process group leaves the watcher alive.
+    ::setsid();
+    pid_t groups[MaxWatchedGroups] = {};
+    int count = 0;
+    for (;;) {
+        std::int32_t record = 0;
+        const ssize_t got = ::read(socket, &record, sizeof record);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got != static_cast<ssize_t>(sizeof record))
+            break;
+        if (record > 0 && count < MaxWatchedGroups) {
+            groups[count++] = record;
+        } else if (record < 0) {
+            for (int i = 0; i < count; ++i) {
+                if (groups[i] == -record) {
+                    groups[i] = groups[--count];
+                    break;
+                }
+            }
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        ::kill(-groups[i], SIGKILL);
+    ::_exit(0);
+}
+
+bool startWatcher(Watcher& state) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return false;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        runWatcher(ends[0]);
+    }
+    ::close(ends[0]);
+    if (pid < 0) {
+        ::close(ends[1]);
+        return false;
+    }
+    state.socket = ends[1];
+    state.pid = pid;
+    return true;
+}
+
+void send(std::int32_t record) {
+    std::lock_guard<std::mutex> lock(reaperMutex());
+    Watcher& state = watcher();
+    if (state.failed)
+        return;
+    if (state.socket < 0 && !startWatcher(state)) {
+        state.failed = true;
+        return;
+    }
+    // MSG_NOSIGNAL: a watcher that died must not take this program with it through SIGPIPE.
+    if (::send(state.socket, &record, sizeof record, MSG_NOSIGNAL) != sizeof record)
+        state.failed = true;
+}
+
+} // namespace
+
+void CommandReaper::watch(pid_t group) {
+    if (group > 0)
+        send(static_cast<std::int32_t>(group));
+}
+
+void CommandReaper::forget(pid_t group) {
+    if (group > 0)
+        send(-static_cast<std::int32_t>(group));
+}
+
+pid_t CommandReaper::watcherPid() {
+    std::lock_guard<std::mutex> lock(reaperMutex());
+    return watcher().pid;
+}
+
+} // namespace kestrane
