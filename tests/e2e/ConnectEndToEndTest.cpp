@@ -69,6 +69,7 @@ private slots:
         qputenv("KESTRANE_DEVICESIM_ARGS_LOG", state_->filePath("args.log").toUtf8());
     }
     void cleanup() {
+        qunsetenv("JAVA_TOOL_OPTIONS");
         QDir::setCurrent(startFolder_);
         qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -187,34 +188,53 @@ void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("error");
-    QTest::newRow("wrong password")
-        << "169.254.0.1"
-        << "z31"
-        << "Error: Authentication failed. There have been 1 of 10 failed attempts";
-    QTest::newRow("no device at the address")
-        << "169.254.9.9"
-        << "z30"
-        << "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
-           "settings for the target. You may have to reboot the target.";
-    QTest::newRow("Development Mode off")
-        << "169.254.3.1"
-        << "z10"
-        << "Error: Device is not in the Development Mode. Switch to Development Mode from "
-           "Security settings on the device.";
+    QTest::addColumn<QString>("javaToolOptions");
+    struct Refusal {
+        const char* name;
+        QString address;
+        QString password;
+        QString error;
+    };
+    const Refusal refusals[] = {
+        {"wrong password", "169.254.0.1", "z31",
+         "Error: Authentication failed. There have been 1 of 10 failed attempts"},
+        {"no device at the address", "169.254.9.9", "z30",
+         "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
+         "settings for the target. You may have to reboot the target."},
+        {"Development Mode off", "169.254.3.1", "z10",
+         "Error: Device is not in the Development Mode. Switch to Development Mode from "
+         "Security settings on the device."},
+    };
+    // The Java runtime's notice adds a line to every answer; it never makes one a connection.
+    for (const QString& options : {QString(), QStringLiteral("-Dkestrane.e2e=1")}) {
+        for (const Refusal& refusal : refusals) {
+            const QString name = QString::fromLatin1(refusal.name) +
+                                 (options.isEmpty() ? QString() : QStringLiteral(", JVM notice"));
+            QTest::newRow(qPrintable(name))
+                << refusal.address << refusal.password << refusal.error << options;
+        }
+    }
 }
 
 void ConnectEndToEndTest::refusalsShowTheToolsText() {
     QFETCH(QString, address);
     QFETCH(QString, password);
     QFETCH(QString, error);
+    QFETCH(QString, javaToolOptions);
+    if (!javaToolOptions.isEmpty())
+        qputenv("JAVA_TOOL_OPTIONS", javaToolOptions.toUtf8());
     auto window = ShownWindow();
     const QImage placeholder = Pixels(window->imgModel->picture().toImage());
 
     Connect(*window, address, password);
+    qunsetenv("JAVA_TOOL_OPTIONS");
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
-    QCOMPARE(boxes[0].text, "Info: Sending request: DEVICE_INFO\n" + error + "\n");
+    const QString notice = javaToolOptions.isEmpty()
+                               ? QString()
+                               : "Picked up JAVA_TOOL_OPTIONS: " + javaToolOptions + "\n";
+    QCOMPARE(boxes[0].text, notice + "Info: Sending request: DEVICE_INFO\n" + error + "\n");
     QCOMPARE(ValueLabels(*window), NoValues);
     QCOMPARE(Pixels(window->imgModel->picture().toImage()), placeholder);
     QVERIFY(!Unlocked(*window));
