@@ -196,6 +196,11 @@ void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
         << "z30"
         << "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
            "settings for the target. You may have to reboot the target.";
+    QTest::newRow("nothing listens at the address")
+        << "127.0.0.1"
+        << "z30"
+        << "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
+           "address settings for the target. You may have to reboot the target.";
     QTest::newRow("Development Mode off")
         << "169.254.3.1"
         << "z10"
