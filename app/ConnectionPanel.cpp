@@ -6,8 +6,14 @@
 
 namespace kestrane {
 
+// Without a link-local address on the machine there is nothing to suggest: the address the user
+// typed stays rather than being wiped.
 void TfrmBB10::btnRefreshClick() {
-    edtIP->setAddressText(SuggestDeviceAddress(services_.localAddresses->GetLocalIPAddresses()));
+    const QString suggestion =
+        SuggestDeviceAddress(services_.localAddresses->GetLocalIPAddresses());
+    if (!suggestion.isEmpty()) {
+        edtIP->setAddressText(suggestion);
+    }
 }
 
 void TfrmBB10::SpeedButton1MouseDown(Qt::MouseButton) {

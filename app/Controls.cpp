@@ -9,7 +9,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProxyStyle>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include <algorithm>
 
 namespace kestrane {
 
@@ -116,6 +120,33 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (ReleaseCompletesClick(pressed_, event, this)) {
         emit clicked();
     }
+}
+
+// ---- ElidingLabel -----------------------------------------------------------------------------
+
+ElidingLabel::ElidingLabel(QWidget* parent) : QLabel(parent) {}
+
+QString ElidingLabel::shownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+// Draws as a plain-text label does, with the cut text in place of the whole one.
+void ElidingLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(&painter);
+    const int flags = QStyle::visualAlignment(layoutDirection(), alignment());
+    style()->drawItemText(&painter, contentsRect(), flags, palette(), isEnabled(), shownText(),
+                          foregroundRole());
+}
+
+// A cut text shows whole in the tooltip; a whole one leaves the label's own tooltip, if any.
+bool ElidingLabel::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && isElided()) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), text(), this, rect());
+        return true;
+    }
+    return QLabel::event(event);
 }
 
 // ---- Picture ----------------------------------------------------------------------------------
@@ -243,6 +274,28 @@ QString AddressEdit::maskedText() const {
 
 void AddressEdit::setAddressText(const QString& dottedText) {
     setText(LayAddressIntoMask(dottedText));
+}
+
+bool AddressEdit::isBlank() const {
+    const QString text = maskedText();
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+// The mask fills a blank field from wherever the cursor stands: a click into the middle of it
+// would put the first typed digits into the second or third group. Starting at the first position
+// lets an address typed digit by digit, with a dot to end a short group, fill the groups in order.
+void AddressEdit::mousePressEvent(QMouseEvent* event) {
+    QLineEdit::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && isBlank()) {
+        setCursorPosition(0);
+    }
+}
+
+void AddressEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+    QLineEdit::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && isBlank()) {
+        setCursorPosition(0);
+    }
 }
 
 // ---- PasswordEdit -----------------------------------------------------------------------------

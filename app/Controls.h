@@ -62,6 +62,23 @@ private:
     bool pressed_ = false;
 };
 
+// A one-line label that cuts a text too long for its width short with "…" and shows the whole
+// text in its tooltip. The text is set as on any label (QLabel::setText, also through a QLabel
+// pointer): the cut is made when the label is drawn, from the text, font and width it has then.
+class ElidingLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ElidingLabel(QWidget* parent);
+
+    // The text as drawn: the whole text when it fits, otherwise its start and "…".
+    QString shownText() const;
+    bool isElided() const { return shownText() != text(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+};
+
 // A picture shown at its own size from the top-left corner of its area, clipped; or centred in
 // its area (still clipped) when made so.
 class Picture : public QWidget {
@@ -142,6 +159,13 @@ public:
     // that does not fit three digit positions, such as "-1", is left unfilled (LayAddressIntoMask):
     // the mask takes digits only, and keeping the digits alone would show another address.
     void setAddressText(const QString& dottedText);
+    // True when no digit position is filled.
+    bool isBlank() const;
+
+protected:
+    // A click into the blank field puts the cursor on its first position, wherever it lands.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 // A one-line edit that shows "*" for every character while its echo mode is Password.

@@ -23,8 +23,8 @@ constexpr QSize ScreenSize(660, 430);
 constexpr int ConnectionPanelWidth = 295;
 constexpr int BottomBarTop = 389;
 constexpr int BottomBarHeight = 41;
-// Value labels reach to the inner edge of the white card behind them, so that a long value is
-// cut there instead of running over the device picture.
+// Value labels reach to the inner edge of the white card behind them; a longer value is cut
+// there with "…" (and shown whole in the label's tooltip) instead of running over the picture.
 constexpr int ValueLabelWidth = 230;
 
 namespace Colours {
@@ -163,7 +163,7 @@ void TfrmBB10::SetupMainScreen() {
 }
 
 void TfrmBB10::SetupConnectionPanel() {
-    Label18 = AddLabel(Panel1, "Label18", QStringLiteral("Connection Infomation"), {10, 12},
+    Label18 = AddLabel(Panel1, "Label18", QStringLiteral("Connection Information"), {10, 12},
                        TahomaFont(16, FontWeight::Bold, true), Colours::White);
 
     GroupBox2 = Place<GroupFrame>(Panel1, "GroupBox2", QRect(8, 41, 281, 139));
@@ -258,8 +258,9 @@ void TfrmBB10::SetupInformationPanel() {
     for (const Row& row : rows) {
         *row.captionLabel = AddLabel(Panel3, row.captionName, QString::fromLatin1(row.caption),
                                      {30, row.top}, TahomaFont(13), Colours::WindowText);
-        QLabel* value = AddLabel(Panel3, row.valueName, QStringLiteral("..."), {124, row.top},
-                                 TahomaFont(13, FontWeight::Bold), Colours::WindowText);
+        QLabel* value =
+            AddLabel<ElidingLabel>(Panel3, row.valueName, QStringLiteral("..."), {124, row.top},
+                                   TahomaFont(13, FontWeight::Bold), Colours::WindowText);
         value->resize(ValueLabelWidth, value->height());
         *row.valueLabel = value;
     }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace kestrane;
@@ -104,12 +105,17 @@ private slots:
     void addressSuggestion_data();
     void addressSuggestion();
     void addressFieldTextIsAlwaysFifteenCharacters();
+    void typingIntoTheClickedEmptyAddressField_data();
+    void typingIntoTheClickedEmptyAddressField();
     void passwordReveal_data();
     void passwordReveal();
     void developmentModeHelp();
     void formShow_data();
     void formShow();
     void openDialogGoesThroughTheSeam();
+
+    void valueLabelsCutLongValues_data();
+    void valueLabelsCutLongValues();
 };
 
 // ---- Window and screens -----------------------------------------------------------------------
@@ -448,8 +454,10 @@ void TfrmBB10Test::addressSuggestion_data() {
     QTest::addColumn<QString>("field");
     QTest::newRow("link-local address, last group lowered")
         << QStringList{"192.168.1.20", "169.254.36.2"} << "169.254.36 .1  ";
-    QTest::newRow("no link-local address clears the field")
-        << QStringList{"192.168.1.20"} << "   .   .   .   ";
+    QTest::newRow("no link-local address keeps the typed address")
+        << QStringList{"192.168.1.20"} << "10 .0  .0  .5  ";
+    QTest::newRow("no address at all keeps the typed address")
+        << QStringList{} << "10 .0  .0  .5  ";
     QTest::newRow("last group 0 gives -1: that group stays unfilled")
         << QStringList{"169.254.7.0"} << "169.254.7  .   ";
 }
@@ -460,6 +468,7 @@ void TfrmBB10Test::addressSuggestion() {
     WindowWorld world;
     auto window = MakeWindow(world);
     ShowAndActivate(*window);
+    window->edtIP->setAddressText(QStringLiteral("10.0.0.5"));
     *world.addresses = doubles::FixedLocalAddresses(localAddresses);
 
     ClickControl(*window, "btnRefresh");
@@ -476,6 +485,41 @@ void TfrmBB10Test::addressFieldTextIsAlwaysFifteenCharacters() {
     QCOMPARE(window->edtIP->maskedText(), QStringLiteral("192.168.   .   "));
     window->edtIP->setAddressText(QStringLiteral("10.0.0.1"));
     QCOMPARE(window->edtIP->maskedText(), QStringLiteral("10 .0  .0  .1  "));
+}
+
+// Wherever the click lands in the empty field, an address typed key by key, with a dot to end a
+// short group, fills the groups in order.
+void TfrmBB10Test::typingIntoTheClickedEmptyAddressField_data() {
+    QTest::addColumn<double>("clickAt"); // a fraction of the field's width
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("169.254.0.1, clicked in the middle") << 0.5 << "169.254.0.1"
+                                                        << "169.254.0  .1  ";
+    QTest::newRow("169.254.0.1, clicked at the right end") << 0.95 << "169.254.0.1"
+                                                           << "169.254.0  .1  ";
+    QTest::newRow("169.254.0.1, clicked at the left end") << 0.05 << "169.254.0.1"
+                                                          << "169.254.0  .1  ";
+    QTest::newRow("short groups, clicked in the third group") << 0.6 << "10.0.12.7"
+                                                              << "10 .0  .12 .7  ";
+    QTest::newRow("full groups need no dots") << 0.3 << "192168100200"
+                                              << "192.168.100.200";
+}
+
+void TfrmBB10Test::typingIntoTheClickedEmptyAddressField() {
+    QFETCH(double, clickAt);
+    QFETCH(QString, typed);
+    QFETCH(QString, field);
+    auto window = MakeWindow();
+    ShowAndActivate(*window);
+    AddressEdit* edit = window->edtIP;
+    edit->setAddressText(QString());
+    window->edtPwd->setFocus(); // the click brings the focus, as it does for a user
+
+    const QPoint at(int(edit->width() * clickAt), edit->height() / 2);
+    QTest::mouseClick(edit, Qt::LeftButton, {}, at);
+    QVERIFY(edit->hasFocus());
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->maskedText(), field);
 }
 
 void TfrmBB10Test::passwordReveal_data() {
@@ -602,4 +646,64 @@ void TfrmBB10Test::openDialogGoesThroughTheSeam() {
 }
 
 QTEST_MAIN(TfrmBB10Test)
+// ---- Information panel -----------------------------------------------------------------------
+
+// A value longer than its label is cut with "…" and shown whole in the tooltip; one that fits is
+// shown as it is, without a tooltip. The label is drawn exactly as a plain label holding the
+// shown text.
+void TfrmBB10Test::valueLabelsCutLongValues_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("cut");
+    const QString longName =
+        QStringLiteral("Kestrane's BlackBerry Z30 with the longest device name anyone has typed");
+    for (const char* name : {"lbDevName", "lbModelNum", "lbHWID", "lbIMEI", "lbSerial", "lbPIN",
+                             "lbOS", "lbVersion", "lbAirVer", "lbFlashVer"}) {
+        QTest::addRow("%s, long", name) << name << longName << true;
+    }
+    QTest::newRow("lbDevName, fits") << "lbDevName"
+                                     << "Kestrane Z30" << false;
+    QTest::newRow("lbOS, fits") << "lbOS"
+                                << "BlackBerry 10" << false;
+}
+
+void TfrmBB10Test::valueLabelsCutLongValues() {
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    QFETCH(bool, cut);
+    auto window = MakeWindow();
+    ShowAndActivate(*window);
+    // Set as the window sets a device's values: through the label's own setText.
+    auto* shown = window->findChild<QLabel*>(label);
+    shown->setText(value);
+    auto* eliding = qobject_cast<ElidingLabel*>(shown);
+    QVERIFY(eliding != nullptr);
+
+    QCOMPARE(shown->text(), value);
+    const QString drawn = eliding->shownText();
+    QCOMPARE(drawn == value, !cut);
+    if (cut) {
+        QVERIFY2(drawn.endsWith(QChar(0x2026)), qPrintable(drawn));
+        QVERIFY(value.startsWith(drawn.chopped(1)));
+    }
+    QVERIFY(shown->fontMetrics().horizontalAdvance(drawn) <= shown->width());
+
+    QLabel plain(window->Panel3);
+    plain.setGeometry(shown->geometry());
+    plain.setFont(shown->font());
+    plain.setPalette(shown->palette());
+    plain.setText(drawn);
+    QCOMPARE(shown->grab().toImage(), plain.grab().toImage());
+
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, shown->rect().center(),
+                    shown->mapToGlobal(shown->rect().center()));
+    QCoreApplication::sendEvent(shown, &help);
+    QCOMPARE(QToolTip::isVisible(), cut);
+    if (cut) {
+        QCOMPARE(QToolTip::text(), value);
+    }
+    QToolTip::hideText();
+}
+
 #include "TfrmBB10Test.moc"

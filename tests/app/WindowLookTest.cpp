@@ -189,6 +189,9 @@ private slots:
             if (screen.collapsed) {
                 window->imgModel->setPicture(
                     QPixmap(QStringLiteral(KESTRANE_MODEL_DIR "/blackberry-Z30.jpg")));
+                // A value too long for its label, to see it cut short.
+                window->lbDevName->setText(
+                    QStringLiteral("BlackBerry Z30 STA100-2 Developer Edition (dark grey, 2014)"));
             }
             const QPixmap shot = window->grab();
             QCOMPARE(shot.size(), QSize(657, 428));

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -66,13 +67,10 @@ protected:
 
 TEST_F(DeviceSimulator, GrammarErrorsGoToStandardErrorWithExitCodeOne) {
     const std::pair<QStringList, QString> cases[] = {
-        {{}, "Error: Deploy command is missing"},
         {{"-device", kFullTouch, "-password", "z30"}, "Error: Deploy command is missing"},
         {{"-listDeviceInfo"}, "Error: Device settings are missing"},
         {{"-listDeviceInfo", "-password", "z30"}, "Error: Device settings are missing"},
         {{"-listDeviceInfo", "-device", ""}, "Error: Device settings are missing"},
-        {{"-installApp", "-device", kFullTouch, "-password", "z30"},
-         "Error: BAR file is required for this command"},
         {{"-listDeviceInfo", kFullTouch, "-password", "z30", "-verbose"},
          "Error: Unknown argument: -verbose"},
         {{"-listDeviceInfo", kFullTouch, "a.bar", "extra"}, "Error: Unknown argument: extra"},
@@ -83,6 +81,55 @@ TEST_F(DeviceSimulator, GrammarErrorsGoToStandardErrorWithExitCodeOne) {
         EXPECT_EQ(run.exitCode, 1) << args.join(' ').toStdString();
         EXPECT_EQ(run.err, message + "\n") << args.join(' ').toStdString();
         EXPECT_EQ(run.out, "") << args.join(' ').toStdString();
+    }
+}
+
+TEST_F(DeviceSimulator, WithoutArgumentsItPrintsItsUsageAndSucceeds) {
+    const ToolRun run = sim_.run({});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.startsWith("Kestrane device simulator")) << run.out.toStdString();
+    for (const char* word :
+         {"-listDeviceInfo", "-listInstalledApps", "-installApp", "-isAppRunning", "-launchApp",
+          "-terminateApp", "-uninstallApp", "-version", "-resetSimulator", "-package-name"})
+        EXPECT_TRUE(run.out.contains(QLatin1String(word))) << word;
+    for (const QString& address :
+         {kFullTouch, kKeyboard, kPlayBook, kNoDevMode, kSilent, kClosesConnection})
+        EXPECT_TRUE(run.out.contains(address)) << address.toStdString();
+}
+
+// A command that names no package still connects and logs in first, as the deploy tool does:
+// what it reports is the connection's outcome, and the missing package only once that worked.
+TEST_F(DeviceSimulator, MissingPackageIsReportedOnlyAfterConnecting) {
+    const QString noBar = "Error: BAR file is required for this command";
+    const QString noPackage = "Error: Package name and package id are required for this command";
+    struct MissingCase {
+        const char* name;
+        QString command, address, password;
+        int exitCode;
+        QString lastError;
+    };
+    const MissingCase cases[] = {
+        {"install, logged in", "-installApp", kFullTouch, "z30", 1, noBar},
+        {"launch, logged in", "-launchApp", kKeyboard, "q10", 1, noPackage},
+        {"uninstall, logged in", "-uninstallApp", kPlayBook, "playbook", 1, noPackage},
+        {"install, wrong password", "-installApp", kFullTouch, "x", 3,
+         "Error: Authentication failed. There have been 1 of 10 failed attempts"},
+        {"terminate, Development Mode off", "-terminateApp", kNoDevMode, "z10", 1,
+         "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
+         "settings on the device."},
+        {"running?, refused", "-isAppRunning", "127.0.0.1", "z30", 1,
+         "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
+         "address settings for the target. You may have to reboot the target."},
+        {"install, connection closed", "-installApp", kClosesConnection, "z30", 1,
+         "Error: The target server failed to respond"},
+    };
+    for (const MissingCase& c : cases) {
+        const ToolRun run = sim_.run(QStringList{c.command} + Login(c.address, c.password));
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(SplitLines(run.err).last(), c.lastError) << c.name;
+        EXPECT_EQ(run.outLines().size(), 1) << c.name << ": " << run.out.toStdString();
+        EXPECT_TRUE(run.out.startsWith("Info: Sending request: ")) << c.name;
     }
 }
 
@@ -141,28 +188,65 @@ TEST_F(DeviceSimulator, EachDeviceReportsItsIdentityInPropertyLines) {
     }
 }
 
-TEST_F(DeviceSimulator, ConnectionFailuresAreShortErrorsThatDoNotConnect) {
+// Every failure goes to standard error, after the request line on standard output, and none
+// reads as a connection.
+TEST_F(DeviceSimulator, ConnectionFailuresAreErrorsThatDoNotConnect) {
     struct FailureCase {
+        const char* name;
         QString address, password;
         int exitCode;
         QString error;
     };
     const FailureCase cases[] = {
-        {"169.254.9.9", "z30", 1,
+        {"link-local address without a device", "169.254.9.9", "z30", 1,
          "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
-         "settings for the target. You may have to reboot the target."},
-        {kNoDevMode, "z10", 1,
+         "settings for the target. You may have to reboot the target.\n"},
+        {"nothing listens on the port", "127.0.0.1", "z30", 1,
+         "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
+         "address settings for the target. You may have to reboot the target.\n"},
+        {"address outside the link-local network", "10.1.2.3", "z30", 1,
+         "Error: Cannot connect: Connection to https://10.1.2.3:443 refused. Please check IP "
+         "address settings for the target. You may have to reboot the target.\n"},
+        {"Development Mode off", kNoDevMode, "z10", 1,
          "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
-         "settings on the device."},
-        {kPlayBook, "wrong", 3,
-         "Error: Authentication failed. There have been 1 of 10 failed attempts"},
+         "settings on the device.\n"},
+        {"wrong password", kPlayBook, "wrong", 3,
+         "Error: Authentication failed. There have been 1 of 10 failed attempts\n"},
     };
     for (const FailureCase& c : cases) {
         const ToolRun run = sim_.run(QStringList{"-listDeviceInfo"} + Login(c.address, c.password));
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.address.toStdString();
-        EXPECT_EQ(run.err, c.error + "\n");
-        EXPECT_FALSE(ReadDeviceInfo(run.merged()).connected) << run.merged().toStdString();
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(run.err, c.error) << c.name;
+        EXPECT_EQ(run.out, "Info: Sending request: DEVICE_INFO\n") << c.name;
+        EXPECT_FALSE(ReadDeviceInfo(run.merged()).connected) << c.name;
     }
+}
+
+// The address that closes the connection: the deploy tool's HTTP client logs the failure and
+// retries three times, then the tool gives up. The seven lines are more than a device's
+// information has, so only the exit code and the "Error:" line tell the failure.
+TEST_F(DeviceSimulator, ClosedConnectionIsRetriedThreeTimesThenFails) {
+    const QString retry = "INFO: I/O exception (org.apache.http.NoHttpResponseException) caught "
+                          "when processing request: The target server failed to respond\n"
+                          "INFO: Retrying request\n";
+    const ToolRun run = sim_.run(QStringList{"-listDeviceInfo"} + Login(kClosesConnection, "z30"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Info: Sending request: DEVICE_INFO\n");
+    EXPECT_EQ(run.err, retry + retry + retry + "Error: The target server failed to respond\n");
+}
+
+// The address that accepts the connection and never answers keeps the tool waiting, silent,
+// until it is ended from outside.
+TEST_F(DeviceSimulator, SilentAddressNeverAnswers) {
+    QProcess tool;
+    sim_.start(tool, QStringList{"-listDeviceInfo"} + Login(kSilent, "z30"));
+    ASSERT_TRUE(tool.waitForReadyRead(30000));
+    EXPECT_EQ(tool.readAllStandardOutput(), "Info: Sending request: DEVICE_INFO\n");
+    EXPECT_FALSE(tool.waitForFinished(2000)) << "it ended by itself";
+    EXPECT_EQ(tool.readAllStandardOutput(), "");
+    EXPECT_EQ(tool.readAllStandardError(), "");
+    tool.kill();
+    EXPECT_TRUE(tool.waitForFinished(10000));
 }
 
 TEST_F(DeviceSimulator, WrongPasswordsAreCountedPerDeviceUntilTheDeviceLocks) {

@@ -33,9 +33,13 @@ QString Simulator::jarPath() {
 
 ToolRun Simulator::run(const QStringList& args) const {
     QProcess process;
+    start(process, args);
+    return finish(process);
+}
+
+void Simulator::start(QProcess& process, const QStringList& args) const {
     process.setProcessEnvironment(env_);
     process.start(QStringLiteral(KESTRANE_TEST_JAVA), QStringList{"-jar", jarPath()} + args);
-    return finish(process);
 }
 
 ToolRun Simulator::runShell(const QString& command, const QString& workingDir) const {

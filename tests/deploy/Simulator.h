@@ -24,6 +24,8 @@ public:
 
     // Runs `java -jar BarDeploy.jar args...` without a shell.
     ToolRun run(const QStringList& args) const;
+    // Starts the same, for a test that watches the run as it goes.
+    void start(QProcess& process, const QStringList& args) const;
     // Runs a command text through /bin/sh -c in `workingDir`, with java's folder first on PATH.
     ToolRun runShell(const QString& command, const QString& workingDir) const;
 
@@ -45,6 +47,10 @@ inline const QString kFullTouch = QStringLiteral("169.254.0.1");
 inline const QString kKeyboard = QStringLiteral("169.254.1.1");
 inline const QString kPlayBook = QStringLiteral("169.254.2.1");
 inline const QString kNoDevMode = QStringLiteral("169.254.3.1");
+// Addresses where the connection is accepted but no device answers: one never answers, the other
+// closes the connection at every request.
+inline const QString kSilent = QStringLiteral("169.254.4.1");
+inline const QString kClosesConnection = QStringLiteral("169.254.5.1");
 
 QStringList Login(const QString& address, const QString& password);
 

@@ -82,6 +82,8 @@ private slots:
     void passwordArrivesIntactAndRunsNothing();
     void noCommandOutlivesTheWindow_data();
     void noCommandOutlivesTheWindow();
+    void aConnectionThatBreaksOffIsAFailure();
+    void aSilentDeviceIsStoppedAtTheLimit();
 
 private:
     // The program's window with the system's runner and the given JVM folder, its program folder
@@ -201,6 +203,9 @@ void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
         {"no device at the address", "169.254.9.9", "z30",
          "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
          "settings for the target. You may have to reboot the target."},
+        {"nothing listens at the address", "127.0.0.1", "z30",
+         "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
+         "address settings for the target. You may have to reboot the target."},
         {"Development Mode off", "169.254.3.1", "z10",
          "Error: Device is not in the Development Mode. Switch to Development Mode from "
          "Security settings on the device."},
@@ -296,6 +301,35 @@ void ConnectEndToEndTest::noCommandOutlivesTheWindow() {
     }
     window.reset();
     QTRY_COMPARE_WITH_TIMEOUT(ProcessesWith(marker), QStringList(), 10000);
+}
+
+// The tool's retry logging is many lines, but the tool failed: the box shows all of it.
+void ConnectEndToEndTest::aConnectionThatBreaksOffIsAFailure() {
+    auto window = ShownWindow();
+    Connect(*window, QStringLiteral("169.254.5.1"), QStringLiteral("z30"));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
+    QVERIFY2(boxes[0].text.contains("INFO: Retrying request\n"), qPrintable(boxes[0].text));
+    QVERIFY(boxes[0].text.endsWith("Error: The target server failed to respond\n"));
+    QCOMPARE(ValueLabels(*window), NoValues);
+    QVERIFY(!Unlocked(*window));
+    QCOMPARE(window->Panel1->width(), 295);
+}
+
+// A device that never answers: the command is stopped at the (shortened) silence limit, with
+// everything it started, and the box says so.
+void ConnectEndToEndTest::aSilentDeviceIsStoppedAtTheLimit() {
+    const QString marker = QStringLiteral("silent-%1").arg(QCoreApplication::applicationPid());
+    auto window = ShownWindow();
+    window->deviceCommands().silenceLimits().device = std::chrono::milliseconds(1500);
+    Connect(*window, QStringLiteral("169.254.4.1"), marker);
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("The device did not answer within 1.5 seconds."));
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessesWith(marker), QStringList(), 10000);
+    QVERIFY(window->btnConn->isEnabled());
+    QVERIFY(!Unlocked(*window));
 }
 
 QTEST_MAIN(ConnectEndToEndTest)

@@ -2,21 +2,24 @@ package kestrane.devicesim;
 
 /** The deploy commands the simulator understands, by their option text. */
 enum Command {
-    LIST_DEVICE_INFO("-listDeviceInfo"),
-    LIST_INSTALLED_APPS("-listInstalledApps"),
-    INSTALL_APP("-installApp"),
-    IS_APP_RUNNING("-isAppRunning"),
-    LAUNCH_APP("-launchApp"),
-    TERMINATE_APP("-terminateApp"),
-    UNINSTALL_APP("-uninstallApp"),
-    VERSION("-version"),
+    LIST_DEVICE_INFO("-listDeviceInfo", "print the device's properties"),
+    LIST_INSTALLED_APPS("-listInstalledApps", "list the applications on the device"),
+    INSTALL_APP("-installApp", "install a BAR file (with -launchApp: then launch it)"),
+    IS_APP_RUNNING("-isAppRunning", "tell whether an application is running"),
+    LAUNCH_APP("-launchApp", "start an application"),
+    TERMINATE_APP("-terminateApp", "stop a running application"),
+    UNINSTALL_APP("-uninstallApp", "remove an application"),
+    VERSION("-version", "print the deploy tool version the simulator answers as"),
     /** The simulator's own: forget every device's state. */
-    RESET_SIMULATOR("-resetSimulator");
+    RESET_SIMULATOR("-resetSimulator", "forget what the simulated devices remember");
 
     final String option;
+    /** What the command does, for the usage text. */
+    final String summary;
 
-    Command(String option) {
+    Command(String option, String summary) {
         this.option = option;
+        this.summary = summary;
     }
 
     static Command byOption(String text) {

@@ -7,6 +7,7 @@ import java.nio.file.Path;
 /** Runs one deploy command against a simulated device, printing what the device answers. */
 final class DeviceSession {
     static final int MAX_ATTEMPTS = 10;
+    static final String LINK_LOCAL_PREFIX = "169.254.";
 
     private final Console console;
     private final Settings settings;
@@ -19,7 +20,7 @@ final class DeviceSession {
     }
 
     void run(Invocation invocation) throws IOException {
-        invocation.checkDeviceCommand();
+        invocation.checkBeforeConnecting();
         if (invocation.barPath() != null && !Files.isRegularFile(Path.of(invocation.barPath())))
             throw ToolExit.fatal("Cannot read BAR file: " + invocation.barPath());
         Command command =
@@ -29,6 +30,7 @@ final class DeviceSession {
         console.line("Info: Sending request: " + requestName(command));
         SimulatedDevice device = connect(invocation.host());
         authenticate(device, invocation.password());
+        invocation.checkPackageArguments();
         switch (command) {
             case LIST_DEVICE_INFO -> listDeviceInfo(device);
             case LIST_INSTALLED_APPS -> listInstalledApps(device);
@@ -52,19 +54,58 @@ final class DeviceSession {
 
     private SimulatedDevice connect(String host) {
         SimulatedDevice device = SimulatedDevice.find(host);
-        if (device == null) {
-            Console.pause(settings.connectTimeoutMillis());
-            throw ToolExit.fatal(
-                    "Cannot connect: Connect to /"
-                            + host
-                            + ":443 timed out. Please check IP address settings for the target."
-                            + " You may have to reboot the target.");
-        }
+        if (device == null)
+            throw failedConnection(host);
         if (!device.developmentMode())
             throw ToolExit.fatal(
                     "Device is not in the Development Mode. Switch to Development Mode from"
                             + " Security settings on the device.");
         return device;
+    }
+
+    /**
+     * What becomes of a connection to an address without a working device: a link-local address
+     * (where a device on USB would be) gets no answer, and the attempt times out; anything else
+     * has no deploy service listening, and the connection is refused at once. The addresses of
+     * the simulated faults behave as their faults.
+     */
+    private ToolExit failedConnection(String host) {
+        Fault fault = Fault.at(host);
+        if (fault == Fault.SILENT)
+            waitForever();
+        if (fault == Fault.CLOSES_CONNECTION) {
+            for (int attempt = 0; attempt < Fault.RETRIES; attempt++) {
+                console.error(
+                        "INFO: I/O exception (org.apache.http.NoHttpResponseException) caught"
+                                + " when processing request: The target server failed to respond");
+                console.error("INFO: Retrying request");
+            }
+            return ToolExit.fatal("The target server failed to respond");
+        }
+        if (host.startsWith(LINK_LOCAL_PREFIX)) {
+            Console.pause(settings.connectTimeoutMillis());
+            return ToolExit.fatal(
+                    "Cannot connect: Connect to /"
+                            + host
+                            + ":443 timed out. Please check IP address settings for the target."
+                            + " You may have to reboot the target.");
+        }
+        return ToolExit.fatal(
+                "Cannot connect: Connection to https://"
+                        + host
+                        + ":443 refused. Please check IP address settings for the target."
+                        + " You may have to reboot the target.");
+    }
+
+    /** The request was sent and is never answered; only ending the process ends the wait. */
+    private static void waitForever() {
+        while (true) {
+            try {
+                Thread.sleep(Long.MAX_VALUE);
+            } catch (InterruptedException e) {
+                // Nothing answers an interruption either: the wait goes on.
+            }
+        }
     }
 
     /** Checks the password; a wrong one counts, and the tenth locks the device. */

@@ -58,13 +58,21 @@ record Invocation(
         return args[index];
     }
 
-    /** Rejects what no device can act on, in the order the deploy tool checks it. */
-    void checkDeviceCommand() {
+    /** Rejects what cannot be sent anywhere: no device, or commands that do not go together. */
+    void checkBeforeConnecting() {
         if (commands.size() > 1
                 && !commands.equals(EnumSet.of(Command.INSTALL_APP, Command.LAUNCH_APP)))
             throw ToolExit.fatal("Only one deploy command may be given (or -installApp -launchApp)");
         if (host == null || host.isEmpty())
             throw ToolExit.fatal("Device settings are missing");
+    }
+
+    /**
+     * Rejects a command that names no package. The deploy tool notices this only when it builds
+     * the request, after it has connected and logged in, so a missing package is reported only
+     * once the connection has worked.
+     */
+    void checkPackageArguments() {
         if (commands.contains(Command.INSTALL_APP) && barPath == null)
             throw ToolExit.fatal("BAR file is required for this command");
         if (namesPackage() && barPath == null && (packageName == null || packageId == null))

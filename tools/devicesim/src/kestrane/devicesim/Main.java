@@ -26,6 +26,10 @@ public final class Main {
         try {
             Settings settings = Settings.fromEnvironment();
             logArguments(settings, args);
+            if (args.length == 0) {
+                Usage.lines().forEach(console::line);
+                return 0;
+            }
             Invocation invocation = Invocation.parse(args);
             if (invocation.commands().isEmpty())
                 throw ToolExit.fatal("Deploy command is missing");

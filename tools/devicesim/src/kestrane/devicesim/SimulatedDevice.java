@@ -3,12 +3,14 @@ package kestrane.devicesim;
 import java.util.List;
 
 /**
- * A device the simulator answers for: its address, its device password, whether Development Mode
- * is on, the property lines of its information and the applications it comes with.
+ * A device the simulator answers for: its address, its device password, what it is (for the usage
+ * text), whether Development Mode is on, the property lines of its information and the
+ * applications it comes with.
  */
 record SimulatedDevice(
         String address,
         String password,
+        String description,
         boolean developmentMode,
         List<String> propertyLines,
         List<InstalledApp> preinstalled) {
@@ -27,6 +29,7 @@ record SimulatedDevice(
         return new SimulatedDevice(
                 "169.254.0.1",
                 "z30",
+                "BlackBerry Z30, full-touch phone (password z30)",
                 true,
                 List.of(
                         "@deviceproperties",
@@ -64,6 +67,7 @@ record SimulatedDevice(
         return new SimulatedDevice(
                 "169.254.1.1",
                 "q10",
+                "BlackBerry Q10, keyboard phone (password q10)",
                 true,
                 List.of(
                         "@deviceproperties",
@@ -102,6 +106,7 @@ record SimulatedDevice(
         return new SimulatedDevice(
                 "169.254.2.1",
                 "playbook",
+                "BlackBerry PlayBook (password playbook)",
                 true,
                 List.of(
                         "@deviceproperties",
@@ -135,6 +140,7 @@ record SimulatedDevice(
         return new SimulatedDevice(
                 "169.254.3.1",
                 "z10",
+                "BlackBerry Z10, Development Mode off (password z10)",
                 false,
                 List.of(
                         "@deviceproperties",
