@@ -65,7 +65,7 @@ installed() {
     sed -n 's/^installed //p') || return 1
   [ -n "$version" ] || return 1
   constraint=$(echo "$1" | sed -n 's/.*(\(.*\)).*/\1/p')
-  [ -z "$constraint" ] || dpkg --compare-versions "$version" $constraint
+  [ -z "$constraint" ] || dpkg --compare-versions "$version" "${constraint%% *}" "${constraint#* }"
 }
 echo "$depends" | tr ',' '\n' | while read -r group; do
   satisfied=no

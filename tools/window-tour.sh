@@ -54,7 +54,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export KESTRANE_DEVICESIM_HOME="$work/state"
 export KESTRANE_DEVICESIM_ARGS_LOG="$work/args.log"
@@ -63,7 +63,9 @@ unset QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 
 # The arguments of the simulator's last run, separated by blanks.
 last_run() {
-  [ -f "$KESTRANE_DEVICESIM_ARGS_LOG" ] && tr '\0' ' ' <"$KESTRANE_DEVICESIM_ARGS_LOG" || true
+  if [ -f "$KESTRANE_DEVICESIM_ARGS_LOG" ]; then
+    tr '\0' ' ' <"$KESTRANE_DEVICESIM_ARGS_LOG"
+  fi
 }
 
 # Waits (up to $1 seconds) until the simulator's last run holds $2, then (up to a minute) until
