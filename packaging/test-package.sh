@@ -86,7 +86,8 @@ done
 before=$(find "$root" | sort)
 "$root/usr/bin/kestrane-bar" list "$app/lib/BarDeploy.jar" | grep -q '"kestrane/devicesim/Main.class"' ||
   fail "kestrane-bar could not list the bundled jar"
-"$KESTRANE_ROOT/tools/window-tour.sh" "$root/usr/bin/kestrane"
+# The screens it showed are kept in build-release/tour/ to look at.
+"$KESTRANE_ROOT/tools/window-tour.sh" "$root/usr/bin/kestrane" "$build/tour"
 [ "$(find "$root" | sort)" = "$before" ] || fail "running the program changed its installed files"
 
 rm -rf "$root"

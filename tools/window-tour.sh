@@ -6,7 +6,8 @@
 #   tools/window-tour.sh PROGRAM [SHOTS_DIR]
 #
 # PROGRAM is the program to start (build/bin/kestrane, or an installed copy or its launcher).
-# With SHOTS_DIR, the three screens are saved there as main.png, install.png and manage.png.
+# With SHOTS_DIR, the three screens are saved there as main.png, install.png and manage.png
+# (and the whole screen as failure.png when the tour fails).
 # Exits 0 when the program connected (the tool was asked for the device's information with the
 # typed address and password, and the connection panel folded away as it does on success);
 # 1 with the reason otherwise. The simulator keeps its state in a temporary folder, removed at
@@ -40,6 +41,7 @@ shots=${2:-}
 [ -x "$program" ] || fail "no program at $program"
 if [ -n "$shots" ]; then
   mkdir -p "$shots"
+  rm -f "$shots/failure.png"
 fi
 
 work=$(mktemp -d)
