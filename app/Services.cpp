@@ -1,6 +1,13 @@
 #include "Services.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
 namespace kestrane {
+
+void SystemDesktopOpener::Open(const QString& address) {
+    QDesktopServices::openUrl(QUrl(address));
+}
 
 Services SystemServices() {
     return WithSystemDefaults({});
@@ -13,6 +20,8 @@ Services WithSystemDefaults(Services services) {
         services.registry = std::shared_ptr<const RegistryView>(MakeJvmFolderRegistryView());
     if (!services.consoleRunner)
         services.consoleRunner = std::make_shared<ProcessConsoleRunner>();
+    if (!services.desktop)
+        services.desktop = std::make_shared<SystemDesktopOpener>();
     return services;
 }
 

@@ -4,9 +4,25 @@
 #include "LocalAddresses.h"
 #include "RegistryView.h"
 
+#include <QString>
+
 #include <memory>
 
 namespace kestrane {
+
+// Hands an address (a web page, a "mailto:" address) to the desktop, which opens it with the
+// user's default browser or mail program. Whether that worked is not reported.
+class DesktopOpener {
+public:
+    virtual ~DesktopOpener() = default;
+    virtual void Open(const QString& address) = 0;
+};
+
+// The desktop's own: QDesktopServices::openUrl.
+class SystemDesktopOpener : public DesktopOpener {
+public:
+    void Open(const QString& address) override;
+};
 
 // What the window reaches of the world outside it. The program passes the system's own
 // (SystemServices); tests pass doubles. A missing service is replaced by the system's.
@@ -17,6 +33,8 @@ struct Services {
     std::shared_ptr<const RegistryView> registry;
     // Starts the deploy tool's commands.
     std::shared_ptr<ConsoleRunner> consoleRunner;
+    // Opens the support links' addresses.
+    std::shared_ptr<DesktopOpener> desktop = nullptr;
 };
 
 Services SystemServices();

@@ -2,6 +2,7 @@
 
 #include "Anchors.h"
 #include "Fonts.h"
+#include "SupportLinks.h"
 #include "TfrmBB10.h"
 
 #include <QHeaderView>
@@ -38,8 +39,6 @@ const QColor InfoBackground(0xFF, 0xFF, 0xE1);
 const QColor MenuText(Qt::black);
 } // namespace Colours
 
-const QString SupportMailCaption = QStringLiteral("support@kestrane.example");
-const QString WebAddressCaption = QStringLiteral("http://www.kestrane.example");
 const QString ReleaseDate = QStringLiteral("10/12/2026");
 
 QFont BarButtonFont() {
@@ -216,10 +215,11 @@ void TfrmBB10::SetupAboutBox() {
                       bold, Colours::White);
     Label9 =
         AddLabel(GroupBox1, "Label9", QStringLiteral("Support:"), {12, 115}, bold, Colours::White);
-    Label10 = AddLabel<LinkLabel>(GroupBox1, "Label10", SupportMailCaption, {72, 115},
-                                  TahomaFont(13), Colours::Highlight);
-    Label11 = AddLabel<LinkLabel>(GroupBox1, "Label11", WebAddressCaption, {12, 142}, bold,
-                                  Colours::Highlight);
+    // The two links show the very addresses their clicks open.
+    Label10 = AddLabel<LinkLabel>(GroupBox1, "Label10", MakeSupportAddress(QStringLiteral("m")),
+                                  {72, 115}, TahomaFont(13), Colours::Highlight);
+    Label11 = AddLabel<LinkLabel>(GroupBox1, "Label11", MakeSupportAddress(QStringLiteral("h")),
+                                  {12, 142}, bold, Colours::Highlight);
 
     ImgDonate = Place<ClickablePicture>(GroupBox1, "ImgDonate", QRect(92, 173, 110, 51));
     ImgDonate->setPicture(QPixmap(QStringLiteral(":/kestrane/donate.gif")));

@@ -7,7 +7,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6widgets6 libqt6test6
   xvfb xauth x11-utils fonts-dejavu-core fonts-liberation2 fonts-wine
   zlib1g-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev openjdk-17-jdk-headless
-  clang-14 libclang-rt-14-dev imagemagick"
+  clang-14 libclang-rt-14-dev imagemagick
+  xdotool desktop-file-utils appstream"
 
 missing=""
 for p in $PACKAGES; do

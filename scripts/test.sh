@@ -1,7 +1,7 @@
 #!/bin/sh
-# Installs what is missing, then builds and runs every test: the normal build, the same suite
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and the archive fuzzer. Exits non-zero on
-# any failure.
+# Installs what is missing, then builds and runs every test: the normal build, the Debian
+# package (built, unpacked and driven), the same suite under AddressSanitizer +
+# UndefinedBehaviorSanitizer, and the archive fuzzer. Exits non-zero on any failure.
 set -eu
 . "$(dirname "$0")/env.sh"
 "$KESTRANE_ROOT/scripts/install-deps.sh"
@@ -14,6 +14,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "== normal build =="
 configure_and_build "$KESTRANE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$KESTRANE_ROOT/build" --output-on-failure --no-tests=error -j "$JOBS"
+
+echo "== Debian package (Release build, unpacked and driven on Xvfb) =="
+"$KESTRANE_ROOT/packaging/test-package.sh"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
 configure_and_build "$KESTRANE_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SANITIZE=ON

@@ -1,0 +1,95 @@
+#!/bin/sh
+# Builds the Debian package as a packager does (Release, the program only), unpacks it into a
+# throw-away root, checks what it holds and declares, drives the unpacked program through its
+# launcher against the bundled simulator (tools/window-tour.sh), and removes the root again.
+# The package is never installed into the system: the test runs beside other builds and as any
+# user, and leaves nothing behind.
+set -eu
+. "$(dirname "$0")/../scripts/env.sh"
+
+fail() {
+  echo "test-package: $*" >&2
+  exit 1
+}
+
+build="$KESTRANE_ROOT/build-release"
+configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DKESTRANE_BUILD_TESTS=OFF
+rm -f "$build"/kestrane_*.deb
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || {
+  cat "$build/cpack.log"
+  fail "cpack could not build the package"
+}
+deb=$(ls "$build"/kestrane_*.deb)
+echo "test-package: built $deb"
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+trap 'exit 1' INT TERM HUP
+dpkg-deb -x "$deb" "$root"
+app="$root/usr/lib/kestrane"
+
+# The whole program beside its executable, the launchers, the desktop integration.
+for file in kestrane kestrane-bar; do
+  [ -x "$app/$file" ] || fail "$file is missing from usr/lib/kestrane"
+  [ "$(readlink -f "$root/usr/bin/$file")" = "$app/$file" ] || fail "usr/bin/$file does not lead to it"
+done
+for file in BarDeploy.jar deploy-tls.security blackberry-Z30.jpg blackberry-Q10.jpg \
+  blackberry-playbook.jpg; do
+  [ -s "$app/lib/$file" ] || fail "lib/$file is missing"
+done
+for size in 16 24 32 48 64 128 256; do
+  icon="$root/usr/share/icons/hicolor/${size}x$size/apps/kestrane.png"
+  identify -format '%wx%h' "$icon" | grep -qx "${size}x$size" || fail "no ${size}x$size icon"
+done
+desktop-file-validate --no-hints "$root/usr/share/applications/kestrane.desktop" ||
+  fail "the desktop entry does not validate"
+appstreamcli validate --no-net "$root/usr/share/metainfo/example.kestrane.Kestrane.metainfo.xml" \
+  >"$root.appstream.log" 2>&1 || {
+  cat "$root.appstream.log"
+  rm -f "$root.appstream.log"
+  fail "the AppStream metadata does not validate"
+}
+rm -f "$root.appstream.log"
+
+# Declared dependencies: Qt 6, zlib, libjpeg and Java 17 or later, each group satisfied here
+# (this machine has what the package needs, so an unknown or misspelt name shows).
+depends=$(dpkg-deb -f "$deb" Depends)
+for name in libqt6widgets6 libqt6network6 zlib1g libjpeg62-turbo \
+  "default-jre-headless (>= 2:1.17) | openjdk-17-jre-headless"; do
+  echo "$depends" | grep -qF "$name" || fail "Depends lacks $name: $depends"
+done
+# True when the alternative $1 (a name and maybe "(op version)") is installed here.
+installed() {
+  name=$(echo "$1" | sed 's/[ (].*//')
+  version=$(dpkg-query -W -f='${db:Status-Status} ${Version}' "$name" 2>/dev/null |
+    sed -n 's/^installed //p') || return 1
+  [ -n "$version" ] || return 1
+  constraint=$(echo "$1" | sed -n 's/.*(\(.*\)).*/\1/p')
+  [ -z "$constraint" ] || dpkg --compare-versions "$version" "${constraint%% *}" "${constraint#* }"
+}
+echo "$depends" | tr ',' '\n' | while read -r group; do
+  satisfied=no
+  alternatives=$(echo "$group" | tr '|' '\n')
+  while read -r alternative; do
+    if installed "$alternative"; then
+      satisfied=yes
+      break
+    fi
+  done <<ALTERNATIVES
+$alternatives
+ALTERNATIVES
+  [ "$satisfied" = yes ] || fail "no installed package satisfies \"$group\""
+done
+
+# The unpacked program at work: the archive tool reads the bundled jar, and the window connects
+# to the simulated device through the deploy tool and pictures beside it.
+before=$(find "$root" | sort)
+"$root/usr/bin/kestrane-bar" list "$app/lib/BarDeploy.jar" | grep -q '"kestrane/devicesim/Main.class"' ||
+  fail "kestrane-bar could not list the bundled jar"
+# The screens it showed are kept in build-release/tour/ to look at.
+"$KESTRANE_ROOT/tools/window-tour.sh" "$root/usr/bin/kestrane" "$build/tour"
+[ "$(find "$root" | sort)" = "$before" ] || fail "running the program changed its installed files"
+
+rm -rf "$root"
+[ ! -e "$root" ] || fail "the unpacked package could not be removed"
+echo "test-package: the package unpacks, connects to the simulator and is removed cleanly"
