@@ -19,7 +19,9 @@
 namespace kestrane {
 
 class Anchors;
+class ConsoleJob;
 class DeviceCommands;
+enum class DeployAction;
 
 // The program's one window. Three full-size screens lie stacked in it: the main screen pMain
 // (connection panel and device information), the install screen pInstall (the queue of BAR files)
@@ -255,6 +257,33 @@ private:
     bool shown_ = false;
     // The device Connect last showed: its address and PIN.
     QString connectedDevice_;
+
+    // ---- Installed applications state ----
+    struct AppActionRun;
+    // The manage screen's actions: held back while a refresh or an application action runs.
+    QList<QWidget*> ManageActions() const;
+    // True while a refresh or an application action works on the rows lstApps holds now.
+    bool AppsOperationRunning() const { return appsBusy_; }
+    void StartAppsOperation(ConsoleJob* job);
+    void EndAppsOperation();
+    // Reads one line of the list the tool is writing; a line that names an application adds it.
+    void AddInstalledAppRow(const QString& line);
+    void FinishAppsList(const CommandResult& result);
+    // Runs the tool once for each ticked row of lstApps, one after the other, in on-screen order.
+    void RunAppAction(DeployAction action);
+    void RunAppActionTurn(const std::shared_ptr<AppActionRun>& run);
+    void FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run, const CommandResult& result);
+    // Rows leaving lstApps (a refresh, or the list cleared for another device) end whatever was
+    // running on them: its command is stopped and nothing it still reports reaches the list.
+    void WatchAppsListRemovals();
+    void AppsListRowsGoing();
+    // Counts the times rows left lstApps; a command's lines and results count only while it is
+    // unchanged since the command started.
+    quint64 appsListGeneration_ = 0;
+    bool appsListWatched_ = false;
+    bool appsBusy_ = false;
+    // The command of the running refresh or action turn, while appsBusy_.
+    ConsoleJob* appsJob_ = nullptr;
 };
 
 // The texts the window shows.
