@@ -8,6 +8,7 @@
 #include "TfrmBB10.h"
 
 #include <QDir>
+#include <QTimer>
 #include <QTreeWidgetItem>
 
 #include <utility>
@@ -19,6 +20,9 @@ namespace {
 constexpr int PackageNameColumn = 2;
 constexpr int StatusColumn = 3;
 constexpr int PackageIdColumn = 4;
+
+// How often rows read from the tool's output join the list while it is being written.
+constexpr std::chrono::milliseconds ListingTurn{40};
 
 } // namespace
 
@@ -55,9 +59,13 @@ void TfrmBB10::EndAppsOperation() {
 
 // Whoever removes rows (this screen's refresh, Connect for another device), a running command
 // must not write into rows that are gone, nor go on acting with another device's package names.
-void TfrmBB10::WatchAppsListRemovals() {
-    if (std::exchange(appsListWatched_, true))
+void TfrmBB10::PrepareAppsList() {
+    if (std::exchange(appsListPrepared_, true))
         return;
+    listAppsTimer_ = new QTimer(this);
+    listAppsTimer_->setSingleShot(true);
+    listAppsTimer_->setInterval(ListingTurn);
+    connect(listAppsTimer_, &QTimer::timeout, this, [this] { ListQueuedApps(); });
     QAbstractItemModel* rows = lstApps->model();
     connect(rows, &QAbstractItemModel::modelAboutToBeReset, this, [this] { AppsListRowsGoing(); });
     connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { AppsListRowsGoing(); });
@@ -65,6 +73,8 @@ void TfrmBB10::WatchAppsListRemovals() {
 
 void TfrmBB10::AppsListRowsGoing() {
     ++appsListGeneration_;
+    queuedAppLines_.clear();
+    listAppsTimer_->stop();
     if (!appsBusy_)
         return;
     ConsoleJob* job = appsJob_;
@@ -79,7 +89,7 @@ void TfrmBB10::btnRefreshAppClick() {
     // directly, so it checks too.
     if (AppsOperationRunning() || !ReadyForDeviceCommand())
         return;
-    WatchAppsListRemovals();
+    PrepareAppsList();
     QDir::setCurrent(JavaBinDir);
     const QString command = DeployCommandHead(AppDir, DeployAction::ListInstalledApps,
                                               edtIP->maskedText(), edtPwd->text());
@@ -98,19 +108,30 @@ void TfrmBB10::btnRefreshAppClick() {
     // Rows appear while the tool is still listing.
     connect(job, &ConsoleJob::lineReceived, this, [this, generation](const QString& line) {
         if (generation == appsListGeneration_)
-            AddInstalledAppRow(line);
+            QueueInstalledAppLine(line);
     });
     StartAppsOperation(job);
 }
 
-void TfrmBB10::AddInstalledAppRow(const QString& line) {
-    const InstalledApp app = ReadInstalledAppLine(line);
-    if (app.appName.isEmpty())
-        return;
-    AddListViewRow(lstApps, app.appName, app.version, app.packageName, QString(), app.packageId);
+void TfrmBB10::QueueInstalledAppLine(const QString& line) {
+    queuedAppLines_.append(line);
+    if (!listAppsTimer_->isActive())
+        listAppsTimer_->start();
+}
+
+void TfrmBB10::ListQueuedApps() {
+    listAppsTimer_->stop();
+    for (const QString& line : std::as_const(queuedAppLines_)) {
+        const InstalledApp app = ReadInstalledAppLine(line);
+        if (!app.appName.isEmpty())
+            AddListViewRow(lstApps, app.appName, app.version, app.packageName, QString(),
+                           app.packageId);
+    }
+    queuedAppLines_.clear();
 }
 
 void TfrmBB10::FinishAppsList(const CommandResult& result) {
+    ListQueuedApps();
     EndAppsOperation();
     const CommandVerdict verdict = JudgeCommand(result);
     if (verdict.succeeded)
@@ -141,7 +162,7 @@ void TfrmBB10::btnUninstallClick() {
 void TfrmBB10::RunAppAction(DeployAction action) {
     if (AppsOperationRunning() || !ReadyForDeviceCommand())
         return;
-    WatchAppsListRemovals();
+    PrepareAppsList();
     auto run = std::make_shared<AppActionRun>();
     run->action = action;
     run->commandHead = DeployCommandHead(AppDir, action, edtIP->maskedText(), edtPwd->text());

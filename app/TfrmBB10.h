@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -266,22 +267,28 @@ private:
     bool AppsOperationRunning() const { return appsBusy_; }
     void StartAppsOperation(ConsoleJob* job);
     void EndAppsOperation();
-    // Reads one line of the list the tool is writing; a line that names an application adds it.
-    void AddInstalledAppRow(const QString& line);
+    // Lines of the list the tool is writing wait here for the next turn of listAppsTimer_, which
+    // adds a row for each line that names an application: the list view then lays its rows out
+    // once per turn, not once per line, however slowly the lines come.
+    void QueueInstalledAppLine(const QString& line);
+    void ListQueuedApps();
     void FinishAppsList(const CommandResult& result);
     // Runs the tool once for each ticked row of lstApps, one after the other, in on-screen order.
     void RunAppAction(DeployAction action);
     void RunAppActionTurn(const std::shared_ptr<AppActionRun>& run);
     void FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run, const CommandResult& result);
-    // Rows leaving lstApps (a refresh, or the list cleared for another device) end whatever was
-    // running on them: its command is stopped and nothing it still reports reaches the list.
-    void WatchAppsListRemovals();
+    // Sets up the list's timer and the watch on rows leaving lstApps, once: rows leaving (a
+    // refresh, or the list cleared for another device) end whatever was running on them: its
+    // command is stopped and nothing it still reports reaches the list.
+    void PrepareAppsList();
     void AppsListRowsGoing();
     // Counts the times rows left lstApps; a command's lines and results count only while it is
     // unchanged since the command started.
     quint64 appsListGeneration_ = 0;
-    bool appsListWatched_ = false;
+    bool appsListPrepared_ = false;
     bool appsBusy_ = false;
+    QStringList queuedAppLines_;
+    QTimer* listAppsTimer_ = nullptr;
     // The command of the running refresh or action turn, while appsBusy_.
     ConsoleJob* appsJob_ = nullptr;
 };

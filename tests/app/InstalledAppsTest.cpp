@@ -43,6 +43,25 @@ QStringList RowTexts(const QTreeWidgetItem* row) {
     return texts;
 }
 
+// A tool that writes what the test gives it, when the test says so.
+class PacedJob : public ConsoleJob {
+public:
+    PacedJob(Feed feed, QObject* parent) : ConsoleJob(feed, parent) {}
+    void write(const QString& text) { receiveText(text); }
+    void end() { complete(0); }
+    void stop() override { complete(-1); }
+};
+
+class PacedRunner : public ConsoleRunner {
+public:
+    PacedJob* job = nullptr;
+    ConsoleJob* start(const QString&, const QString&, ConsoleJob::Feed feed,
+                      QObject* parent) override {
+        job = new PacedJob(feed, parent);
+        return job;
+    }
+};
+
 const QString MissingJavaMessage =
     QStringLiteral("You have to install Java Runtime Environment before using this Utility");
 
@@ -93,8 +112,11 @@ private slots:
 
 private:
     // A window of its own, its manage screen on top, fields filled for the phone.
-    std::unique_ptr<TfrmBB10> ReadyWindow() {
-        auto window = std::make_unique<TfrmBB10>(world_.services());
+    std::unique_ptr<TfrmBB10> ReadyWindow(std::shared_ptr<ConsoleRunner> runner = nullptr) {
+        Services services = world_.services();
+        if (runner)
+            services.consoleRunner = std::move(runner);
+        auto window = std::make_unique<TfrmBB10>(services);
         window->AppDir = appDir_.path();
         window->JavaBinDir = javaBinDir_.path();
         window->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
@@ -180,23 +202,27 @@ void InstalledAppsTest::refreshListsSortedUncheckedRows() {
     QVERIFY(ManageActionsEnabled(*window));
 }
 
-// Each piece of output the tool writes shows its rows before the next one arrives.
+// Rows join the list while the tool is still writing it, however slowly its lines come.
 void InstalledAppsTest::rowsAppearWhileTheToolLists() {
-    auto window = ReadyWindow();
+    auto runner = std::make_shared<PacedRunner>();
+    auto window = ReadyWindow(runner);
     const QStringList lines = ListOutput.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    world_.runner->addAnswer(
-        {{lines[0] + "\r\n" + lines[1] + "\r\n", lines[2] + "\r\n", lines[3] + "\r\n" + lines[4]},
-         0});
-    QList<int> rowsSeen;
-    window->btnRefreshApp->click();
-    ConsoleJob* job = world_.runner->lastJob();
-    connect(job, &ConsoleJob::outputReceived, this,
-            [&] { rowsSeen.append(window->lstApps->topLevelItemCount()); });
 
+    window->btnRefreshApp->click();
+    QVERIFY(runner->job);
+    QCOMPARE(runner->job->feed(), ConsoleJob::Feed::Lines);
+    runner->job->write(lines[0] + "\r\n" + lines[1] + "\r\n");
+    QTRY_COMPARE(window->lstApps->topLevelItemCount(), 1);
+    runner->job->write(lines[2] + "\r\n");
+    QTRY_COMPARE(window->lstApps->topLevelItemCount(), 2);
+    runner->job->write(lines[3] + "\r\n" + lines[4]);
+    QTRY_COMPARE(window->lstApps->topLevelItemCount(), 3);
+    QVERIFY(window->deviceCommands().isRunning());
+    // The last line came without a line break: it counts once the tool has ended.
+    runner->job->end();
+    QCOMPARE(window->lstApps->topLevelItemCount(), 4);
     QTRY_VERIFY(!window->deviceCommands().isRunning());
-    QCOMPARE(rowsSeen, (QList<int>{1, 2, 3}));
-    QCOMPARE(window->lstApps->topLevelItemCount(), 4); // the last line came without a line break
-    QCOMPARE(world_.runner->runs()[0].feed, ConsoleJob::Feed::Lines);
+    QCOMPARE(Rows(*window), ListedRows);
 }
 
 void InstalledAppsTest::refreshClearsTicksAndStatuses() {
