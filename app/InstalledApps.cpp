@@ -62,19 +62,20 @@ void TfrmBB10::EndAppsOperation() {
 void TfrmBB10::PrepareAppsList() {
     if (std::exchange(appsListPrepared_, true))
         return;
-    listAppsTimer_ = new QTimer(this);
-    listAppsTimer_->setSingleShot(true);
-    listAppsTimer_->setInterval(ListingTurn);
-    connect(listAppsTimer_, &QTimer::timeout, this, [this] { ListQueuedApps(); });
+    listAppsTimer_.setSingleShot(true);
+    listAppsTimer_.setInterval(ListingTurn);
+    connect(&listAppsTimer_, &QTimer::timeout, this, [this] { ListQueuedApps(); });
     QAbstractItemModel* rows = lstApps->model();
-    connect(rows, &QAbstractItemModel::modelAboutToBeReset, this, [this] { AppsListRowsGoing(); });
-    connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { AppsListRowsGoing(); });
+    connect(rows, &QAbstractItemModel::modelAboutToBeReset, &appsListWatch_,
+            [this] { AppsListRowsGoing(); });
+    connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, &appsListWatch_,
+            [this] { AppsListRowsGoing(); });
 }
 
 void TfrmBB10::AppsListRowsGoing() {
     ++appsListGeneration_;
     queuedAppLines_.clear();
-    listAppsTimer_->stop();
+    listAppsTimer_.stop();
     if (!appsBusy_)
         return;
     ConsoleJob* job = appsJob_;
@@ -115,12 +116,12 @@ void TfrmBB10::btnRefreshAppClick() {
 
 void TfrmBB10::QueueInstalledAppLine(const QString& line) {
     queuedAppLines_.append(line);
-    if (!listAppsTimer_->isActive())
-        listAppsTimer_->start();
+    if (!listAppsTimer_.isActive())
+        listAppsTimer_.start();
 }
 
 void TfrmBB10::ListQueuedApps() {
-    listAppsTimer_->stop();
+    listAppsTimer_.stop();
     for (const QString& line : std::as_const(queuedAppLines_)) {
         const InstalledApp app = ReadInstalledAppLine(line);
         if (!app.appName.isEmpty())

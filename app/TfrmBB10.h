@@ -288,7 +288,10 @@ private:
     bool appsListPrepared_ = false;
     bool appsBusy_ = false;
     QStringList queuedAppLines_;
-    QTimer* listAppsTimer_ = nullptr;
+    QTimer listAppsTimer_;
+    // The receiver of the watch on lstApps's rows. A member, so that the watch ends with the
+    // window's own part, before the controls are destroyed (which clears the list once more).
+    QObject appsListWatch_;
     // The command of the running refresh or action turn, while appsBusy_.
     ConsoleJob* appsJob_ = nullptr;
 };

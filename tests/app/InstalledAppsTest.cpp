@@ -109,6 +109,7 @@ private slots:
     void packageNamesAreQuoted();
     void manageActionsAreHeldBackWhileOneRuns();
     void anotherDeviceClearsTheListAndStopsTheAction();
+    void closingWhileTheListComesIn();
 
 private:
     // A window of its own, its manage screen on top, fields filled for the phone.
@@ -544,6 +545,22 @@ void InstalledAppsTest::anotherDeviceClearsTheListAndStopsTheAction() {
     QTRY_VERIFY(!window->deviceCommands().isRunning());
     QCOMPARE(world_.runner->runs().last().command.contains("-device 169.254.1.1"), true);
     QCOMPARE(window->lstApps->topLevelItemCount(), 2);
+}
+
+// The window goes while rows are still coming in and waiting for their turn: nothing it leaves
+// behind touches it afterwards.
+void InstalledAppsTest::closingWhileTheListComesIn() {
+    auto runner = std::make_shared<PacedRunner>();
+    auto window = ReadyWindow(runner);
+    window->btnRefreshApp->click();
+    runner->job->write(ListOutput);
+    QTRY_VERIFY(window->lstApps->topLevelItemCount() > 0);
+    runner->job->write(ListOutput);
+    QPointer<ConsoleJob> job = runner->job;
+
+    window.reset();
+    QVERIFY(job.isNull());
+    QTest::qWait(100);
 }
 
 QTEST_MAIN(InstalledAppsTest)
