@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -19,7 +20,9 @@
 namespace kestrane {
 
 class Anchors;
+class ConsoleJob;
 class DeviceCommands;
+enum class DeployAction;
 
 // The program's one window. Three full-size screens lie stacked in it: the main screen pMain
 // (connection panel and device information), the install screen pInstall (the queue of BAR files)
@@ -255,6 +258,42 @@ private:
     bool shown_ = false;
     // The device Connect last showed: its address and PIN.
     QString connectedDevice_;
+
+    // ---- Installed applications state ----
+    struct AppActionRun;
+    // The manage screen's actions: held back while a refresh or an application action runs.
+    QList<QWidget*> ManageActions() const;
+    // True while a refresh or an application action works on the rows lstApps holds now.
+    bool AppsOperationRunning() const { return appsBusy_; }
+    void StartAppsOperation(ConsoleJob* job);
+    void EndAppsOperation();
+    // Lines of the list the tool is writing wait here for the next turn of listAppsTimer_, which
+    // adds a row for each line that names an application: the list view then lays its rows out
+    // once per turn, not once per line, however slowly the lines come.
+    void QueueInstalledAppLine(const QString& line);
+    void ListQueuedApps();
+    void FinishAppsList(const CommandResult& result);
+    // Runs the tool once for each ticked row of lstApps, one after the other, in on-screen order.
+    void RunAppAction(DeployAction action);
+    void RunAppActionTurn(const std::shared_ptr<AppActionRun>& run);
+    void FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run, const CommandResult& result);
+    // Sets up the list's timer and the watch on rows leaving lstApps, once: rows leaving (a
+    // refresh, or the list cleared for another device) end whatever was running on them: its
+    // command is stopped and nothing it still reports reaches the list.
+    void PrepareAppsList();
+    void AppsListRowsGoing();
+    // Counts the times rows left lstApps; a command's lines and results count only while it is
+    // unchanged since the command started.
+    quint64 appsListGeneration_ = 0;
+    bool appsListPrepared_ = false;
+    bool appsBusy_ = false;
+    QStringList queuedAppLines_;
+    QTimer listAppsTimer_;
+    // The receiver of the watch on lstApps's rows. A member, so that the watch ends with the
+    // window's own part, before the controls are destroyed (which clears the list once more).
+    QObject appsListWatch_;
+    // The command of the running refresh or action turn, while appsBusy_.
+    ConsoleJob* appsJob_ = nullptr;
 };
 
 // The texts the window shows.

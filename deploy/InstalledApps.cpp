@@ -55,4 +55,20 @@ InstalledApp ReadInstalledAppLine(const QString& line) {
     return app;
 }
 
+QString AppActionStatus(DeployAction action, const QString& output) {
+    switch (action) {
+    case DeployAction::IsAppRunning:
+        return output.contains(QLatin1StringView("result::true")) ? QStringLiteral("Running")
+                                                                  : QStringLiteral("Stop");
+    case DeployAction::LaunchApp:
+        return QStringLiteral("Running");
+    case DeployAction::TerminateApp:
+        return QStringLiteral("Stop");
+    case DeployAction::UninstallApp:
+        return QStringLiteral("Uninstalled");
+    default:
+        return {};
+    }
+}
+
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeployCommand.h"
+
 #include <QString>
 
 namespace kestrane {
@@ -20,5 +22,15 @@ struct InstalledApp {
 //   <package name>.<id>::<id>,<version>,...
 // a line reads back right when the id's first four characters do not occur earlier in it.
 InstalledApp ReadInstalledAppLine(const QString& line);
+
+// The word an application action writes into a row's Status column after a run of the tool that
+// succeeded: Check Status ("-isAppRunning") gives "Running" when the output holds "result::true"
+// anywhere and "Stop" otherwise; Launch, Terminate and Uninstall give "Running", "Stop" and
+// "Uninstalled" whatever the output. Other actions give an empty word.
+QString AppActionStatus(DeployAction action, const QString& output);
+
+// The word a row shows when the tool failed to act on it (see JudgeDeviceCommand): never one that
+// claims the action was done.
+inline const QString AppActionFailedStatus = QStringLiteral("Error");
 
 } // namespace kestrane
