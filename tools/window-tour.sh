@@ -71,7 +71,8 @@ last_run() {
 }
 
 # Waits (up to $1 seconds) until the simulator's last run holds $2, then (up to a minute) until
-# the program has no command running (no child process left), then lets the window show it.
+# the program has no command running (no shell of its own left; the command reaper stays), then
+# lets the window show it.
 wait_for_run() {
   tries=$(($1 * 5))
   expected=$2
@@ -82,7 +83,7 @@ wait_for_run() {
     sleep 0.2
   done
   tries=300
-  while pgrep -P "$pid" >/dev/null; do
+  while pgrep -x sh -P "$pid" >/dev/null; do
     tries=$((tries - 1))
     [ "$tries" -gt 0 ] || return 1
     sleep 0.2

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -49,6 +50,8 @@ void closeAllBut(int keep) {
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE})
         ::sigaction(signalNumber, &ignore, nullptr);
     closeAllBut(socket);
+    // Told apart from the program in a process list.
+    ::prctl(PR_SET_NAME, "command-reaper", 0, 0, 0);
     // A session of its own: a signal to the program's process group leaves the watcher alive.
     ::setsid();
     pid_t groups[MaxWatchedGroups] = {};
