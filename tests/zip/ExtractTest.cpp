@@ -407,33 +407,42 @@ TEST(Extract, LinksAreReplacedNotFollowed) {
     EXPECT_EQ(ReadFile(outside), "keep");
 }
 
-TEST(Extract, AttributesBecomePermissionBitsOnly) {
-    struct Case {
-        const char* what;
-        std::uint16_t madeBy;
-        std::uint32_t attributes;
-        mode_t mode;
-    };
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    const Case cases[] = {
-        {"Unix permissions", 0x0314, 0100640u << 16, 0640},
-        {"set-user-ID, set-group-ID and sticky dropped", 0x0314, 0107777u << 16, 0777},
-        {"symbolic link as a plain file", 0x0314, 0120777u << 16, 0777},
-        {"DOS read-only", 0x0014, 0x21, 0666 & ~mask & ~0222},
-        {"DOS archive bit", 0x0014, 0x20, 0666 & ~mask},
-        {"Unix without permission bits", 0x0314, 0x20, 0666 & ~mask},
-    };
-    for (const Case& c : cases) {
-        Entry e = File("f", "x");
-        e.versionMadeBy = c.madeBy;
-        e.externalAttr = c.attributes;
-        OpenedZip z(Single(e));
-        z.zip.ExtractFiles("*", AllEntries, "");
-        EXPECT_TRUE(S_ISREG(Mode(z.out + "f"))) << c.what;
-        EXPECT_EQ(Mode(z.out + "f") & 07777, c.mode) << c.what;
-    }
+struct ModeCase {
+    const char* what;
+    std::uint16_t madeBy;
+    std::uint32_t attributes;
+    mode_t mode; // under umask 027
+};
+
+class ExtractedMode : public ::testing::TestWithParam<ModeCase> {};
+
+// The archive's permission bits minus the umask: never world-writable when the umask says so,
+// never set-user-ID, set-group-ID or sticky, and a link's 0777 never reaches the plain file
+// written for it.
+TEST_P(ExtractedMode, IsThePermissionBitsMinusTheUmask) {
+    const ModeCase& c = GetParam();
+    Entry e = File("f", "x");
+    e.versionMadeBy = c.madeBy;
+    e.externalAttr = c.attributes;
+    OpenedZip z(Single(e));
+    const mode_t saved = ::umask(027);
+    z.zip.ExtractFiles("*", AllEntries, "");
+    ::umask(saved);
+    EXPECT_TRUE(S_ISREG(Mode(z.out + "f")));
+    EXPECT_EQ(Mode(z.out + "f") & 07777, c.mode);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Attributes, ExtractedMode,
+    ::testing::Values(ModeCase{"UnixPermissions", 0x0314, 0100640u << 16, 0640},
+                      ModeCase{"WorldWritableLosesTheUmask", 0x0314, 0100777u << 16, 0750},
+                      ModeCase{"SetIdAndStickyDropped", 0x0314, 0107777u << 16, 0750},
+                      ModeCase{"SetGroupIdDropped", 0x0314, 0102770u << 16, 0750},
+                      ModeCase{"SymbolicLinkBitsIgnored", 0x0314, 0120777u << 16, 0640},
+                      ModeCase{"DosReadOnly", 0x0014, 0x21, 0440},
+                      ModeCase{"DosArchiveBit", 0x0014, 0x20, 0640},
+                      ModeCase{"UnixWithoutPermissionBits", 0x0314, 0x20, 0640}),
+    [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.what; });
 
 TEST(Extract, NamesLeavingTheFolderAreRefused) {
     const char* refused[] = {"../evil.txt",

@@ -47,7 +47,7 @@ std::vector<Record> LoadRecords() {
     std::vector<Record> records;
     for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).array()) {
         const QJsonObject o = value.toObject();
-        records.push_back({o["file"].toString().toStdString(), o["spec_reader"].toObject(),
+        records.push_back({o["file"].toString().toStdString(), o["kestrane_reading"].toObject(),
                            o["entries"].toArray()});
     }
     return records;

@@ -48,11 +48,17 @@ struct Archive {
     bool zip64 = false;   // Zip64 end record and locator before the end record
     std::optional<std::uint16_t> entryCount;    // end record entriesCentralDir (and entriesOnDisk)
     std::optional<std::uint32_t> dirSize;       // end record centralDirSize
-    std::optional<std::uint16_t> diskNumber;    // end record diskNumber
+    std::optional<std::uint16_t> diskNumber;    // end record diskNumber and startDiskNumber
+    std::uint32_t zip64RecordDisk = 0;          // Zip64 locator: the disk of the Zip64 record
+    std::uint32_t zip64TotalDisks = 1;          // Zip64 locator: the number of disks
     std::optional<std::uint16_t> commentLength; // end record commentLength
 };
 
 std::string Build(const Archive& archive);
+
+// size bytes without an end record, with a local header signature every 16 bytes, each header
+// claiming a name of 65,535 bytes: rebuilding its directory must not copy every claimed name.
+std::string OverlappingHeaders(std::size_t size);
 
 // Raw deflate of data (level 6).
 std::string Deflate(const std::string& data);
