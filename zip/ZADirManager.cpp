@@ -342,10 +342,19 @@ std::uint32_t TZADirArray::NameKey(int index) const {
     return FKeys[static_cast<std::size_t>(index)];
 }
 
-int TZADirArray::NextWithKey(std::uint32_t key, int from) const {
+bool TZADirArray::LongerThan(int index, std::size_t length) const {
+    if (!TextsPending(index))
+        return false;
+    // Without an extra field there is no Unicode name block, and decoding never shortens a name.
+    const TZARecoveredTexts& texts = FRecovered[static_cast<std::size_t>(index)];
+    return texts.extraLength == 0 && texts.nameLength > length;
+}
+
+int TZADirArray::NextWithKey(std::uint32_t key, std::size_t keyedLength, int from) const {
     if (FRefs.empty()) {
+        // A key is made without one trailing separator and then one trailing dot.
         for (int i = std::max(from, 0); i < Count(); ++i)
-            if (NameKey(i) == key)
+            if (!LongerThan(i, keyedLength + 2) && NameKey(i) == key)
                 return i;
         return -1;
     }
@@ -358,7 +367,7 @@ int TZADirArray::IndexOfName(std::string_view name) const {
     const std::uint32_t key = ZANameKey(name);
     std::string scratch;
     for (int i = 0; i < Count(); ++i) {
-        if (NameKey(i) != key)
+        if (LongerThan(i, name.size()) || NameKey(i) != key)
             continue;
         const std::string_view candidate = NameOf(i, scratch);
         const bool same = candidate.size() == name.size() &&

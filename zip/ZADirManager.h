@@ -195,8 +195,10 @@ public:
     // ZANameKey of the entry's name.
     std::uint32_t NameKey(int index) const;
 
-    // The first index at or after from whose NameKey is key, or -1.
-    int NextWithKey(std::uint32_t key, int from) const;
+    // The first index at or after from whose NameKey is key, or -1. keyedLength is the length of
+    // the text the key was made of: names far longer cannot have the key, and a rebuilt entry's
+    // name that long is not even read.
+    int NextWithKey(std::uint32_t key, std::size_t keyedLength, int from) const;
     // Index of the first entry whose name equals name ignoring the case of A-Z, or -1.
     int IndexOfName(std::string_view name) const;
 
@@ -213,6 +215,8 @@ public:
 private:
     friend class TZADirManager;
     void CheckIndex(int index) const;
+    // The entry's name is known to be longer than length without reading it.
+    bool LongerThan(int index, std::size_t length) const;
     bool TextsPending(int index) const {
         return !FRecovered.empty() && !FRecovered[static_cast<std::size_t>(index)].loaded;
     }

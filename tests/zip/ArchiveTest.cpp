@@ -88,6 +88,52 @@ TEST(ZipArchive, RejectsSelfExtractorsAndMultiVolumeArchives) {
                                 "Native error: 00044");
 }
 
+struct VolumeCase {
+    const char* what;
+    bool zip64;
+    std::uint16_t endDisk;        // the classic end record's disk fields
+    std::uint32_t zip64Disk;      // the Zip64 locator's disk of the Zip64 record
+    std::uint32_t zip64Disks = 1; // the Zip64 locator's number of disks
+    bool opens = true;
+};
+
+class VolumeCount : public ::testing::TestWithParam<VolumeCase> {};
+
+// With a Zip64 locator its disk numbers decide: writers put 0xFFFF in the end record's disk
+// fields of ordinary single-file Zip64 archives.
+TEST_P(VolumeCount, DecidesWhetherTheArchiveOpens) {
+    const VolumeCase& c = GetParam();
+    Archive a;
+    a.entries = {File("a", "alpha")};
+    a.zip64 = c.zip64;
+    a.diskNumber = c.endDisk;
+    a.zip64RecordDisk = c.zip64Disk;
+    a.zip64TotalDisks = c.zip64Disks;
+    TempDir dir;
+    TZipArchive zip("ZipArchive1");
+    zip.FileName = dir / "a.zip";
+    WriteFile(zip.FileName, Build(a));
+    if (!c.opens) {
+        EXPECT_EQ(OpenFailure(zip).substr(0, 3), "44 ");
+        return;
+    }
+    EXPECT_EQ(OpenFailure(zip), "opened");
+    zip.BaseDir = dir.Base();
+    zip.ExtractFiles("a", ZAAnyFileAttributes, "");
+    EXPECT_EQ(ReadFile(dir / "a"), "alpha");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Disks, VolumeCount,
+    ::testing::Values(VolumeCase{"OneFile", false, 0, 0},
+                      VolumeCase{"SecondDisk", false, 1, 0, 1, false},
+                      VolumeCase{"AllOnesWithoutZip64", false, 0xFFFF, 0, 1, false},
+                      VolumeCase{"Zip64AllOnesOneDisk", true, 0xFFFF, 0, 1},
+                      VolumeCase{"Zip64AllOnesNoDiskCount", true, 0xFFFF, 0, 0},
+                      VolumeCase{"Zip64TwoDisks", true, 0xFFFF, 0, 2, false},
+                      VolumeCase{"Zip64RecordOnSecondDisk", true, 0xFFFF, 1, 2, false}),
+    [](const ::testing::TestParamInfo<VolumeCase>& info) { return info.param.what; });
+
 TEST(ZipArchive, FileThatCannotBeOpenedGivesTheSystemMessage) {
     // A socket exists but cannot be opened as a file (also not by root).
     TempDir dir;

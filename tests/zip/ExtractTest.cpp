@@ -407,6 +407,29 @@ TEST(Extract, LinksAreReplacedNotFollowed) {
     EXPECT_EQ(ReadFile(outside), "keep");
 }
 
+// A link to a folder elsewhere, planted in the destination where the entry's folder would be,
+// is never followed: the entry fails as a folder that cannot be created, and nothing appears
+// in the linked folder.
+TEST(Extract, FolderLinksInTheDestinationAreNeverFollowed) {
+    Archive a;
+    a.entries = {File("planted-dir/evil", "evil"), File("real/planted/evil", "evil"),
+                 File("ok.txt", "ok")};
+    OpenedZip z(Build(a));
+    const std::string elsewhere = z.dir / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::create_directories(z.out + "real");
+    std::filesystem::create_directory_symlink(elsewhere, z.out + "planted-dir");
+    std::filesystem::create_directory_symlink(elsewhere, z.out + "real/planted");
+    Failures failures;
+    failures.Attach(z.zip);
+    z.zip.ExtractFiles("*", AllEntries, "");
+    EXPECT_EQ(failures.natives, (std::vector<int>{20, 20}));
+    EXPECT_EQ(failures.messages.at(0), "ZipArchive1: Cannot create directory \"" + z.out +
+                                           "planted-dir/\" - Native error: 00020");
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    EXPECT_EQ(ReadFile(z.out + "ok.txt"), "ok");
+}
+
 struct ModeCase {
     const char* what;
     std::uint16_t madeBy;
