@@ -336,8 +336,14 @@ void TZADirArray::ClearTags() {
 std::uint32_t TZADirArray::NameKey(int index) const {
     CheckIndex(index);
     if (FRefs.empty()) {
-        std::string scratch;
-        return ZANameKey(NameOf(index, scratch));
+        // A rebuilt entry's name is read for its key once.
+        TZARecoveredTexts& texts = FRecovered[static_cast<std::size_t>(index)];
+        if (!texts.keyKnown) {
+            std::string scratch;
+            texts.key = ZANameKey(NameOf(index, scratch));
+            texts.keyKnown = true;
+        }
+        return texts.key;
     }
     return FKeys[static_cast<std::size_t>(index)];
 }

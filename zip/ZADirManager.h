@@ -167,6 +167,8 @@ struct TZARecoveredTexts {
     bool trailingSlash = false; // the name ends with '/' (when slashKnown)
     bool slashKnown = false;    // decoding keeps a last '/' as it is (ASCII-compatible pages)
     bool loaded = false;        // the item holds its texts
+    bool keyKnown = false;      // key holds ZANameKey of the name
+    std::uint32_t key = 0;
 };
 
 class TZADirManager;
@@ -223,8 +225,8 @@ private:
 
     TZADirManager* FOwner = nullptr;
     std::vector<TDirItem> FItems;
-    std::vector<TZARecoveredTexts> FRecovered; // beside FItems when they were rebuilt
-    std::vector<std::uint64_t> FRefs;          // position << 16 | directory << 8 | attribute bits
+    mutable std::vector<TZARecoveredTexts> FRecovered; // beside FItems: they were rebuilt
+    std::vector<std::uint64_t> FRefs; // position << 16 | directory << 8 | attribute bits
     std::vector<std::uint32_t> FKeys;
     mutable std::unordered_map<int, TDirItem> FLoaded;
     std::vector<std::unique_ptr<char[]>> FBlocks;

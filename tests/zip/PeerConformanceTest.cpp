@@ -40,6 +40,10 @@ struct Record {
     QJsonArray peerEntries;
 };
 
+void PrintTo(const Record& record, std::ostream* out) {
+    *out << record.file;
+}
+
 std::vector<Record> LoadRecords() {
     QFile file(QString::fromStdString(Fixtures + "/expected.json"));
     if (!file.open(QIODevice::ReadOnly))
