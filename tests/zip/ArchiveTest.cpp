@@ -164,7 +164,7 @@ TEST(ZipArchive, StateWhileOpenAndClosed) {
     };
     EXPECT_EQ(closedError([&] { zip.Size(); }), 13);
     EXPECT_EQ(closedError([&] { zip.FileCount(); }), 13);
-    EXPECT_EQ(closedError([&] { zip.ExtractFiles("*", 10431, ""); }), 13);
+    EXPECT_EQ(closedError([&] { zip.ExtractFiles("*", ZAAnyFileAttributes, ""); }), 13);
     EXPECT_EQ(zip.Comment(), "");
     zip.CloseArchive(); // harmless when closed
 
@@ -248,20 +248,21 @@ TEST(ZipArchive, FindFirstAndNextEnumerateMatchesInOrder) {
         return found;
     };
     using Names = std::vector<std::string>;
-    EXPECT_EQ(find("*.txt", 10431, ""),
+    EXPECT_EQ(find("*.txt", ZAAnyFileAttributes, ""),
               (Names{"a.txt", "assets/b.txt", "assets/hidden.txt", "sub/a.txt"}));
     EXPECT_EQ(find("*.txt", 0x01, ""), (Names{"a.txt", "assets/b.txt", "sub/a.txt"}));
-    EXPECT_EQ(find("assets", 10431, ""), (Names{"assets"})); // the folder, slash removed
+    EXPECT_EQ(find("assets", ZAAnyFileAttributes, ""),
+              (Names{"assets"})); // the folder, slash removed
     EXPECT_EQ(find("assets", 0x01, ""), Names{});
-    EXPECT_EQ(find("a.txt", 10431, ""), (Names{"a.txt", "sub/a.txt"}));
-    EXPECT_EQ(find("C:sub\\A.TXT", 10431, ""), (Names{"sub/a.txt"})); // drive dropped
-    EXPECT_EQ(find("*", 10431, "assets/*"), (Names{"a.txt", "assets", "sub/a.txt"}));
+    EXPECT_EQ(find("a.txt", ZAAnyFileAttributes, ""), (Names{"a.txt", "sub/a.txt"}));
+    EXPECT_EQ(find("C:sub\\A.TXT", ZAAnyFileAttributes, ""), (Names{"sub/a.txt"})); // drive dropped
+    EXPECT_EQ(find("*", ZAAnyFileAttributes, "assets/*"), (Names{"a.txt", "assets", "sub/a.txt"}));
     z.zip.Options.Recurse = false;
-    EXPECT_EQ(find("assets/*.*", 10431, ""),
+    EXPECT_EQ(find("assets/*.*", ZAAnyFileAttributes, ""),
               (Names{"assets/b.txt", "assets/hidden.txt", "assets/c.png"}));
 
     TZAArchiveItem f;
-    ASSERT_TRUE(z.zip.FindFirst("A.TXT", f, 10431, ""));
+    ASSERT_TRUE(z.zip.FindFirst("A.TXT", f, ZAAnyFileAttributes, ""));
     EXPECT_EQ(f.FileName, "a.txt");
     EXPECT_EQ(f.StoredPath, "");
     EXPECT_EQ(f.UncompressedSize, 10);

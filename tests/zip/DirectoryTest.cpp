@@ -151,7 +151,7 @@ TEST(DirManager, PrependedDataShiftsRelativeOffsetsOnly) {
         // A folder entry keeps its stored offset.
         const std::int64_t folderStored = d.CDir.Item(2).CentralDir.relOffsetLH;
         EXPECT_EQ(d.CDir.Item(2).LocalHeaderOffset(), folderStored) << absolute;
-        z.zip.ExtractFiles("*", 10431, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_EQ(ReadFile(z.out + "dir/b.txt"), "bravo bravo bravo") << absolute;
     }
 }
@@ -190,7 +190,7 @@ TEST(DirManager, RecoveryReadsLocalHeadersAndDataDescriptors) {
     EXPECT_EQ(d.CDir.Item(2).CentralDir.externalAttr, 0x20u);
     EXPECT_EQ(d.CentralDirOffset, std::int64_t(Build(a).size()));
     EXPECT_EQ(d.StubSize, 0);
-    z.zip.ExtractFiles("streamed.txt", 10431, "");
+    z.zip.ExtractFiles("streamed.txt", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(z.out + "streamed.txt"), "streamed data");
 }
 
@@ -259,7 +259,7 @@ TEST(DirManager, DamagedDirectoryFailsWhenDamagedArchivesAreNotOpened) {
         std::string size;
         Put64(size, ~std::uint64_t{0});
         e.compSize = 0xFFFFFFFF;
-        e.extra = ExtraBlock(0x0001, size);
+        e.extra = ExtraBlock(ZAExtraZip64, size);
     }
     EXPECT_EQ(OpenError(Build(huge), false), 57);
 }
@@ -294,10 +294,10 @@ TEST(DirManager, DecodesNames) {
         {"single-byte ANSI page", "\x91\xB0", 0, "", ZACodePage::Windows1252(), true, "\xC3\xA6?"},
         {"single-byte ANSI page, OEM off", "\xE6\x80", 0, "", ZACodePage::Windows1252(), false,
          "\xC3\xA6\xE2\x82\xAC"},
-        {"Unicode name block", "plain", 0, ExtraBlock(0x554E, unicodeBlock), ZACodePage::Utf8(),
-         true, utf8},
+        {"Unicode name block", "plain", 0, ExtraBlock(ZAExtraUnicodeName, unicodeBlock),
+         ZACodePage::Utf8(), true, utf8},
         {"Unicode name block with a count past its data", "plain", 0,
-         ExtraBlock(0x554E, overlongBlock), ZACodePage::Utf8(), true, "plain"},
+         ExtraBlock(ZAExtraUnicodeName, overlongBlock), ZACodePage::Utf8(), true, "plain"},
     };
     for (const NameCase& c : cases) {
         Archive a;
@@ -354,11 +354,11 @@ TEST(DirManager, HostileFieldsStayInsideWhatWasRead) {
          with([](Archive& a) { a.entries[0].extra = std::string("\x09\x00", 2); }), false},
         {"Zip64 block shorter than its values", with([&](Archive& a) {
              a.entries[0].uncompSize = 0xFFFFFFFF;
-             a.entries[0].extra = ExtraBlock(0x0001, shortZip64);
+             a.entries[0].extra = ExtraBlock(ZAExtraZip64, shortZip64);
          }),
          false},
         {"AES block shorter than seven bytes",
-         with([](Archive& a) { a.entries[0].extra = ExtraBlock(0x9901, "AE"); }), false},
+         with([](Archive& a) { a.entries[0].extra = ExtraBlock(ZAExtraAes, "AE"); }), false},
         {"local header offset past the end",
          with([](Archive& a) { a.entries[0].offset = 0xFFFFFFF0; }), false},
         {"entry count far beyond the directory", with([](Archive& a) { a.entryCount = 0xFFFE; }),
@@ -375,7 +375,7 @@ TEST(DirManager, HostileFieldsStayInsideWhatWasRead) {
                                         int, int, const std::string&,
                                         TZAAction& action) { action = zaaIgnore; };
         try {
-            z.zip.ExtractFiles("*", 10431, "");
+            z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         } catch (const EZAReadError&) {
             // the local header past the end
         }

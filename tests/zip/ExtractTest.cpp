@@ -16,8 +16,6 @@ namespace {
 
 using namespace ziptest;
 
-constexpr int AllEntries = 10431;
-
 Entry File(const std::string& name, const std::string& data, std::uint16_t method = 0) {
     Entry e;
     e.name = name;
@@ -69,7 +67,7 @@ TEST(Extract, ProgramCallWritesTheManifestWithStampAndAttributes) {
         Archive a;
         a.entries = {File("other.txt", "x"), manifest};
         OpenedZip z(Build(a));
-        z.zip.ExtractFiles("META-INF\\MANIFEST.MF", AllEntries, "");
+        z.zip.ExtractFiles("META-INF\\MANIFEST.MF", ZAAnyFileAttributes, "");
         const std::string target = z.out + "META-INF/MANIFEST.MF";
         EXPECT_EQ(ReadFile(target), "Application-Name: Test\n");
         EXPECT_FALSE(IsFile(z.out + "other.txt"));
@@ -85,13 +83,13 @@ TEST(Extract, ProgramCallWritesTheManifestWithStampAndAttributes) {
 
 TEST(Extract, NamesKeepTheirStoredCase) {
     OpenedZip z(Single(File("meta-inf/manifest.mf", "lower")));
-    z.zip.ExtractFiles("META-INF\\MANIFEST.MF", AllEntries, "");
+    z.zip.ExtractFiles("META-INF\\MANIFEST.MF", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(z.out + "meta-inf/manifest.mf"), "lower");
 }
 
 TEST(Extract, NoMatchWritesNothing) {
     OpenedZip z(Single(File("readme.txt", "x")));
-    z.zip.ExtractFiles("META-INF\\MANIFEST.MF", AllEntries, "");
+    z.zip.ExtractFiles("META-INF\\MANIFEST.MF", ZAAnyFileAttributes, "");
     EXPECT_FALSE(std::filesystem::exists(z.out));
 }
 
@@ -101,7 +99,7 @@ TEST(Extract, FolderEntriesCreateFoldersOnly) {
     folder.externalAttr = 0x10;
     a.entries = {folder, File("d\\e\\", ""), File("a\\b\\c", "abc")};
     OpenedZip z(Build(a));
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_TRUE(std::filesystem::is_directory(z.out + "META-INF"));
     EXPECT_TRUE(std::filesystem::is_directory(z.out + "d/e"));
     EXPECT_EQ(ReadFile(z.out + "a/b/c"), "abc"); // backslashes are folder separators
@@ -167,7 +165,7 @@ TEST(Extract, DecodesAndChecksEntryData) {
         OpenedZip z(Build(a));
         Failures failures;
         failures.Attach(z.zip);
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         if (c.native == 0) {
             EXPECT_TRUE(failures.natives.empty()) << c.what;
             EXPECT_EQ(ReadFile(z.out + "f"), c.entry.data) << c.what;
@@ -188,7 +186,7 @@ TEST(Extract, NeverWritesBeyondTheDeclaredSize) {
     std::int64_t progress = 0;
     z.zip.OnFileProgress = [&](TZABaseArchiver&, const std::string&, double, TZAProcessOperation,
                                TZAProgressPhase phase, bool&) { progress += phase == ppProcess; };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_TRUE(failures.natives.empty());
     EXPECT_EQ(ReadFile(z.out + "bomb"), std::string(100, '\0'));
     EXPECT_EQ(progress, 1); // stopped at the first decoded part
@@ -201,7 +199,7 @@ TEST(Extract, DeclaredSizesBeyondWhatARunCanCountStillReportProgress) {
     Put64(huge, ~std::uint64_t{0});
     Entry claims = File("claims", "x");
     claims.uncompSize = 0xFFFFFFFF;
-    claims.extra = ExtraBlock(0x0001, huge);
+    claims.extra = ExtraBlock(ZAExtraZip64, huge);
     Entry claimsToo = claims;
     claimsToo.name = "claims-too";
     Archive a;
@@ -214,7 +212,7 @@ TEST(Extract, DeclaredSizesBeyondWhatARunCanCountStillReportProgress) {
                                   TZAProgressPhase phase, bool&) {
         overall += phase == ppProcess && progress >= 0 && progress <= 100;
     };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(failures.natives, (std::vector<int>{8, 8}));
     EXPECT_EQ(ReadFile(z.out + "real.txt"), "real");
     EXPECT_EQ(overall, 3); // one decoded part per entry
@@ -225,7 +223,7 @@ TEST(Extract, CorruptedFilesCanBeKept) {
     bad.crc = 1;
     OpenedZip z(Single(bad));
     z.zip.ExtractCorruptedFiles = true;
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(z.out + "f"), "content");
     EXPECT_TRUE(z.prompts.shown.empty());
 }
@@ -239,7 +237,7 @@ TEST(Extract, LargeEntriesAreWrittenWhileDecoding) {
     OpenedZip z(Build(a));
     Failures failures;
     failures.Attach(z.zip);
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(failures.natives, std::vector<int>{8});
     EXPECT_EQ(Crc32(ReadFile(z.out + "big.txt")), Crc32(text));
     EXPECT_EQ(Crc32(ReadFile(z.out + "big.bin")), Crc32(text));
@@ -272,7 +270,7 @@ TEST(Extract, TraditionalEncryptionAsksForThePassword) {
         z.zip.Password = c.preset;
         Failures failures;
         failures.Attach(z.zip);
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_TRUE(failures.natives.empty()) << c.what;
         EXPECT_EQ(z.prompts.shown.size(), c.prompts) << c.what;
         if (c.prompts > 0) {
@@ -296,14 +294,14 @@ TEST(Extract, PasswordHandlerAndAesEntries) {
         password = "pw";
         skip = asked.size() > 1;
     };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(z.out + "secret.txt"), "content");
     z.zip.Password = "stale";
     std::filesystem::remove(z.out + "secret.txt");
     z.zip.OnPassword = [&](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
         skip = true;
     };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_FALSE(IsFile(z.out + "secret.txt"));
 
     // WinZip AES is not decrypted: the entry is passed over as if its prompt was cancelled.
@@ -311,13 +309,13 @@ TEST(Extract, PasswordHandlerAndAesEntries) {
     aes.method = 99;
     aes.flags = 1;
     aes.payload = std::string(30, 'x');
-    aes.extra = ExtraBlock(0x9901, std::string("\x02\x00"
-                                               "AE\x01\x00\x00",
-                                               7));
+    aes.extra = ExtraBlock(ZAExtraAes, std::string("\x02\x00"
+                                                   "AE\x01\x00\x00",
+                                                   7));
     OpenedZip za(Single(aes));
     Failures failures;
     failures.Attach(za.zip);
-    za.zip.ExtractFiles("*", AllEntries, "");
+    za.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_TRUE(failures.natives.empty());
     EXPECT_TRUE(za.prompts.shown.empty());
     EXPECT_FALSE(IsFile(za.out + "aes.txt"));
@@ -354,7 +352,7 @@ TEST(Extract, ExistingTargets) {
         z.zip.Options.OverwriteMode = c.mode;
         z.zip.Options.ReplaceReadOnly = c.replaceReadOnly;
         z.prompts.answers = c.answers;
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_EQ(ReadFile(target), c.replaced ? "new" : "old") << c.what;
         EXPECT_EQ(z.zip.Options.OverwriteMode, c.modeAfter) << c.what;
         if (c.mode == omPrompt) {
@@ -389,7 +387,7 @@ TEST(Extract, OverwriteByTimeStamp) {
         const struct timespec times[2] = {{c.targetTime, 0}, {c.targetTime, 0}};
         ::utimensat(AT_FDCWD, target.c_str(), times, 0);
         z.zip.Options.OverwriteMode = c.mode;
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_EQ(ReadFile(target), c.replaced ? "new" : "old")
             << c.mode << " " << c.targetTime - entryTime;
     }
@@ -401,7 +399,7 @@ TEST(Extract, LinksAreReplacedNotFollowed) {
     const std::string outside = z.dir / "outside.txt";
     WriteFile(outside, "keep");
     std::filesystem::create_symlink(outside, z.out + "f.txt");
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_TRUE(IsFile(z.out + "f.txt"));
     EXPECT_EQ(ReadFile(z.out + "f.txt"), "new");
     EXPECT_EQ(ReadFile(outside), "keep");
@@ -422,7 +420,7 @@ TEST(Extract, FolderLinksInTheDestinationAreNeverFollowed) {
     std::filesystem::create_directory_symlink(elsewhere, z.out + "real/planted");
     Failures failures;
     failures.Attach(z.zip);
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(failures.natives, (std::vector<int>{20, 20}));
     EXPECT_EQ(failures.messages.at(0), "ZipArchive1: Cannot create directory \"" + z.out +
                                            "planted-dir/\" - Native error: 00020");
@@ -449,7 +447,7 @@ TEST_P(ExtractedMode, IsThePermissionBitsMinusTheUmask) {
     e.externalAttr = c.attributes;
     OpenedZip z(Single(e));
     const mode_t saved = ::umask(027);
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     ::umask(saved);
     EXPECT_TRUE(S_ISREG(Mode(z.out + "f")));
     EXPECT_EQ(Mode(z.out + "f") & 07777, c.mode);
@@ -482,14 +480,14 @@ TEST(Extract, NamesLeavingTheFolderAreRefused) {
         OpenedZip z(Single(File(name, "evil")));
         Failures failures;
         failures.Attach(z.zip);
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_EQ(failures.natives, std::vector<int>{19}) << name;
         EXPECT_FALSE(std::filesystem::exists(z.dir / "evil.txt")) << name;
         EXPECT_FALSE(std::filesystem::exists(z.dir.Path().parent_path() / "evil.txt")) << name;
     }
     // Dots that do not climb are names like any other.
     OpenedZip z(Single(File("a/..b/./c..", "fine")));
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(z.out + "a/..b/c.."), "fine");
 }
 
@@ -499,7 +497,7 @@ TEST(Extract, FolderAndTargetFailures) {
     OpenedZip z(Build(a));
     Failures failures;
     failures.Attach(z.zip);
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(failures.natives, std::vector<int>{20});
     EXPECT_EQ(failures.messages[0], "ZipArchive1: Cannot create directory \"" + z.out +
                                         "blocker/\" - Native error: 00020");
@@ -510,7 +508,7 @@ TEST(Extract, FolderAndTargetFailures) {
     std::filesystem::create_directories(t.out + "f");
     Failures targetFailures;
     targetFailures.Attach(t.zip);
-    t.zip.ExtractFiles("*", AllEntries, "");
+    t.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(targetFailures.messages,
               std::vector<std::string>{"ZipArchive1: Cannot create file \"" + t.out +
                                        "f\" - Native error: 00019"});
@@ -519,7 +517,7 @@ TEST(Extract, FolderAndTargetFailures) {
     OpenedZip flat(Single(File("deep/inside/f.txt", "flat")));
     flat.zip.Options.CreateDirs = false;
     std::filesystem::create_directories(flat.out);
-    flat.zip.ExtractFiles("*", AllEntries, "");
+    flat.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(flat.out + "f.txt"), "flat");
 }
 
@@ -546,7 +544,7 @@ TEST(Extract, FailureBoxAnswers) {
     for (const Case& c : cases) {
         OpenedZip z(Build(a));
         z.prompts.answers = c.answers;
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_EQ(z.prompts.shown, std::vector<std::string>(c.boxes, box)) << c.what;
         EXPECT_EQ(IsFile(z.out + "good.txt"), c.goodExtracted) << c.what;
         EXPECT_FALSE(IsFile(z.out + "bad.txt")) << c.what;
@@ -554,7 +552,7 @@ TEST(Extract, FailureBoxAnswers) {
     // Without any dialogs a failure aborts the run.
     OpenedZip z(Build(a));
     z.zip.Prompts = nullptr;
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_FALSE(IsFile(z.out + "good.txt"));
 }
 
@@ -583,7 +581,7 @@ TEST(Extract, FailureReactionByNativeError) {
             if (name == "first")
                 throw EZAException(c.native, "ZipArchive1", {std::string("x")});
         };
-        z.zip.ExtractFiles("*", AllEntries, "");
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         EXPECT_EQ(z.prompts.kinds, c.kinds) << c.native;
         if (!c.shown.empty()) {
             EXPECT_EQ(z.prompts.shown, c.shown) << c.native;
@@ -602,7 +600,7 @@ TEST(Extract, FailureHandlerGetsTheError) {
                "|" + std::to_string(code) + "|" + message;
         action = zaaAbort;
     };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(seen, "f|1|55|32|Deflate64 compression method is not supported - Native error: "
                     "00055");
     EXPECT_TRUE(z.prompts.shown.empty());
@@ -630,7 +628,7 @@ TEST(Extract, EventsConfirmRenameAndCancel) {
         if (phase != ppProcess)
             overall.push_back(phase);
     };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(events, (std::vector<std::string>{"one.txt start 0", "one.txt end 100",
                                                 "three.txt start 0", "three.txt end 100"}));
     EXPECT_EQ(overall, (std::vector<TZAProgressPhase>{ppStart, ppEnd}));
@@ -654,7 +652,7 @@ TEST(Extract, RunsNeverOverlapButMayNest) {
             if (p == ppStart)
                 secondStarted = true;
         };
-        other = std::thread([&] { second.zip.ExtractFiles("*", AllEntries, ""); });
+        other = std::thread([&] { second.zip.ExtractFiles("*", ZAAnyFileAttributes, ""); });
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         secondRanDuringFirst = secondStarted;
     };
@@ -665,9 +663,9 @@ TEST(Extract, RunsNeverOverlapButMayNest) {
         nested.FileName = second.zip.FileName;
         nested.OpenArchive(0);
         nested.BaseDir = first.dir / "nested";
-        nested.ExtractFiles("*", AllEntries, "");
+        nested.ExtractFiles("*", ZAAnyFileAttributes, "");
     };
-    first.zip.ExtractFiles("*", AllEntries, "");
+    first.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     other.join();
     EXPECT_FALSE(secondRanDuringFirst);
     EXPECT_TRUE(secondStarted);
@@ -686,11 +684,11 @@ TEST(Extract, HandlerMayRunTheSameComponentAgain) {
         if (phase == ppProcess && !nested) {
             nested = true;
             z.zip.BaseDir = z.dir / "nested/";
-            z.zip.ExtractFiles("small.txt", AllEntries, "");
+            z.zip.ExtractFiles("small.txt", ZAAnyFileAttributes, "");
             z.zip.BaseDir = z.out;
         }
     };
-    z.zip.ExtractFiles("*", AllEntries, "");
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(Crc32(ReadFile(z.out + "big.txt")), Crc32(text));
     EXPECT_EQ(ReadFile(z.out + "small.txt"), "small");
     EXPECT_EQ(ReadFile(z.dir / "nested/small.txt"), "small");
@@ -731,7 +729,7 @@ TEST(Extract, DiskFull) {
             Failures failures;
             failures.Attach(z.zip);
             const FileSizeLimit full(free);
-            z.zip.ExtractFiles("*", AllEntries, "");
+            z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
             EXPECT_EQ(failures.natives, std::vector<int>{65}) << size;
             EXPECT_FALSE(IsFile(z.out + "f.txt")) << size;
         }
@@ -747,7 +745,7 @@ TEST(Extract, DiskFull) {
                 if (++calls == 2)
                     full.Lift(); // space was made: the part is written again
             };
-            z.zip.ExtractFiles("*", AllEntries, "");
+            z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
             EXPECT_EQ(calls, 2) << size;
             EXPECT_EQ(Crc32(ReadFile(z.out + "f.txt")), Crc32(text)) << size;
         }
@@ -757,7 +755,7 @@ TEST(Extract, DiskFull) {
             z.zip.OnDiskFull = [&](TZABaseArchiver&, int, const std::string&, bool& cancel) {
                 cancel = true;
             };
-            z.zip.ExtractFiles("*", AllEntries, "");
+            z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
             EXPECT_FALSE(IsFile(z.out + "f.txt")) << size;
             EXPECT_TRUE(z.prompts.shown.empty()) << size;
         }
@@ -768,11 +766,11 @@ TEST(Extract, LocalHeaderPastTheEndLeavesTheRun) {
     Entry e = File("f", "x");
     e.offset = 0x7FFFFFF0;
     OpenedZip z(Single(e));
-    EXPECT_THROW(z.zip.ExtractFiles("*", AllEntries, ""), EZAReadError);
+    EXPECT_THROW(z.zip.ExtractFiles("*", ZAAnyFileAttributes, ""), EZAReadError);
     EXPECT_FALSE(IsFile(z.out + "f"));
     // The lock is free again.
     OpenedZip next(Single(File("g", "y")));
-    next.zip.ExtractFiles("*", AllEntries, "");
+    next.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     EXPECT_EQ(ReadFile(next.out + "g"), "y");
 }
 

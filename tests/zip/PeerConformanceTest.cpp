@@ -92,7 +92,7 @@ protected:
         zip.OnPassword = [](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
             skip = true;
         };
-        zip.ExtractFiles("*", 10431, "");
+        zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         const std::string target = out.Base() + Slashes(std::string(item.Name));
         if (!failures.empty())
             return "fails (error " + std::to_string(failures.front()) + ")";

@@ -1,5 +1,7 @@
 #include "ZipBuilder.h"
 
+#include "ZADirManager.h"
+
 #include <stdexcept>
 #include <zlib.h>
 
@@ -114,7 +116,7 @@ std::string Zip64Block(std::uint64_t uncomp, std::uint64_t comp, std::uint64_t o
     Put64(data, comp);
     if (withOffset)
         Put64(data, offset);
-    return ExtraBlock(0x0001, data);
+    return ExtraBlock(ZAExtraZip64, data);
 }
 
 } // namespace
@@ -171,7 +173,7 @@ std::string Build(const Archive& archive) {
                 Put64(values, l.payload.size());
             if (offset == 0xFFFFFFFF)
                 Put64(values, base + l.offset);
-            extra = ExtraBlock(0x0001, values) + extra;
+            extra = ExtraBlock(ZAExtraZip64, values) + extra;
         }
         const std::uint16_t flags = static_cast<std::uint16_t>(
             e.flags | (e.dataDescriptor ? 8 : 0) | (e.password.empty() ? 0 : 1));

@@ -33,7 +33,7 @@ struct Entry {
     std::optional<std::uint32_t> uncompSize; // central uncompressed size field
     std::optional<std::uint32_t> offset;     // central local-header offset field
     bool dataDescriptor = false; // flag bit 3, zeros in the local header, a signed descriptor
-    // Written as Zip64: 32-bit sizes and offset all ones, the values in a 0x0001 block.
+    // Written as Zip64: 32-bit sizes and offset all ones, the values in a Zip64 extra block.
     bool zip64 = false;
     std::string password; // traditional PKWARE encryption when not empty
 };
