@@ -64,35 +64,44 @@ TEST(DirManager, LoadsOrdinaryArchiveInDirectoryOrder) {
     EXPECT_THROW(d.CDir.Item(2), EZAException);
 }
 
-TEST(DirManager, EndRecordMustAccountForEveryByteAfterIt) {
-    struct Case {
-        const char* what;
-        std::string comment;
-        std::string trailing;
-        std::optional<std::uint16_t> commentLength;
-        bool recovered;
-    };
-    const Case cases[] = {
-        {"no comment", "", "", {}, false},
-        {"longest comment", std::string(65535, 'c'), "", {}, false},
-        {"one stray byte", "", "x", {}, true},
-        {"junk after the comment", "note", "some nonsense\n", {}, true},
-        {"comment length too long", "note", "", std::uint16_t{5}, true},
-        {"comment length too short", "note", "", std::uint16_t{3}, true},
-    };
-    for (const Case& c : cases) {
-        Archive a = TwoFiles();
-        a.comment = c.comment;
-        a.trailing = c.trailing;
-        a.commentLength = c.commentLength;
-        OpenedZip z(Build(a));
-        EXPECT_EQ(z.Dir().Recovered, c.recovered) << c.what;
-        EXPECT_EQ(z.Names(), (std::vector<std::string>{"a.txt", "dir/b.txt"})) << c.what;
-        if (!c.recovered) {
-            EXPECT_EQ(z.Dir().ArchiveComment, c.comment) << c.what;
-        }
+struct EndRecordCase {
+    const char* what;
+    std::string comment;
+    std::string trailing;
+    std::optional<std::uint16_t> commentLength;
+    bool recovered;
+};
+
+void PrintTo(const EndRecordCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class EndRecord : public ::testing::TestWithParam<EndRecordCase> {};
+
+TEST_P(EndRecord, MustAccountForEveryByteAfterIt) {
+    const EndRecordCase& c = GetParam();
+    Archive a = TwoFiles();
+    a.comment = c.comment;
+    a.trailing = c.trailing;
+    a.commentLength = c.commentLength;
+    OpenedZip z(Build(a));
+    EXPECT_EQ(z.Dir().Recovered, c.recovered);
+    EXPECT_EQ(z.Names(), (std::vector<std::string>{"a.txt", "dir/b.txt"}));
+    if (!c.recovered) {
+        EXPECT_EQ(z.Dir().ArchiveComment, c.comment);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    DirManager, EndRecord,
+    ::testing::Values(EndRecordCase{"no comment", "", "", {}, false},
+                      EndRecordCase{"longest comment", std::string(65535, 'c'), "", {}, false},
+                      EndRecordCase{"one stray byte", "", "x", {}, true},
+                      EndRecordCase{"junk after the comment", "note", "some nonsense\n", {}, true},
+                      EndRecordCase{"comment length too long", "note", "", std::uint16_t{5}, true},
+                      EndRecordCase{"comment length too short", "note", "", std::uint16_t{3},
+                                    true}),
+    [](const auto& info) { return RowName(info.param.what); });
 
 TEST(DirManager, Zip64RecordsAndExtraValues) {
     Archive a;
@@ -274,7 +283,11 @@ struct NameCase {
     std::string expected;
 };
 
-TEST(DirManager, DecodesNames) {
+void PrintTo(const NameCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+std::vector<NameCase> NameCases() {
     std::string unicodeBlock = "NUCX";
     Put32(unicodeBlock, 2);
     unicodeBlock += std::string("\x16\x4E\x4C\x75", 4); // U+4E16 U+754C
@@ -282,7 +295,7 @@ TEST(DirManager, DecodesNames) {
     Put32(overlongBlock, 50);
     overlongBlock += "ab";
     const std::string utf8 = "\xE4\xB8\x96\xE7\x95\x8C"; // the same two characters
-    const NameCase cases[] = {
+    return {
         {"UTF-8 flag", utf8, 0x0800, "", ZACodePage::Utf8(), true, utf8},
         {"CP437 without flag", "\x91o\x86.txt", 0, "", ZACodePage::Utf8(), true,
          "\xC3\xA6o\xC3\xA5.txt"},
@@ -299,22 +312,29 @@ TEST(DirManager, DecodesNames) {
         {"Unicode name block with a count past its data", "plain", 0,
          ExtraBlock(ZAExtraUnicodeName, overlongBlock), ZACodePage::Utf8(), true, "plain"},
     };
-    for (const NameCase& c : cases) {
-        Archive a;
-        Entry e = File(c.raw, "x");
-        e.flags = c.flags;
-        e.extra = c.extra;
-        a.entries = {e};
-        TempDir dir;
-        TZipArchive zip;
-        zip.FileName = dir / "a.zip";
-        zip.AnsiCodePage = c.ansi;
-        zip.Options.OEMFileNames = c.oem;
-        WriteFile(zip.FileName, Build(a));
-        zip.OpenArchive(0);
-        EXPECT_EQ(zip.DMHandle()->CDir.Item(0).Name, c.expected) << c.what;
-    }
 }
+
+class NameDecoding : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NameDecoding, GivesTheUtf8Name) {
+    const NameCase& c = GetParam();
+    Archive a;
+    Entry e = File(c.raw, "x");
+    e.flags = c.flags;
+    e.extra = c.extra;
+    a.entries = {e};
+    TempDir dir;
+    TZipArchive zip;
+    zip.FileName = dir / "a.zip";
+    zip.AnsiCodePage = c.ansi;
+    zip.Options.OEMFileNames = c.oem;
+    WriteFile(zip.FileName, Build(a));
+    zip.OpenArchive(0);
+    EXPECT_EQ(zip.DMHandle()->CDir.Item(0).Name, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, NameDecoding, ::testing::ValuesIn(NameCases()),
+                         [](const auto& info) { return RowName(info.param.what); });
 
 TEST(DirManager, RecoveredNamesAreConvertedFromOemOnlyAfterAnEndSignature) {
     Archive a;
@@ -328,14 +348,17 @@ TEST(DirManager, RecoveredNamesAreConvertedFromOemOnlyAfterAnEndSignature) {
     EXPECT_EQ(raw.Names(), std::vector<std::string>{"\xC2\x91.txt"});
 }
 
-// Archives whose fields point outside what was read: each must load (or fail with the
-// component's error) without reading outside its buffers, which the sanitizer build checks.
-TEST(DirManager, HostileFieldsStayInsideWhatWasRead) {
-    struct Hostile {
-        const char* what;
-        std::string bytes;
-        bool recovered;
-    };
+struct Hostile {
+    const char* what;
+    std::string bytes;
+    bool recovered;
+};
+
+void PrintTo(const Hostile& c, std::ostream* out) {
+    *out << c.what;
+}
+
+std::vector<Hostile> HostileCases() {
     const auto with = [](auto change) {
         Archive a = TwoFiles();
         change(a);
@@ -346,7 +369,7 @@ TEST(DirManager, HostileFieldsStayInsideWhatWasRead) {
     std::string longName = Build(TwoFiles());
     const std::size_t second = longName.rfind(std::string("PK\x01\x02", 4));
     longName[second + 28] = longName[second + 29] = '\xFF'; // name length past the end
-    const Hostile cases[] = {
+    return {
         {"extra block longer than the extra field",
          with([](Archive& a) { a.entries[0].extra = std::string("\x01\x00\xF0\x00\x01\x02", 6); }),
          false},
@@ -367,20 +390,29 @@ TEST(DirManager, HostileFieldsStayInsideWhatWasRead) {
          true},
         {"name length past the end", longName, true},
     };
-    for (const Hostile& c : cases) {
-        OpenedZip z(c.bytes);
-        EXPECT_EQ(z.Dir().Recovered, c.recovered) << c.what;
-        EXPECT_EQ(z.Dir().CDir.Count(), 2) << c.what;
-        z.zip.OnProcessFileFailure = [](TZABaseArchiver&, const std::string&, TZAProcessOperation,
-                                        int, int, const std::string&,
-                                        TZAAction& action) { action = zaaIgnore; };
-        try {
-            z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        } catch (const EZAReadError&) {
-            // the local header past the end
-        }
+}
+
+class HostileFields : public ::testing::TestWithParam<Hostile> {};
+
+// Archives whose fields point outside what was read: each must load (or fail with the
+// component's error) without reading outside its buffers, which the sanitizer build checks.
+TEST_P(HostileFields, StayInsideWhatWasRead) {
+    const Hostile& c = GetParam();
+    OpenedZip z(c.bytes);
+    EXPECT_EQ(z.Dir().Recovered, c.recovered);
+    EXPECT_EQ(z.Dir().CDir.Count(), 2);
+    z.zip.OnProcessFileFailure = [](TZABaseArchiver&, const std::string&, TZAProcessOperation, int,
+                                    int, const std::string&,
+                                    TZAAction& action) { action = zaaIgnore; };
+    try {
+        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
+    } catch (const EZAReadError&) {
+        // the local header past the end
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(DirManager, HostileFields, ::testing::ValuesIn(HostileCases()),
+                         [](const auto& info) { return RowName(info.param.what); });
 
 TEST(DirManager, ShortRecoveredExtraFieldIsAReadError) {
     // A local header near the end whose extra field runs past the end of the file.
