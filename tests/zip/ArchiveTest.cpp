@@ -64,12 +64,13 @@ TEST(ZipArchive, OpenChecksFileNameAndMode) {
         {dir / "a.zip", false, 0, "opened"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileName);
         TZipArchive zip("ZipArchive1");
         zip.FileName = c.fileName;
         zip.InMemory = c.inMemory;
         const std::string failure = OpenFailure(zip, c.mode);
-        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure) << c.fileName;
-        EXPECT_EQ(zip.Active(), c.failure == "opened") << c.fileName;
+        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure);
+        EXPECT_EQ(zip.Active(), c.failure == "opened");
     }
 }
 
@@ -96,6 +97,10 @@ struct VolumeCase {
     std::uint32_t zip64Disks = 1; // the Zip64 locator's number of disks
     bool opens = true;
 };
+
+void PrintTo(const VolumeCase& c, std::ostream* out) {
+    *out << c.what;
+}
 
 class VolumeCount : public ::testing::TestWithParam<VolumeCase> {};
 

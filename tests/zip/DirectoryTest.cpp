@@ -145,6 +145,7 @@ TEST(DirManager, Zip64RecordBeyondTheFileIsAReadError) {
 
 TEST(DirManager, PrependedDataShiftsRelativeOffsetsOnly) {
     for (const bool absolute : {false, true}) {
+        SCOPED_TRACE(absolute ? "offsets from the file's start" : "offsets from the ZIP data");
         Archive a = TwoFiles();
         Entry folder = File("dir/", "");
         folder.externalAttr = 0x10;
@@ -154,14 +155,14 @@ TEST(DirManager, PrependedDataShiftsRelativeOffsetsOnly) {
         OpenedZip z(Build(a));
         const TZADirManager& d = z.Dir();
         const auto stub = std::int64_t(a.prefix.size());
-        EXPECT_EQ(d.StubSize, stub) << absolute;
-        EXPECT_EQ(d.CDir.Item(0).LocalHeaderOffset(), stub) << absolute;
-        EXPECT_EQ(d.CDir.Item(1).LocalHeaderOffset(), stub + 40) << absolute;
+        EXPECT_EQ(d.StubSize, stub);
+        EXPECT_EQ(d.CDir.Item(0).LocalHeaderOffset(), stub);
+        EXPECT_EQ(d.CDir.Item(1).LocalHeaderOffset(), stub + 40);
         // A folder entry keeps its stored offset.
         const std::int64_t folderStored = d.CDir.Item(2).CentralDir.relOffsetLH;
-        EXPECT_EQ(d.CDir.Item(2).LocalHeaderOffset(), folderStored) << absolute;
+        EXPECT_EQ(d.CDir.Item(2).LocalHeaderOffset(), folderStored);
         z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_EQ(ReadFile(z.out + "dir/b.txt"), "bravo bravo bravo") << absolute;
+        EXPECT_EQ(ReadFile(z.out + "dir/b.txt"), "bravo bravo bravo");
     }
 }
 

@@ -60,7 +60,10 @@ mode_t Mode(const std::string& path) {
 }
 
 TEST(Extract, ProgramCallWritesTheManifestWithStampAndAttributes) {
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
     for (const std::uint16_t method : {0, 8}) {
+        SCOPED_TRACE(method == 0 ? "stored" : "deflated");
         Entry manifest = File("META-INF/MANIFEST.MF", "Application-Name: Test\n", method);
         manifest.versionMadeBy = 0x0314;        // Unix
         manifest.externalAttr = 0104755u << 16; // set-user-ID is never applied
@@ -71,7 +74,7 @@ TEST(Extract, ProgramCallWritesTheManifestWithStampAndAttributes) {
         const std::string target = z.out + "META-INF/MANIFEST.MF";
         EXPECT_EQ(ReadFile(target), "Application-Name: Test\n");
         EXPECT_FALSE(IsFile(z.out + "other.txt"));
-        EXPECT_EQ(Mode(target) & 07777, 0755u);
+        EXPECT_EQ(Mode(target) & 07777, 0755u & ~umask);
         std::time_t expected;
         ASSERT_TRUE(ZADosToTime(DosDate2020, DosNoon, expected));
         struct stat st {};
@@ -105,7 +108,17 @@ TEST(Extract, FolderEntriesCreateFoldersOnly) {
     EXPECT_EQ(ReadFile(z.out + "a/b/c"), "abc"); // backslashes are folder separators
 }
 
-TEST(Extract, DecodesAndChecksEntryData) {
+struct DataCase {
+    const char* what;
+    Entry entry;
+    int native; // 0: extracts
+};
+
+void PrintTo(const DataCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+std::vector<DataCase> DataCases() {
     const std::string text = Text(100000);
     const std::string deflated = Deflate(text);
     const auto adler = [&] {
@@ -115,18 +128,13 @@ TEST(Extract, DecodesAndChecksEntryData) {
             bytes += static_cast<char>(a >> shift);
         return bytes;
     }();
-    struct Case {
-        const char* what;
-        Entry entry;
-        int native; // 0: extracts
-    };
     const auto with = [](Entry e, auto change) {
         change(e);
         return e;
     };
     Entry zip64 = File("f", text, 8);
     zip64.zip64 = true;
-    const Case cases[] = {
+    return {
         {"stored", File("f", "stored data"), 0},
         {"deflated", File("f", text, 8), 0},
         {"empty stored", File("f", ""), 0},
@@ -158,23 +166,30 @@ TEST(Extract, DecodesAndChecksEntryData) {
               }),
          0},
     };
-    for (const Case& c : cases) {
-        Archive a;
-        a.entries = {c.entry};
-        a.zip64 = c.entry.zip64;
-        OpenedZip z(Build(a));
-        Failures failures;
-        failures.Attach(z.zip);
-        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        if (c.native == 0) {
-            EXPECT_TRUE(failures.natives.empty()) << c.what;
-            EXPECT_EQ(ReadFile(z.out + "f"), c.entry.data) << c.what;
-        } else {
-            EXPECT_EQ(failures.natives, std::vector<int>{c.native}) << c.what;
-            EXPECT_FALSE(IsFile(z.out + "f")) << c.what; // no half-written file stays
-        }
+}
+
+class EntryData : public ::testing::TestWithParam<DataCase> {};
+
+TEST_P(EntryData, IsDecodedAndChecked) {
+    const DataCase& c = GetParam();
+    Archive a;
+    a.entries = {c.entry};
+    a.zip64 = c.entry.zip64;
+    OpenedZip z(Build(a));
+    Failures failures;
+    failures.Attach(z.zip);
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
+    if (c.native == 0) {
+        EXPECT_TRUE(failures.natives.empty());
+        EXPECT_EQ(ReadFile(z.out + "f"), c.entry.data);
+    } else {
+        EXPECT_EQ(failures.natives, std::vector<int>{c.native});
+        EXPECT_FALSE(IsFile(z.out + "f")); // no half-written file stays
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Extract, EntryData, ::testing::ValuesIn(DataCases()),
+                         [](const auto& info) { return RowName(info.param.what); });
 
 TEST(Extract, NeverWritesBeyondTheDeclaredSize) {
     Entry bomb = File("bomb", std::string(4 << 20, '\0'), 8);
@@ -244,44 +259,54 @@ TEST(Extract, LargeEntriesAreWrittenWhileDecoding) {
     EXPECT_FALSE(IsFile(z.out + "bad.txt"));
 }
 
-TEST(Extract, TraditionalEncryptionAsksForThePassword) {
-    struct Case {
-        const char* what;
-        std::deque<std::string> typed;
-        std::string preset;
-        bool dataDescriptor;
-        std::size_t prompts;
-        bool extracted;
-    };
-    const Case cases[] = {
+struct PasswordCase {
+    const char* what;
+    std::deque<std::string> typed;
+    std::string preset;
+    bool dataDescriptor;
+    std::size_t prompts;
+    bool extracted;
+};
+
+void PrintTo(const PasswordCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class TraditionalEncryption : public ::testing::TestWithParam<PasswordCase> {};
+
+TEST_P(TraditionalEncryption, AsksForThePassword) {
+    const PasswordCase& c = GetParam();
+    Entry e = File("secret.txt", Text(5000), 8);
+    e.password = "secret";
+    e.dataDescriptor = c.dataDescriptor;
+    OpenedZip z(Single(e));
+    z.prompts.passwords = c.typed;
+    z.zip.Password = c.preset;
+    Failures failures;
+    failures.Attach(z.zip);
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
+    EXPECT_TRUE(failures.natives.empty());
+    EXPECT_EQ(z.prompts.shown.size(), c.prompts);
+    if (c.prompts > 0) {
+        EXPECT_EQ(z.prompts.shown[0], "Password for \"secret.txt\"");
+    }
+    EXPECT_EQ(IsFile(z.out + "secret.txt"), c.extracted);
+    if (c.extracted) {
+        EXPECT_EQ(ReadFile(z.out + "secret.txt"), e.data);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extract, TraditionalEncryption,
+    ::testing::ValuesIn(std::vector<PasswordCase>{
         {"right password", {"secret"}, "", false, 1, true},
         {"wrong, then right", {"guess", "secret"}, "", false, 2, true},
         {"cancelled", {}, "", false, 1, false},
         {"wrong, then cancelled", {"guess"}, "", false, 2, false},
         {"password set before", {}, "secret", false, 0, true},
         {"check byte from the time with a data descriptor", {"secret"}, "", true, 1, true},
-    };
-    for (const Case& c : cases) {
-        Entry e = File("secret.txt", Text(5000), 8);
-        e.password = "secret";
-        e.dataDescriptor = c.dataDescriptor;
-        OpenedZip z(Single(e));
-        z.prompts.passwords = c.typed;
-        z.zip.Password = c.preset;
-        Failures failures;
-        failures.Attach(z.zip);
-        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_TRUE(failures.natives.empty()) << c.what;
-        EXPECT_EQ(z.prompts.shown.size(), c.prompts) << c.what;
-        if (c.prompts > 0) {
-            EXPECT_EQ(z.prompts.shown[0], "Password for \"secret.txt\"") << c.what;
-        }
-        EXPECT_EQ(IsFile(z.out + "secret.txt"), c.extracted) << c.what;
-        if (c.extracted) {
-            EXPECT_EQ(ReadFile(z.out + "secret.txt"), e.data) << c.what;
-        }
-    }
-}
+    }),
+    [](const auto& info) { return RowName(info.param.what); });
 
 TEST(Extract, PasswordHandlerAndAesEntries) {
     Entry e = File("secret.txt", "content");
@@ -321,17 +346,45 @@ TEST(Extract, PasswordHandlerAndAesEntries) {
     EXPECT_FALSE(IsFile(za.out + "aes.txt"));
 }
 
-TEST(Extract, ExistingTargets) {
-    struct Case {
-        const char* what;
-        TZAOverwriteMode mode;
-        bool replaceReadOnly;
-        bool readOnlyTarget;
-        std::deque<ZAButton> answers;
-        bool replaced;
-        TZAOverwriteMode modeAfter;
-    };
-    const Case cases[] = {
+struct TargetCase {
+    const char* what;
+    TZAOverwriteMode mode;
+    bool replaceReadOnly;
+    bool readOnlyTarget;
+    std::deque<ZAButton> answers;
+    bool replaced;
+    TZAOverwriteMode modeAfter;
+};
+
+void PrintTo(const TargetCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class ExistingTarget : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(ExistingTarget, IsReplacedAsTheOptionsSay) {
+    const TargetCase& c = GetParam();
+    OpenedZip z(Single(File("f.txt", "new")));
+    std::filesystem::create_directories(z.out);
+    const std::string target = z.out + "f.txt";
+    WriteFile(target, "old");
+    if (c.readOnlyTarget)
+        ::chmod(target.c_str(), 0444);
+    z.zip.Options.OverwriteMode = c.mode;
+    z.zip.Options.ReplaceReadOnly = c.replaceReadOnly;
+    z.prompts.answers = c.answers;
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
+    EXPECT_EQ(ReadFile(target), c.replaced ? "new" : "old");
+    EXPECT_EQ(z.zip.Options.OverwriteMode, c.modeAfter);
+    if (c.mode == omPrompt) {
+        EXPECT_EQ(z.prompts.shown,
+                  std::vector<std::string>{"Overwrite file \"" + target + "\" with \"f.txt\""});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extract, ExistingTarget,
+    ::testing::ValuesIn(std::vector<TargetCase>{
         {"always", omAlways, true, false, {}, true, omAlways},
         {"always, read-only target", omAlways, true, true, {}, true, omAlways},
         {"read-only kept", omAlways, false, true, {}, false, omAlways},
@@ -341,27 +394,8 @@ TEST(Extract, ExistingTargets) {
         {"prompt: closed", omPrompt, true, false, {}, false, omPrompt},
         {"prompt: yes to all", omPrompt, true, false, {ZAButton::YesToAll}, true, omAlways},
         {"prompt: no to all", omPrompt, true, false, {ZAButton::NoToAll}, false, omNever},
-    };
-    for (const Case& c : cases) {
-        OpenedZip z(Single(File("f.txt", "new")));
-        std::filesystem::create_directories(z.out);
-        const std::string target = z.out + "f.txt";
-        WriteFile(target, "old");
-        if (c.readOnlyTarget)
-            ::chmod(target.c_str(), 0444);
-        z.zip.Options.OverwriteMode = c.mode;
-        z.zip.Options.ReplaceReadOnly = c.replaceReadOnly;
-        z.prompts.answers = c.answers;
-        z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_EQ(ReadFile(target), c.replaced ? "new" : "old") << c.what;
-        EXPECT_EQ(z.zip.Options.OverwriteMode, c.modeAfter) << c.what;
-        if (c.mode == omPrompt) {
-            EXPECT_EQ(z.prompts.shown,
-                      std::vector<std::string>{"Overwrite file \"" + target + "\" with \"f.txt\""})
-                << c.what;
-        }
-    }
-}
+    }),
+    [](const auto& info) { return RowName(info.param.what); });
 
 TEST(Extract, OverwriteByTimeStamp) {
     const std::time_t entryTime = [] {
@@ -380,6 +414,8 @@ TEST(Extract, OverwriteByTimeStamp) {
         {omIfOlder, entryTime, false},        {omIfOlder, entryTime - 3600, false},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE((c.mode == omIfNewer ? "if newer, target " : "if older, target ") +
+                     std::to_string(c.targetTime - entryTime) + " s after the entry");
         OpenedZip z(Single(File("f.txt", "new")));
         std::filesystem::create_directories(z.out);
         const std::string target = z.out + "f.txt";
@@ -388,8 +424,7 @@ TEST(Extract, OverwriteByTimeStamp) {
         ::utimensat(AT_FDCWD, target.c_str(), times, 0);
         z.zip.Options.OverwriteMode = c.mode;
         z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_EQ(ReadFile(target), c.replaced ? "new" : "old")
-            << c.mode << " " << c.targetTime - entryTime;
+        EXPECT_EQ(ReadFile(target), c.replaced ? "new" : "old");
     }
 }
 
@@ -435,6 +470,10 @@ struct ModeCase {
     mode_t mode; // under umask 027
 };
 
+void PrintTo(const ModeCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
 class ExtractedMode : public ::testing::TestWithParam<ModeCase> {};
 
 // The archive's permission bits minus the umask: never world-writable when the umask says so,
@@ -477,13 +516,14 @@ TEST(Extract, NamesLeavingTheFolderAreRefused) {
     std::vector<std::string> names(std::begin(refused), std::end(refused));
     names.push_back(std::string("a/..\0/evil.txt", 14));
     for (const std::string& name : names) {
+        SCOPED_TRACE(name);
         OpenedZip z(Single(File(name, "evil")));
         Failures failures;
         failures.Attach(z.zip);
         z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_EQ(failures.natives, std::vector<int>{19}) << name;
-        EXPECT_FALSE(std::filesystem::exists(z.dir / "evil.txt")) << name;
-        EXPECT_FALSE(std::filesystem::exists(z.dir.Path().parent_path() / "evil.txt")) << name;
+        EXPECT_EQ(failures.natives, std::vector<int>{19});
+        EXPECT_FALSE(std::filesystem::exists(z.dir / "evil.txt"));
+        EXPECT_FALSE(std::filesystem::exists(z.dir.Path().parent_path() / "evil.txt"));
     }
     // Dots that do not climb are names like any other.
     OpenedZip z(Single(File("a/..b/./c..", "fine")));
@@ -542,12 +582,13 @@ TEST(Extract, FailureBoxAnswers) {
         {"closing the box aborts", {ZAButton::None}, 1, false},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         OpenedZip z(Build(a));
         z.prompts.answers = c.answers;
         z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_EQ(z.prompts.shown, std::vector<std::string>(c.boxes, box)) << c.what;
-        EXPECT_EQ(IsFile(z.out + "good.txt"), c.goodExtracted) << c.what;
-        EXPECT_FALSE(IsFile(z.out + "bad.txt")) << c.what;
+        EXPECT_EQ(z.prompts.shown, std::vector<std::string>(c.boxes, box));
+        EXPECT_EQ(IsFile(z.out + "good.txt"), c.goodExtracted);
+        EXPECT_FALSE(IsFile(z.out + "bad.txt"));
     }
     // Without any dialogs a failure aborts the run.
     OpenedZip z(Build(a));
@@ -572,6 +613,7 @@ TEST(Extract, FailureReactionByNativeError) {
         {20, {"abort-retry-ignore"}, {}, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("native error " + std::to_string(c.native));
         Archive a;
         a.entries = {File("first", "1"), File("second", "2")};
         OpenedZip z(Build(a));
@@ -582,11 +624,11 @@ TEST(Extract, FailureReactionByNativeError) {
                 throw EZAException(c.native, "ZipArchive1", {std::string("x")});
         };
         z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-        EXPECT_EQ(z.prompts.kinds, c.kinds) << c.native;
+        EXPECT_EQ(z.prompts.kinds, c.kinds);
         if (!c.shown.empty()) {
-            EXPECT_EQ(z.prompts.shown, c.shown) << c.native;
+            EXPECT_EQ(z.prompts.shown, c.shown);
         }
-        EXPECT_EQ(IsFile(z.out + "second"), c.goesOn) << c.native;
+        EXPECT_EQ(IsFile(z.out + "second"), c.goesOn);
     }
 }
 
@@ -723,6 +765,8 @@ TEST(Extract, DiskFull) {
     // on, so there the disk fills up later.
     const std::pair<std::size_t, rlim_t> cases[] = {{300000, 100000}, {9 << 20, 3 << 20}};
     for (const auto& [size, free] : cases) {
+        SCOPED_TRACE("an entry of " + std::to_string(size) + " bytes, " + std::to_string(free) +
+                     " bytes of room");
         const std::string text = Text(size);
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
@@ -730,8 +774,8 @@ TEST(Extract, DiskFull) {
             failures.Attach(z.zip);
             const FileSizeLimit full(free);
             z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-            EXPECT_EQ(failures.natives, std::vector<int>{65}) << size;
-            EXPECT_FALSE(IsFile(z.out + "f.txt")) << size;
+            EXPECT_EQ(failures.natives, std::vector<int>{65});
+            EXPECT_FALSE(IsFile(z.out + "f.txt"));
         }
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
@@ -746,8 +790,8 @@ TEST(Extract, DiskFull) {
                     full.Lift(); // space was made: the part is written again
             };
             z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-            EXPECT_EQ(calls, 2) << size;
-            EXPECT_EQ(Crc32(ReadFile(z.out + "f.txt")), Crc32(text)) << size;
+            EXPECT_EQ(calls, 2);
+            EXPECT_EQ(Crc32(ReadFile(z.out + "f.txt")), Crc32(text));
         }
         {
             OpenedZip z(Single(File("f.txt", text, 8)));
@@ -756,8 +800,8 @@ TEST(Extract, DiskFull) {
                 cancel = true;
             };
             z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
-            EXPECT_FALSE(IsFile(z.out + "f.txt")) << size;
-            EXPECT_TRUE(z.prompts.shown.empty()) << size;
+            EXPECT_FALSE(IsFile(z.out + "f.txt"));
+            EXPECT_TRUE(z.prompts.shown.empty());
         }
     }
 }
