@@ -307,6 +307,8 @@ private:
     void Recover(bool metEndSignature);
     void AddRecoveredEntry(std::int64_t p, const TZAZipCentralDir& local, bool metEndSignature,
                            TZAWindowReader& scan, TZAWindowReader& descriptors);
+    // Bytes near the scan: from its window when it holds them, else read on their own, so that
+    // a look ahead never moves the window away from where the scan goes on.
     std::string_view Peek(TZAWindowReader& scan, std::int64_t pos, std::size_t len,
                           std::string& buffer);
     // A rebuilt entry's decoded name and raw extra field, read from the file.
