@@ -88,18 +88,15 @@ private:
     int FFd;
 };
 
-// The destination folder itself, created when missing. It is the caller's choice, so a link
-// there is followed like any path the caller gives.
-ZAFolderHandle OpenDestination(const std::string& folder, bool create,
-                               const std::string& componentName) {
+// The destination folder itself, created when missing if create; a handle of -1 when it cannot
+// be opened. It is the caller's choice, so a link there is followed like any path the caller
+// gives.
+ZAFolderHandle OpenDestination(const std::string& folder, bool create) {
     if (create) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
     }
-    ZAFolderHandle handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (handle.Get() < 0)
-        throw EZAException(20, componentName, {folder});
-    return handle;
+    return ZAFolderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 // Opens each folder of relative below the open folder one step at a time, creating what is
@@ -274,7 +271,11 @@ void TZABaseArchiver::WriteEntry(int index, std::string name, const std::string&
         name = FileNamePart(name);
     if (isFolder && !Options.CreateDirs)
         return;
-    ZAFolderHandle destination = OpenDestination(folder, Options.CreateDirs, Name);
+    ZAFolderHandle destination = OpenDestination(folder, Options.CreateDirs);
+    if (destination.Get() < 0 && Options.CreateDirs)
+        throw EZAException(20, Name, {folder + FolderPart(name)});
+    if (destination.Get() < 0)
+        throw EZAException(19, Name, {folder + name});
     const ZAFolderHandle parent =
         OpenFoldersBelow(std::move(destination), folder, FolderPart(name), Name);
     if (isFolder)
