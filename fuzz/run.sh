@@ -28,6 +28,12 @@ find "$ROOT/tests/zip/fixtures/zip-peers" "$ROOT/tests/zip/fixtures/fuzz-finding
 "$BUILD/make_seeds" "$CORPUS"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+# AddressSanitizer keeps up to 256 MB of freed memory in quarantine by default, which alone would
+# reach the memory limit below in a long run; 32 MB still catches the use of recently freed memory.
+case $ASAN_OPTIONS in
+  *quarantine_size_mb*) ;;
+  *) export ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=32" ;;
+esac
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 LOG=$BUILD/fuzz.log
 echo "fuzzing for $SECONDS_TO_RUN s (log: $LOG)"
