@@ -229,13 +229,14 @@ std::string Build(const Archive& archive) {
     return archive.prefix + zip + archive.comment + archive.trailing;
 }
 
-std::string OverlappingHeaders(std::size_t size) {
+std::string OverlappingHeaders(std::size_t size, std::uint16_t nameLength) {
     // Header fields overlap the next signatures: the name length (at 26) falls on bytes 10-11
     // of the following 16, the compressed size (at 18) on its signature and bytes 4-5 (zero, so
     // that the size stays below the file's), the extra length (at 28) on bytes 12-13 (zero).
     std::string chunk("PK\x03\x04", 4);
     chunk.resize(16, '\0');
-    chunk[10] = chunk[11] = '\xFF';
+    chunk[10] = static_cast<char>(nameLength & 0xFF);
+    chunk[11] = static_cast<char>(nameLength >> 8);
     std::string bytes;
     while (bytes.size() + chunk.size() <= size)
         bytes += chunk;

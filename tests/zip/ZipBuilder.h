@@ -57,8 +57,8 @@ struct Archive {
 std::string Build(const Archive& archive);
 
 // size bytes without an end record, with a local header signature every 16 bytes, each header
-// claiming a name of 65,535 bytes: rebuilding its directory must not copy every claimed name.
-std::string OverlappingHeaders(std::size_t size);
+// claiming a name of nameLength bytes: rebuilding its directory must not copy every claimed name.
+std::string OverlappingHeaders(std::size_t size, std::uint16_t nameLength = 65535);
 
 // Raw deflate of data (level 6).
 std::string Deflate(const std::string& data);
