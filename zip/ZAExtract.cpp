@@ -100,17 +100,20 @@ ZAFolderHandle OpenDestination(const std::string& folder, bool create) {
 }
 
 // Opens each folder of relative below the open folder one step at a time, creating what is
-// missing, and never through a link: a link planted where a folder of the path should be
-// (to /etc, say) fails the entry instead of taking the write elsewhere.
+// missing (the last one with lastMode, the others with 0777; the system takes away the umask),
+// and never through a link: a link planted where a folder of the path should be (to /etc, say)
+// fails the entry instead of taking the write elsewhere.
 ZAFolderHandle OpenFoldersBelow(ZAFolderHandle folder, const std::string& base,
-                                const std::string& relative, const std::string& componentName) {
+                                const std::string& relative, const std::string& componentName,
+                                mode_t lastMode) {
     for (std::size_t start = 0; start < relative.size();) {
         const std::size_t end = std::min(relative.find('/', start), relative.size());
         const std::string step = relative.substr(start, end - start);
         start = end + 1;
         if (step.empty() || step == ".")
             continue;
-        if (::mkdirat(folder.Get(), step.c_str(), 0777) != 0 && errno != EEXIST)
+        const bool last = relative.find_first_not_of("/.", start) == std::string::npos;
+        if (::mkdirat(folder.Get(), step.c_str(), last ? lastMode : 0777) != 0 && errno != EEXIST)
             throw EZAException(20, componentName, {base + relative});
         ZAFolderHandle next(
             ::openat(folder.Get(), step.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -136,6 +139,17 @@ mode_t CreationMode(std::uint32_t attributes, std::uint16_t versionMadeBy, bool 
     if ((attributes & 0x01) != 0)
         mode &= ~static_cast<mode_t>(0222);
     return mode;
+}
+
+// The mode a folder entry's folder is created with: the Unix permission bits of an entry made on
+// Unix (never set-user-ID, set-group-ID or sticky), the owner keeping read, write and search so
+// that the entries inside it can still be written.
+mode_t FolderMode(std::uint32_t attributes, std::uint16_t versionMadeBy, bool apply) {
+    const std::uint32_t unixMode = attributes >> 16;
+    const std::uint32_t type = unixMode & S_IFMT;
+    if (!apply || (versionMadeBy >> 8) != 3 || unixMode == 0 || (type != 0 && type != S_IFDIR))
+        return 0777;
+    return static_cast<mode_t>((unixMode & 0777) | 0700);
 }
 
 std::int32_t DosStamp(std::uint16_t date, std::uint16_t time) {
@@ -276,8 +290,11 @@ void TZABaseArchiver::WriteEntry(int index, std::string name, const std::string&
         throw EZAException(20, Name, {folder + FolderPart(name)});
     if (destination.Get() < 0)
         throw EZAException(19, Name, {folder + name});
+    const mode_t folderMode =
+        isFolder ? FolderMode(attributes, item.CentralDir.versionMadeBy, Options.SetAttributes)
+                 : 0777;
     const ZAFolderHandle parent =
-        OpenFoldersBelow(std::move(destination), folder, FolderPart(name), Name);
+        OpenFoldersBelow(std::move(destination), folder, FolderPart(name), Name, folderMode);
     if (isFolder)
         return;
     const std::string target = folder + name;

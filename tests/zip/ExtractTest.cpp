@@ -504,6 +504,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"UnixWithoutPermissionBits", 0x0314, 0x20, 0640}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.what; });
 
+// A folder entry's folder gets the entry's permission bits minus the umask too, so that a
+// private folder stays private; its owner keeps the right to write the entries inside it.
+TEST(Extract, FolderEntriesGetTheirPermissionBits) {
+    const auto folder = [](const std::string& name, std::uint32_t mode) {
+        Entry e = File(name, "");
+        e.versionMadeBy = 0x0314;
+        e.externalAttr = mode << 16 | 0x10;
+        return e;
+    };
+    Archive a;
+    a.entries = {folder("private/", 040700),   File("private/f", "x"),
+                 folder("shared/", 041777),    folder("readonly/", 040555),
+                 File("readonly/inside", "y"), folder("dos/", 0)};
+    a.entries.back().versionMadeBy = 20;
+    OpenedZip z(Build(a));
+    const mode_t saved = ::umask(027);
+    z.zip.ExtractFiles("*", ZAAnyFileAttributes, "");
+    ::umask(saved);
+    EXPECT_EQ(Mode(z.out + "private") & 07777, 0700u);
+    EXPECT_EQ(Mode(z.out + "shared") & 07777, 0750u); // never sticky, never world-writable
+    EXPECT_EQ(Mode(z.out + "readonly") & 07777, 0750u);
+    EXPECT_EQ(ReadFile(z.out + "readonly/inside"), "y");
+    EXPECT_EQ(Mode(z.out + "dos") & 07777, 0750u);
+}
+
 TEST(Extract, NamesLeavingTheFolderAreRefused) {
     const char* refused[] = {"../evil.txt",
                              "a/../../evil.txt",
