@@ -4,6 +4,7 @@
 // dialogs answering Ignore and cancelling password prompts. Hostile input must never make the
 // component crash, leak, hang, read or write outside what it owns, or write outside the folder.
 #include "ZipArchive.h"
+#include "ZipFuzzTarget.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -19,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int SearchAllEntries = 10431;
 // Decoded blocks per input: a deflate stream can expand about a thousandfold, and many directory
 // entries can point at the same data, so the output of one input is capped here.
 constexpr int BlockBudget = 24;
@@ -125,7 +125,7 @@ void List(TZipArchive& zip) {
     const int count = dir.CDir.Count();
     int found = 0;
     TZAArchiveItem item;
-    for (bool more = zip.FindFirst("*", item, SearchAllEntries, ""); more;
+    for (bool more = zip.FindFirst("*", item, ZAAnyFileAttributes, ""); more;
          more = zip.FindNext(item))
         ++found;
     if (found != count)
@@ -174,7 +174,7 @@ void Extract(TZipArchive& zip, const fs::path& out, std::size_t variant) {
             cancel = true;
     };
     try {
-        zip.ExtractFiles("*", SearchAllEntries, "");
+        zip.ExtractFiles("*", ZAAnyFileAttributes, "");
     } catch (const EZAReadError&) {
         // A local header past the end of the file leaves the run with the stream's read error.
     }

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Installs what is missing, then builds and runs every test: the normal build, the Debian
-# package (built, unpacked and driven), the same suite under AddressSanitizer +
+# Installs what is missing, then builds and runs every test: a Release build, the Debian package
+# (built from that build, unpacked and driven), the same suite under AddressSanitizer +
 # UndefinedBehaviorSanitizer, and the archive fuzzer. Exits non-zero on any failure.
 set -eu
 . "$(dirname "$0")/env.sh"
@@ -11,15 +11,28 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS=suppressions=$KESTRANE_ROOT/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-echo "== normal build =="
-configure_and_build "$KESTRANE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir "$KESTRANE_ROOT/build" --output-on-failure --no-tests=error -j "$JOBS"
+# Builds with warnings as errors. A folder configured earlier is given the options again, since
+# configure_and_build configures a folder only once.
+build_strict() {
+  dir=$1
+  shift
+  if [ -f "$dir/CMakeCache.txt" ]; then
+    cmake "$dir" -DKESTRANE_WERROR=ON -DKESTRANE_BUILD_TESTS=ON "$@" >/dev/null
+  fi
+  configure_and_build "$dir" -DKESTRANE_WERROR=ON -DKESTRANE_BUILD_TESTS=ON "$@"
+}
 
-echo "== Debian package (Release build, unpacked and driven on Xvfb) =="
+# The normal build is a Release build, as packagers build it (-O3 brings warnings of its own);
+# the debug build is the sanitizer one. build/ stays the developers' RelWithDebInfo build.
+echo "== Release build =="
+build_strict "$KESTRANE_ROOT/build-release" -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir "$KESTRANE_ROOT/build-release" --output-on-failure --no-tests=error -j "$JOBS"
+
+echo "== Debian package (from the Release build, unpacked and driven on Xvfb) =="
 "$KESTRANE_ROOT/packaging/test-package.sh"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
-configure_and_build "$KESTRANE_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SANITIZE=ON
+build_strict "$KESTRANE_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SANITIZE=ON
 ctest --test-dir "$KESTRANE_ROOT/build-asan" --output-on-failure --no-tests=error -j "$JOBS"
 
 if [ -x "$KESTRANE_ROOT/fuzz/run.sh" ]; then

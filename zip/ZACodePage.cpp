@@ -185,11 +185,19 @@ std::string ZACodePage::ToUtf8(std::string_view bytes) const {
             ZAAppendUtf8((*FTable)[static_cast<unsigned char>(c)], out);
         return out;
     }
+    // ASCII runs are copied whole; each byte that starts no well-formed sequence becomes U+FFFD.
     for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t end = i;
+        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80)
+            ++end;
+        out.append(bytes.substr(i, end - i));
+        if (end == bytes.size())
+            break;
+        i = end;
         char32_t cp;
         const std::size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0) {
-            ZAAppendUtf8(Replacement, out);
+            out.append("\xEF\xBF\xBD", 3); // U+FFFD
             ++i;
         } else {
             out.append(bytes.substr(i, len));

@@ -14,7 +14,6 @@ constexpr std::size_t EndRecordSize = 22;
 constexpr std::size_t LocatorSize = 20;
 constexpr std::size_t Zip64EndSize = 56;
 constexpr std::size_t CentralHeaderSize = 46;
-constexpr std::size_t LocalHeaderSize = 30;
 constexpr std::int64_t EndSearchWindow = 65600;
 
 char AsciiLower(char c) {
@@ -34,81 +33,151 @@ std::int64_t AsInt64(std::uint64_t v) {
                : static_cast<std::int64_t>(v);
 }
 
-TZAZipCentralDirEnd ParseEndRecord(const char* p) {
-    TZAZipCentralDirEnd r;
-    r.signature = ZALoad32(p);
-    r.diskNumber = ZALoad16(p + 4);
-    r.startDiskNumber = ZALoad16(p + 6);
-    r.entriesOnDisk = ZALoad16(p + 8);
-    r.entriesCentralDir = ZALoad16(p + 10);
-    r.centralDirSize = ZALoad32(p + 12);
-    r.offsetStartDir = ZALoad32(p + 16);
-    r.commentLength = ZALoad16(p + 20);
-    return r;
+TZAZipCentralDirEnd ParseEndRecord(std::string_view bytes) {
+    ZAByteReader r(bytes);
+    TZAZipCentralDirEnd e;
+    e.signature = r.U32();
+    e.diskNumber = r.U16();
+    e.startDiskNumber = r.U16();
+    e.entriesOnDisk = r.U16();
+    e.entriesCentralDir = r.U16();
+    e.centralDirSize = r.U32();
+    e.offsetStartDir = r.U32();
+    e.commentLength = r.U16();
+    return e;
 }
 
-TZAZipCentralDir ParseCentralHeader(const char* p) {
+TZAZip64CentralDirEndLocator ParseLocator(std::string_view bytes) {
+    ZAByteReader r(bytes);
+    TZAZip64CentralDirEndLocator l;
+    l.signature = r.U32();
+    l.startDiskNumber = r.U32();
+    l.offsetStartDirEnd = r.U64();
+    l.totalNumberOfDisks = r.U32();
+    return l;
+}
+
+TZAZip64CentralDirEnd ParseZip64End(std::string_view bytes) {
+    ZAByteReader r(bytes);
+    TZAZip64CentralDirEnd e;
+    e.signature = r.U32();
+    e.centralDirEndSize = r.U64();
+    e.versionMadeBy = r.U16();
+    e.versionNeededToExtract = r.U16();
+    e.diskNumber = r.U32();
+    e.startDiskNumber = r.U32();
+    e.entriesOnDisk = r.U64();
+    e.entriesCentralDir = r.U64();
+    e.centralDirSize = r.U64();
+    e.offsetStartDir = r.U64();
+    return e;
+}
+
+TZAZipCentralDir ParseCentralHeader(std::string_view bytes) {
+    ZAByteReader r(bytes);
     TZAZipCentralDir c;
-    c.signature = ZALoad32(p);
-    c.versionMadeBy = ZALoad16(p + 4);
-    c.extractVersion = ZALoad16(p + 6);
-    c.genPurposeFlag = ZALoad16(p + 8);
-    c.compMethod = ZALoad16(p + 10);
-    c.lastModTime = ZALoad16(p + 12);
-    c.lastModDate = ZALoad16(p + 14);
-    c.crc32 = ZALoad32(p + 16);
-    c.compSize = ZALoad32(p + 20);
-    c.unCompSize = ZALoad32(p + 24);
-    c.nameLength = ZALoad16(p + 28);
-    c.extraLength = ZALoad16(p + 30);
-    c.commentLength = ZALoad16(p + 32);
-    c.diskNumberStart = ZALoad16(p + 34);
-    c.internalAttr = ZALoad16(p + 36);
-    c.externalAttr = ZALoad32(p + 38);
-    c.relOffsetLH = ZALoad32(p + 42);
+    c.signature = r.U32();
+    c.versionMadeBy = r.U16();
+    c.extractVersion = r.U16();
+    c.genPurposeFlag = r.U16();
+    c.compMethod = r.U16();
+    c.lastModTime = r.U16();
+    c.lastModDate = r.U16();
+    c.crc32 = r.U32();
+    c.compSize = r.U32();
+    c.unCompSize = r.U32();
+    c.nameLength = r.U16();
+    c.extraLength = r.U16();
+    c.commentLength = r.U16();
+    c.diskNumberStart = r.U16();
+    c.internalAttr = r.U16();
+    c.externalAttr = r.U32();
+    c.relOffsetLH = r.U32();
     return c;
 }
 
-// The central-directory form of a local header (APPNOTE layout).
-TZAZipCentralDir ParseLocalHeader(const char* p) {
-    TZAZipCentralDir c;
-    c.signature = ZALoad32(p);
-    c.versionMadeBy = c.extractVersion = ZALoad16(p + 4);
-    c.genPurposeFlag = ZALoad16(p + 6);
-    c.compMethod = ZALoad16(p + 8);
-    c.lastModTime = ZALoad16(p + 10);
-    c.lastModDate = ZALoad16(p + 12);
-    c.crc32 = ZALoad32(p + 14);
-    c.compSize = ZALoad32(p + 18);
-    c.unCompSize = ZALoad32(p + 22);
-    c.nameLength = ZALoad16(p + 26);
-    c.extraLength = ZALoad16(p + 28);
-    return c;
+// A data descriptor's values into the entry: CRC-32, compressed and uncompressed size.
+void ReadDataDescriptor(std::string_view bytes, TZAZipCentralDir& c) {
+    ZAByteReader r(bytes);
+    r.Skip(4); // signature
+    c.crc32 = r.U32();
+    c.compSize = r.U32();
+    c.unCompSize = r.U32();
 }
 
 void ReadZip64Block(TDirItem& item, std::string_view data) {
     const TZAZipCentralDir& c = item.CentralDir;
     TZAZip64ExtendedInfo& info = item.Zip64ExtInfo;
-    std::size_t o = 0;
+    ZAByteReader reader(data);
     // Each value is taken only while the block still holds all of its bytes.
     const auto take64 = [&](bool wanted, std::int64_t& into) {
-        if (!wanted || o >= data.size())
+        if (!wanted || reader.Left() == 0)
             return true;
-        if (data.size() - o < 8)
+        if (reader.Left() < 8)
             return false;
-        into = AsInt64(ZALoad64(data.data() + o));
-        o += 8;
+        into = AsInt64(reader.U64());
         return true;
     };
     if (take64(c.unCompSize == All32, info.uncompSize) &&
         take64(c.compSize == All32, info.compSize) &&
         take64(c.relOffsetLH == All32, info.relOffsetLH) && c.diskNumberStart == All16 &&
-        data.size() >= o + 2)
-        info.diskNumberStart = ZALoad16(data.data() + o);
+        reader.Left() >= 2)
+        info.diskNumberStart = reader.U16();
     item.bHugeFile = true;
 }
 
+void ReadAesBlock(TDirItem& item, std::string_view data) {
+    ZAByteReader reader(data);
+    reader.Skip(4); // version and vendor
+    const std::uint8_t strength = reader.U8();
+    if (strength >= 1 && strength <= 3)
+        item.ZAEncryptionAlgorithm = static_cast<TZACryptoAlgorithm>(strength);
+    item.CompressionMethod = reader.U16();
+}
+
+// A Unicode name block: "NUCX", a 32-bit count, then that many UTF-16LE units. False when the
+// block is not one or its count runs past its data (the block is then ignored).
+bool ReadUnicodeNameBlock(std::string_view data, std::string& name) {
+    constexpr std::uint32_t Tag = 0x5843554E; // "NUCX"
+    ZAByteReader reader(data);
+    if (reader.Left() < 8 || reader.U32() != Tag)
+        return false;
+    const std::uint32_t units = reader.U32();
+    if (units > reader.Left() / 2)
+        return false;
+    name = ZAUtf16LeToUtf8(reader.Take(2 * std::size_t{units}));
+    return true;
+}
+
+// The name the extra field's last valid Unicode name block gives, if any.
+bool ReadUnicodeName(std::string_view extra, std::string& name) {
+    bool found = false;
+    ZAForEachExtraBlock(extra, [&](const TZAExtraFieldDataBlock& block) {
+        if (block.headerID == ZAExtraUnicodeName && ReadUnicodeNameBlock(block.data, name))
+            found = true;
+        return true;
+    });
+    return found;
+}
+
 } // namespace
+
+TZAZipCentralDir ZAParseLocalHeader(std::string_view header) {
+    ZAByteReader r(header);
+    TZAZipCentralDir c;
+    c.signature = r.U32();
+    c.versionMadeBy = c.extractVersion = r.U16();
+    c.genPurposeFlag = r.U16();
+    c.compMethod = r.U16();
+    c.lastModTime = r.U16();
+    c.lastModDate = r.U16();
+    c.crc32 = r.U32();
+    c.compSize = r.U32();
+    c.unCompSize = r.U32();
+    c.nameLength = r.U16();
+    c.extraLength = r.U16();
+    return c;
+}
 
 std::int64_t TDirItem::CompressedSize() const {
     return CentralDir.compSize == All32 ? Zip64ExtInfo.compSize : CentralDir.compSize;
@@ -132,16 +201,10 @@ bool TDirItem::IsDirectory() const {
 
 std::vector<TZAExtraFieldDataBlock> TDirItem::ExtraFields() const {
     std::vector<TZAExtraFieldDataBlock> blocks;
-    ZAByteReader reader(ExtraField);
-    // A tail shorter than a block header is padding, not a block.
-    while (reader.Left() >= 4) {
-        TZAExtraFieldDataBlock block;
-        block.headerID = reader.U16();
-        const std::uint16_t stated = reader.U16();
-        block.dataSize = static_cast<std::uint16_t>(std::min<std::size_t>(stated, reader.Left()));
-        block.data = reader.Take(block.dataSize);
+    ZAForEachExtraBlock(ExtraField, [&](const TZAExtraFieldDataBlock& block) {
         blocks.push_back(block);
-    }
+        return true;
+    });
     return blocks;
 }
 
@@ -197,8 +260,12 @@ void TZADirArray::CheckIndex(int index) const {
 
 TDirItem& TZADirArray::Item(int index) {
     CheckIndex(index);
-    if (FRefs.empty())
-        return FItems[static_cast<std::size_t>(index)];
+    if (FRefs.empty()) {
+        TDirItem& item = FItems[static_cast<std::size_t>(index)];
+        if (TextsPending(index))
+            FOwner->LoadRecoveredTexts(FRecovered[static_cast<std::size_t>(index)], item);
+        return item;
+    }
     const auto loaded = FLoaded.find(index);
     if (loaded != FLoaded.end())
         return loaded->second;
@@ -213,6 +280,13 @@ const TDirItem& TZADirArray::Item(int index) const {
 
 std::string_view TZADirArray::NameOf(int index, std::string& scratch) const {
     CheckIndex(index);
+    if (TextsPending(index)) {
+        std::string extra;
+        FOwner->ReadRecoveredTexts(
+            FRecovered[static_cast<std::size_t>(index)],
+            FItems[static_cast<std::size_t>(index)].CentralDir.genPurposeFlag, scratch, extra);
+        return scratch;
+    }
     if (FRefs.empty())
         return FItems[static_cast<std::size_t>(index)].Name;
     if (const auto loaded = FLoaded.find(index); loaded != FLoaded.end())
@@ -229,6 +303,16 @@ std::uint32_t TZADirArray::AttributeBits(int index) const {
 
 bool TZADirArray::IsDirectory(int index) const {
     CheckIndex(index);
+    if (TextsPending(index)) {
+        const TZARecoveredTexts& texts = FRecovered[static_cast<std::size_t>(index)];
+        if (FItems[static_cast<std::size_t>(index)].IsDirectory())
+            return true;
+        if (texts.slashKnown)
+            return texts.trailingSlash;
+        std::string scratch;
+        const std::string_view name = NameOf(index, scratch);
+        return !name.empty() && name.back() == '/';
+    }
     if (FRefs.empty())
         return FItems[static_cast<std::size_t>(index)].IsDirectory();
     return (FRefs[static_cast<std::size_t>(index)] & 0x100) != 0;
@@ -251,15 +335,32 @@ void TZADirArray::ClearTags() {
 
 std::uint32_t TZADirArray::NameKey(int index) const {
     CheckIndex(index);
-    if (FRefs.empty())
-        return ZANameKey(FItems[static_cast<std::size_t>(index)].Name);
+    if (FRefs.empty()) {
+        // A rebuilt entry's name is read for its key once.
+        TZARecoveredTexts& texts = FRecovered[static_cast<std::size_t>(index)];
+        if (!texts.keyKnown) {
+            std::string scratch;
+            texts.key = ZANameKey(NameOf(index, scratch));
+            texts.keyKnown = true;
+        }
+        return texts.key;
+    }
     return FKeys[static_cast<std::size_t>(index)];
 }
 
-int TZADirArray::NextWithKey(std::uint32_t key, int from) const {
+bool TZADirArray::LongerThan(int index, std::size_t length) const {
+    if (!TextsPending(index))
+        return false;
+    // Without an extra field there is no Unicode name block, and decoding never shortens a name.
+    const TZARecoveredTexts& texts = FRecovered[static_cast<std::size_t>(index)];
+    return texts.extraLength == 0 && texts.nameLength > length;
+}
+
+int TZADirArray::NextWithKey(std::uint32_t key, std::size_t keyedLength, int from) const {
     if (FRefs.empty()) {
+        // A key is made without one trailing separator and then one trailing dot.
         for (int i = std::max(from, 0); i < Count(); ++i)
-            if (NameKey(i) == key)
+            if (!LongerThan(i, keyedLength + 2) && NameKey(i) == key)
                 return i;
         return -1;
     }
@@ -272,7 +373,7 @@ int TZADirArray::IndexOfName(std::string_view name) const {
     const std::uint32_t key = ZANameKey(name);
     std::string scratch;
     for (int i = 0; i < Count(); ++i) {
-        if (NameKey(i) != key)
+        if (LongerThan(i, name.size()) || NameKey(i) != key)
             continue;
         const std::string_view candidate = NameOf(i, scratch);
         const bool same = candidate.size() == name.size() &&
@@ -285,13 +386,24 @@ int TZADirArray::IndexOfName(std::string_view name) const {
 }
 
 void TZADirArray::VisitItems(const std::function<void(int, const TDirItem&)>& visit) const {
-    if (FRefs.empty()) {
-        for (std::size_t i = 0; i < FItems.size(); ++i)
-            visit(static_cast<int>(i), FItems[i]);
-        return;
-    }
     TDirItem item;
     std::string scratch;
+    if (FRefs.empty()) {
+        std::string extra;
+        for (std::size_t i = 0; i < FItems.size(); ++i) {
+            if (!TextsPending(static_cast<int>(i))) {
+                visit(static_cast<int>(i), FItems[i]);
+                continue;
+            }
+            item = FItems[i];
+            FOwner->ReadRecoveredTexts(FRecovered[i], item.CentralDir.genPurposeFlag, scratch,
+                                       extra);
+            item.Name = scratch;
+            item.ExtraField = extra;
+            visit(static_cast<int>(i), item);
+        }
+        return;
+    }
     for (int i = 0; i < Count(); ++i) {
         if (const auto loaded = FLoaded.find(i); loaded != FLoaded.end()) {
             visit(i, loaded->second);
@@ -307,6 +419,7 @@ void TZADirArray::VisitItems(const std::function<void(int, const TDirItem&)>& vi
 
 void TZADirArray::Clear() {
     FItems.clear();
+    FRecovered.clear();
     FRefs.clear();
     FKeys.clear();
     FLoaded.clear();
@@ -315,8 +428,9 @@ void TZADirArray::Clear() {
     FBlockNext = nullptr;
 }
 
-TDirItem& TZADirArray::Add() {
-    return FItems.emplace_back();
+void TZADirArray::AddRecovered(const TDirItem& item, const TZARecoveredTexts& texts) {
+    FItems.push_back(item);
+    FRecovered.push_back(texts);
 }
 
 void TZADirArray::AddReference(std::int64_t position, std::uint32_t attributes, bool directory,
@@ -380,13 +494,15 @@ std::int64_t TZADirManager::FindCentralDirEnd(TZAZipCentralDirEnd& target) {
             break;
         const std::size_t last = static_cast<const char*>(hit) - buffer.data();
         end = last;
-        if (ZALoad32(buffer.data() + last - 3) != ZAEndSignature)
-            continue;
         const std::size_t candidate = last - 3;
-        const std::int64_t position = base + static_cast<std::int64_t>(candidate);
-        if (size - position < static_cast<std::int64_t>(EndRecordSize))
+        const std::string_view record = std::string_view(buffer).substr(candidate);
+        if (ZAByteReader(record).U32() != ZAEndSignature)
             continue;
-        target = ParseEndRecord(buffer.data() + candidate);
+        const std::int64_t position = base + static_cast<std::int64_t>(candidate);
+        if (record.size() < EndRecordSize)
+            continue;
+        target = ParseEndRecord(record);
+        FEndCandidate = position;
         if (target.commentLength != size - position - static_cast<std::int64_t>(EndRecordSize))
             continue;
         ArchiveComment.assign(buffer, candidate + EndRecordSize, target.commentLength);
@@ -396,37 +512,59 @@ std::int64_t TZADirManager::FindCentralDirEnd(TZAZipCentralDirEnd& target) {
 }
 
 bool TZADirManager::HasCentralDirEnd() {
+    FEndCandidate = -1;
     const bool found = FindCentralDirEnd(CentralDirEnd) >= 0;
     return found || Settings.OpenCorruptedArchives;
 }
 
+namespace {
+
+// Only one volume: the Zip64 end record is on the first disk, and there is one disk (some
+// writers put 0 there).
+bool LocatorSpansVolumes(const TZAZip64CentralDirEndLocator& locator) {
+    return locator.startDiskNumber != 0 || locator.totalNumberOfDisks > 1;
+}
+
+} // namespace
+
+bool TZADirManager::ReadLocator(std::int64_t endPosition, TZAZip64CentralDirEndLocator& locator) {
+    if (endPosition <= static_cast<std::int64_t>(LocatorSize))
+        return false;
+    std::string bytes(LocatorSize, '\0');
+    FCompressedStream.ReadExact(endPosition - static_cast<std::int64_t>(LocatorSize), bytes.data(),
+                                bytes.size());
+    locator = ParseLocator(bytes);
+    return locator.signature == ZAZip64LocatorSignature;
+}
+
+bool TZADirManager::SpansVolumes() {
+    if (CentralDirEnd.signature == 0 || FEndCandidate < 0)
+        return false;
+    TZAZip64CentralDirEndLocator locator;
+    if (ReadLocator(FEndCandidate, locator))
+        return LocatorSpansVolumes(locator);
+    return CentralDirEnd.diskNumber != 0;
+}
+
 void TZADirManager::ReadZip64Records(std::int64_t& e) {
-    if (e > static_cast<std::int64_t>(LocatorSize)) {
-        char locator[LocatorSize];
-        FCompressedStream.ReadExact(e - static_cast<std::int64_t>(LocatorSize), locator,
-                                    LocatorSize);
-        if (ZALoad32(locator) == ZAZip64LocatorSignature) {
-            Zip64CentralDirEndLocator = {ZALoad32(locator), ZALoad32(locator + 4),
-                                         ZALoad64(locator + 8), ZALoad32(locator + 16)};
-            FZip64 = true;
-            e -= static_cast<std::int64_t>(LocatorSize);
-        }
+    TZAZip64CentralDirEndLocator locator;
+    if (ReadLocator(e, locator)) {
+        Zip64CentralDirEndLocator = locator;
+        FZip64 = true;
+        e -= static_cast<std::int64_t>(LocatorSize);
     }
     if (!FZip64)
         return;
     if (e <= static_cast<std::int64_t>(Zip64EndSize))
         throw EZAException(40, "");
-    char record[Zip64EndSize];
+    std::string record(Zip64EndSize, '\0');
     const std::uint64_t at = Zip64CentralDirEndLocator.offsetStartDirEnd;
     if (at > static_cast<std::uint64_t>(FCompressedStream.Size()))
         throw EZAReadError();
-    FCompressedStream.ReadExact(static_cast<std::int64_t>(at), record, Zip64EndSize);
-    if (ZALoad32(record) != ZAZip64EndSignature)
+    FCompressedStream.ReadExact(static_cast<std::int64_t>(at), record.data(), record.size());
+    Zip64CentralDirEnd = ParseZip64End(record);
+    if (Zip64CentralDirEnd.signature != ZAZip64EndSignature)
         throw EZAException(40, "");
-    const char* p = record;
-    Zip64CentralDirEnd = {ZALoad32(p),      ZALoad64(p + 4),  ZALoad16(p + 12), ZALoad16(p + 14),
-                          ZALoad32(p + 16), ZALoad32(p + 20), ZALoad64(p + 24), ZALoad64(p + 32),
-                          ZALoad64(p + 40), ZALoad64(p + 48)};
     e -= static_cast<std::int64_t>(Zip64EndSize);
 }
 
@@ -450,11 +588,10 @@ void TZADirManager::LoadDir() {
     ReadZip64Records(e);
     if (!FZip64 && record.entriesCentralDir == All16)
         return Recover(true);
-    std::uint64_t lastVolume = record.diskNumber;
-    if (record.diskNumber == All16)
-        lastVolume = FZip64 ? Zip64CentralDirEndLocator.totalNumberOfDisks - 1u : 0u;
-    if (lastVolume != 0)
-        throw EZAException(44, ""); // multi-volume archives are not read
+    // Multi-volume archives are not read. With a Zip64 locator the end record's disk fields may
+    // hold 0xFFFF or anything else: the locator's say how many disks there are.
+    if (FZip64 ? LocatorSpansVolumes(Zip64CentralDirEndLocator) : record.diskNumber != 0)
+        throw EZAException(44, "");
 
     const std::uint64_t dirSize =
         FZip64 ? Zip64CentralDirEnd.centralDirSize : record.centralDirSize;
@@ -483,16 +620,13 @@ namespace {
 
 // The extra field holds a block that changes what the entry's name, sizes or method read as.
 bool HasInterpretedBlock(std::string_view extra) {
-    ZAByteReader reader(extra);
-    while (reader.Left() >= 4) {
-        const std::uint16_t id = reader.U16();
-        const std::uint16_t stated = reader.U16();
-        const std::size_t size = std::min<std::size_t>(stated, reader.Left());
-        if (id == 0x0001 || id == 0x554E || id == 0x9901)
-            return true;
-        reader.Take(size);
-    }
-    return false;
+    bool found = false;
+    ZAForEachExtraBlock(extra, [&](const TZAExtraFieldDataBlock& block) {
+        found = block.headerID == ZAExtraZip64 || block.headerID == ZAExtraUnicodeName ||
+                block.headerID == ZAExtraAes;
+        return !found;
+    });
+    return found;
 }
 
 } // namespace
@@ -511,23 +645,20 @@ TZADirManager::WalkSummary TZADirManager::ReadEntries(std::int64_t start, std::u
     std::string scratch;
     std::int64_t pos = start;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const char* h = FEntries.View(pos, CentralHeaderSize).data();
-        const std::uint32_t compSize = ZALoad32(h + 20);
-        const std::uint16_t nameLength = ZALoad16(h + 28);
-        const std::size_t length = std::size_t{nameLength} + ZALoad16(h + 30) + ZALoad16(h + 32);
-        const std::uint32_t attributes = ZALoad32(h + 38);
+        const TZAZipCentralDir h = ParseCentralHeader(FEntries.View(pos, CentralHeaderSize));
+        const std::size_t length = std::size_t{h.nameLength} + h.extraLength + h.commentLength;
         const std::string_view rest = FEntries.View(pos + std::int64_t(CentralHeaderSize), length);
-        const std::string_view name = rest.substr(0, nameLength);
+        const std::string_view name = rest.substr(0, h.nameLength);
         // Most entries need no more than their name's key: ASCII names, no blocks that change
         // them, and nothing the summary still waits for.
-        const bool quick = i > 0 && (walk.firstSizedOffset >= 0 || compSize == 0) &&
-                           compSize != All32 && asciiNames && !ZAHasHighBytes(name) &&
-                           !HasInterpretedBlock(rest.substr(nameLength, ZALoad16(h + 30)));
+        const bool quick = i > 0 && (walk.firstSizedOffset >= 0 || h.compSize == 0) &&
+                           h.compSize != All32 && asciiNames && !ZAHasHighBytes(name) &&
+                           !HasInterpretedBlock(rest.substr(h.nameLength, h.extraLength));
         if (quick) {
             const bool directory =
-                (attributes & ZAAttrDirectory) != 0 || (!name.empty() && name.back() == '/');
-            CDir.AddReference(pos, attributes, directory, ZANameKey(name));
-            walk.totalCompressed = SaturatingAdd(walk.totalCompressed, compSize);
+                (h.externalAttr & ZAAttrDirectory) != 0 || (!name.empty() && name.back() == '/');
+            CDir.AddReference(pos, h.externalAttr, directory, ZANameKey(name));
+            walk.totalCompressed = SaturatingAdd(walk.totalCompressed, h.compSize);
             pos += std::int64_t(CentralHeaderSize + length);
             continue;
         }
@@ -549,7 +680,7 @@ TZADirManager::WalkSummary TZADirManager::ReadEntries(std::int64_t start, std::u
 }
 
 std::int64_t TZADirManager::ParseEntry(std::int64_t pos, TDirItem& item, std::string& scratch) {
-    item.CentralDir = ParseCentralHeader(FEntries.View(pos, CentralHeaderSize).data());
+    item.CentralDir = ParseCentralHeader(FEntries.View(pos, CentralHeaderSize));
     const TZAZipCentralDir& c = item.CentralDir;
     const std::size_t length = std::size_t{c.nameLength} + c.extraLength + c.commentLength;
     const std::string_view rest = FEntries.View(pos + std::int64_t(CentralHeaderSize), length);
@@ -606,33 +737,24 @@ void TZADirManager::InterpretExtra(TDirItem& item, std::string& scratch) {
     if (item.ExtraField.empty())
         return;
     item.bHugeFile = false;
-    for (const TZAExtraFieldDataBlock& block : item.ExtraFields()) {
-        const std::string_view data = block.data;
+    ZAForEachExtraBlock(item.ExtraField, [&](const TZAExtraFieldDataBlock& block) {
         switch (block.headerID) {
-        case 0x0001:
-            ReadZip64Block(item, data);
+        case ZAExtraZip64:
+            ReadZip64Block(item, block.data);
             break;
-        case 0x554E: { // "NUCX", a 32-bit count, then that many UTF-16LE units
-            if (data.size() < 8 || ZALoad32(data.data()) != 0x5843554E)
-                break;
-            const std::uint32_t units = ZALoad32(data.data() + 4);
-            if (units > (data.size() - 8) / 2)
-                break; // a count beyond the block's data: the block is ignored
-            scratch = ZAUtf16LeToUtf8(data.substr(8, 2 * std::size_t{units}));
-            item.Name = scratch;
+        case ZAExtraUnicodeName:
+            if (ReadUnicodeNameBlock(block.data, scratch))
+                item.Name = scratch;
             break;
-        }
-        case 0x9901: // WinZip AES: version, vendor, strength, actual method
-            if (item.CentralDir.extractVersion >= ZAVersionWithoutChecks || data.size() < 7)
-                break;
-            if (data[4] >= 1 && data[4] <= 3)
-                item.ZAEncryptionAlgorithm = static_cast<TZACryptoAlgorithm>(data[4]);
-            item.CompressionMethod = ZALoad16(data.data() + 5);
+        case ZAExtraAes: // version, vendor, strength, actual method
+            if (item.CentralDir.extractVersion < ZAVersionWithoutChecks && block.data.size() >= 7)
+                ReadAesBlock(item, block.data);
             break;
         default:
             break;
         }
-    }
+        return true;
+    });
 }
 
 void TZADirManager::DetectStub(std::int64_t e, const WalkSummary& walk) {
@@ -649,9 +771,9 @@ void TZADirManager::DetectStub(std::int64_t e, const WalkSummary& walk) {
         const std::int64_t h = reader.FindSignature(ZALocalHeaderSignature, start);
         if (h < 0)
             return;
-        if (size - h >= static_cast<std::int64_t>(LocalHeaderSize)) {
-            const TZAZipCentralDir local = ParseLocalHeader(reader.View(h, LocalHeaderSize).data());
-            const bool nameFits = size - h - static_cast<std::int64_t>(LocalHeaderSize) >=
+        if (size - h >= static_cast<std::int64_t>(ZALocalHeaderSize)) {
+            const TZAZipCentralDir local = ZAParseLocalHeader(reader.View(h, ZALocalHeaderSize));
+            const bool nameFits = size - h - static_cast<std::int64_t>(ZALocalHeaderSize) >=
                                   static_cast<std::int64_t>(local.nameLength);
             const bool same =
                 local.extractVersion == first.extractVersion &&
@@ -689,27 +811,39 @@ void TZADirManager::Recover(bool metEndSignature) {
     TZAWindowReader descriptors(FCompressedStream);
     const auto next = [&](std::int64_t from) {
         const std::int64_t hit = scan.FindSignature(ZALocalHeaderSignature, from);
-        return hit >= 0 && size - hit >= static_cast<std::int64_t>(LocalHeaderSize) ? hit : -1;
+        return hit >= 0 && size - hit >= static_cast<std::int64_t>(ZALocalHeaderSize) ? hit : -1;
     };
     std::int64_t p = next(0);
     if (p < 0)
         throw EZAException(35, "");
     for (; p >= 0; p = next(p + 4)) {
-        const std::string_view header = scan.View(p, LocalHeaderSize);
-        const TZAZipCentralDir local = ParseLocalHeader(header.data());
+        const TZAZipCentralDir local = ZAParseLocalHeader(scan.View(p, ZALocalHeaderSize));
         if (local.compSize < size && local.extraLength <= 260)
-            AddRecoveredEntry(p, header, metEndSignature, scan, descriptors);
+            AddRecoveredEntry(p, local, metEndSignature, scan, descriptors);
     }
     CentralDirOffset = size;
 }
 
-void TZADirManager::AddRecoveredEntry(std::int64_t p, std::string_view header, bool metEndSignature,
-                                      TZAWindowReader& scan, TZAWindowReader& descriptors) {
+std::string_view TZADirManager::Peek(TZAWindowReader& scan, std::int64_t pos, std::size_t len,
+                                     std::string& buffer) {
+    if (len == 0 || scan.InWindow(pos, len))
+        return scan.View(pos, len);
+    if (!FCompressedStream.Holds(pos, static_cast<std::int64_t>(len)))
+        throw EZAReadError();
+    buffer.resize(len);
+    FCompressedStream.ReadExact(pos, buffer.data(), len);
+    return buffer;
+}
+
+// The entry is kept with the places of its name and extra field: nothing of the name is read
+// but its last byte, so each header costs the same however long a name it claims.
+void TZADirManager::AddRecoveredEntry(std::int64_t p, const TZAZipCentralDir& local,
+                                      bool metEndSignature, TZAWindowReader& scan,
+                                      TZAWindowReader& descriptors) {
     const std::int64_t size = FCompressedStream.Size();
-    TDirItem& item = CDir.Add();
-    item.CentralDir = ParseLocalHeader(header.data());
+    TDirItem item;
+    item.CentralDir = local;
     TZAZipCentralDir& c = item.CentralDir;
-    std::string scratch;
     item.CompressionMethod = c.compMethod;
     c.externalAttr = c.unCompSize != 0 || (c.genPurposeFlag & 8) != 0 ? 0x20 : ZAAttrDirectory;
     if (p < All32) {
@@ -718,28 +852,59 @@ void TZADirManager::AddRecoveredEntry(std::int64_t p, std::string_view header, b
         c.relOffsetLH = All32;
         item.Zip64ExtInfo.relOffsetLH = p;
     }
-    std::int64_t pos = p + static_cast<std::int64_t>(LocalHeaderSize);
+    TZARecoveredTexts texts;
+    texts.oemNames = metEndSignature;
+    texts.slashKnown = Settings.AnsiCodePage.IsAsciiCompatible();
+    std::int64_t pos = p + static_cast<std::int64_t>(ZALocalHeaderSize);
+    texts.namePosition = pos;
+    std::string buffer;
     if (size - pos >= c.nameLength) {
-        const std::string_view raw = scan.View(pos, c.nameLength);
-        const bool changed = DecodeName(raw, c.genPurposeFlag, metEndSignature, false, scratch);
-        item.Name = CDir.Store(changed ? std::string_view(scratch) : raw);
+        texts.nameLength = c.nameLength;
+        if (c.nameLength > 0)
+            texts.trailingSlash = Peek(scan, pos + c.nameLength - 1, 1, buffer)[0] == '/';
         pos += c.nameLength;
     }
+    texts.extraPosition = pos;
+    texts.extraLength = c.extraLength;
     if (c.extraLength > 0) {
-        item.ExtraField = CDir.Store(scan.View(pos, c.extraLength));
-        InterpretExtra(item, scratch);
-        if (item.Name.data() == scratch.data()) // replaced by a Unicode name block
-            item.Name = CDir.Store(item.Name);
+        // Sizes, method and encryption from the blocks now; a Unicode name block is read again
+        // with the name.
+        std::string unicodeName;
+        item.ExtraField = Peek(scan, pos, c.extraLength, buffer);
+        InterpretExtra(item, unicodeName);
+        if (item.Name.data() == unicodeName.data()) {
+            texts.trailingSlash = !unicodeName.empty() && unicodeName.back() == '/';
+            texts.slashKnown = true;
+        }
+        item.Name = {};
+        item.ExtraField = {};
     }
     if ((c.genPurposeFlag & 8) != 0) {
         const std::int64_t d = descriptors.FindSignature(ZADataDescriptorSignature, p);
-        if (d >= 0 && size - d >= 16) {
-            const char* v = descriptors.View(d, 16).data();
-            c.crc32 = ZALoad32(v + 4);
-            c.compSize = ZALoad32(v + 8);
-            c.unCompSize = ZALoad32(v + 12);
-        }
+        if (d >= 0 && size - d >= 16)
+            ReadDataDescriptor(descriptors.View(d, 16), c);
     }
+    CDir.AddRecovered(item, texts);
+}
+
+void TZADirManager::ReadRecoveredTexts(const TZARecoveredTexts& texts, std::uint16_t flag,
+                                       std::string& name, std::string& extra) {
+    extra.resize(texts.extraLength);
+    FCompressedStream.ReadExact(texts.extraPosition, extra.data(), extra.size());
+    if (ReadUnicodeName(extra, name))
+        return;
+    std::string raw(texts.nameLength, '\0');
+    FCompressedStream.ReadExact(texts.namePosition, raw.data(), raw.size());
+    if (!DecodeName(raw, flag, texts.oemNames, false, name))
+        name = std::move(raw);
+}
+
+void TZADirManager::LoadRecoveredTexts(TZARecoveredTexts& texts, TDirItem& item) {
+    std::string name, extra;
+    ReadRecoveredTexts(texts, item.CentralDir.genPurposeFlag, name, extra);
+    item.Name = CDir.Store(name);
+    item.ExtraField = CDir.Store(extra);
+    texts.loaded = true;
 }
 
 bool TZADirManager::IsEncrypted() const {

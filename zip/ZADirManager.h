@@ -3,6 +3,7 @@
 #include "ZACodePage.h"
 #include "ZAStream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -102,8 +103,29 @@ constexpr std::uint32_t ZAZip64EndSignature = 0x06064B50;
 constexpr std::uint32_t ZAZip64LocatorSignature = 0x07064B50;
 constexpr std::uint32_t ZADataDescriptorSignature = 0x08074B50;
 constexpr std::uint32_t ZAAttrDirectory = 0x10;
+// Extra block IDs the reader interprets.
+constexpr std::uint16_t ZAExtraZip64 = 0x0001;       // 64-bit sizes, offset and disk
+constexpr std::uint16_t ZAExtraUnicodeName = 0x554E; // "NU": the name in UTF-16LE
+constexpr std::uint16_t ZAExtraAes = 0x9901;         // WinZip AES: strength and actual method
+constexpr std::size_t ZALocalHeaderSize = 30;
 // Entries needing version 0x4114 or later to extract get no password or data check.
 constexpr std::uint16_t ZAVersionWithoutChecks = 0x4114;
+
+// Calls visit(block) for each block of an extra field, in order, until visit returns false. A
+// block whose stated size runs past the field gets the bytes that are there; a tail shorter than
+// a block header is padding, not a block.
+template <class Visit> void ZAForEachExtraBlock(std::string_view extra, Visit visit) {
+    ZAByteReader reader(extra);
+    while (reader.Left() >= 4) {
+        TZAExtraFieldDataBlock block;
+        block.headerID = reader.U16();
+        const std::uint16_t stated = reader.U16();
+        block.dataSize = static_cast<std::uint16_t>(std::min<std::size_t>(stated, reader.Left()));
+        block.data = reader.Take(block.dataSize);
+        if (!visit(block))
+            return;
+    }
+}
 
 // One entry of the directory. The texts are views into storage owned by the directory.
 struct TDirItem {
@@ -129,12 +151,33 @@ struct TDirItem {
     std::vector<TZAExtraFieldDataBlock> ExtraFields() const;
 };
 
+// The fixed part of a local header in its central-directory form (no comment, disk, internal or
+// external attributes, or offset); raises EZAReadError when header is shorter than one.
+TZAZipCentralDir ZAParseLocalHeader(std::string_view header);
+
+// Where a rebuilt entry's name and extra field lie in the file. They are read when the entry is
+// first asked for, so that rebuilding costs the same for every entry whatever length its header
+// claims for its name.
+struct TZARecoveredTexts {
+    std::int64_t namePosition = 0;
+    std::int64_t extraPosition = 0;
+    std::uint16_t nameLength = 0; // 0 also when the claimed name ran past the end of the file
+    std::uint16_t extraLength = 0;
+    bool oemNames = false;      // a name without the UTF-8 flag is OEM text
+    bool trailingSlash = false; // the name ends with '/' (when slashKnown)
+    bool slashKnown = false;    // decoding keeps a last '/' as it is (ASCII-compatible pages)
+    bool loaded = false;        // the item holds its texts
+    bool keyKnown = false;      // key holds ZANameKey of the name
+    std::uint32_t key = 0;
+};
+
 class TZADirManager;
 
 // The entries in directory order, and the storage their texts live in. A directory read from
 // the central directory holds only a small reference per entry (its position, attribute bits
 // and a key of its name) and loads an entry in full when it is first asked for, so that opening
-// an archive of many entries touches little memory; a rebuilt directory holds every item.
+// an archive of many entries touches little memory; a rebuilt directory holds every item, and
+// reads an item's name and extra field when it is first asked for.
 class TZADirArray {
 public:
     int Count() const { return static_cast<int>(FItems.size() + FRefs.size()); }
@@ -154,14 +197,16 @@ public:
     // ZANameKey of the entry's name.
     std::uint32_t NameKey(int index) const;
 
-    // The first index at or after from whose NameKey is key, or -1.
-    int NextWithKey(std::uint32_t key, int from) const;
+    // The first index at or after from whose NameKey is key, or -1. keyedLength is the length of
+    // the text the key was made of: names far longer cannot have the key, and a rebuilt entry's
+    // name that long is not even read.
+    int NextWithKey(std::uint32_t key, std::size_t keyedLength, int from) const;
     // Index of the first entry whose name equals name ignoring the case of A-Z, or -1.
     int IndexOfName(std::string_view name) const;
 
     void Clear();
-    // An item held in full.
-    TDirItem& Add();
+    // An item rebuilt from a local header, its texts still in the file.
+    void AddRecovered(const TDirItem& item, const TZARecoveredTexts& texts);
     // An entry of the central directory at a file position, loaded on demand.
     void AddReference(std::int64_t position, std::uint32_t attributes, bool directory,
                       std::uint32_t nameKey);
@@ -172,9 +217,15 @@ public:
 private:
     friend class TZADirManager;
     void CheckIndex(int index) const;
+    // The entry's name is known to be longer than length without reading it.
+    bool LongerThan(int index, std::size_t length) const;
+    bool TextsPending(int index) const {
+        return !FRecovered.empty() && !FRecovered[static_cast<std::size_t>(index)].loaded;
+    }
 
     TZADirManager* FOwner = nullptr;
     std::vector<TDirItem> FItems;
+    mutable std::vector<TZARecoveredTexts> FRecovered; // beside FItems: they were rebuilt
     std::vector<std::uint64_t> FRefs; // position << 16 | directory << 8 | attribute bits
     std::vector<std::uint32_t> FKeys;
     mutable std::unordered_map<int, TDirItem> FLoaded;
@@ -209,6 +260,10 @@ public:
     // Runs the end-record search into CentralDirEnd; True when a record was accepted, and
     // always True when damaged archives are to be opened.
     bool HasCentralDirEnd();
+    // The end record found by HasCentralDirEnd (accepted or only a candidate) belongs to an
+    // archive of several volumes: by the Zip64 locator's disk numbers when one precedes it (the
+    // end record then holds 0xFFFF or anything else), else by the end record's disk number.
+    bool SpansVolumes();
     // Fills the directory; raises 35, 40, 44 or EZAReadError.
     void LoadDir();
     void ApplyStubOffset();
@@ -248,16 +303,26 @@ private:
     void Pin(TDirItem& item);
     void InterpretExtra(TDirItem& item, std::string& scratch);
     void DetectStub(std::int64_t e, const WalkSummary& walk);
+    bool ReadLocator(std::int64_t endPosition, TZAZip64CentralDirEndLocator& locator);
     void Recover(bool metEndSignature);
-    void AddRecoveredEntry(std::int64_t p, std::string_view header, bool metEndSignature,
+    void AddRecoveredEntry(std::int64_t p, const TZAZipCentralDir& local, bool metEndSignature,
                            TZAWindowReader& scan, TZAWindowReader& descriptors);
+    // Bytes near the scan: from its window when it holds them, else read on their own, so that
+    // a look ahead never moves the window away from where the scan goes on.
+    std::string_view Peek(TZAWindowReader& scan, std::int64_t pos, std::size_t len,
+                          std::string& buffer);
+    // A rebuilt entry's decoded name and raw extra field, read from the file.
+    void ReadRecoveredTexts(const TZARecoveredTexts& texts, std::uint16_t flag, std::string& name,
+                            std::string& extra);
+    void LoadRecoveredTexts(TZARecoveredTexts& texts, TDirItem& item);
     // False when the name reads as its raw bytes; otherwise the UTF-8 name is in decoded.
     bool DecodeName(std::string_view raw, std::uint16_t flag, bool oem, bool detectUtf8,
                     std::string& decoded) const;
 
     TZAStream& FCompressedStream;
-    TZAWindowReader FEntries; // reads central directory entries
-    bool FShiftStub = false;  // entries loaded later get the stub offset
+    TZAWindowReader FEntries;        // reads central directory entries
+    bool FShiftStub = false;         // entries loaded later get the stub offset
+    std::int64_t FEndCandidate = -1; // where the end-record search last parsed a record
 };
 
 // OEM (IBM437) -> ANSI page, as the system converts a zero-terminated text in place: the bytes

@@ -15,12 +15,12 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <zlib.h>
 
 namespace {
 
 constexpr std::size_t BlockSize = 1 << 20; // input blocks and the inflate output buffer
-constexpr std::size_t LocalHeaderSize = 30;
 
 // One lock for every component of the process: extraction runs never overlap. Recursive, so a
 // handler that starts another run on the same thread does not deadlock.
@@ -67,33 +67,89 @@ bool StaysInside(const std::string& name) {
     return true;
 }
 
-void CreateFolders(const std::string& folder, const std::string& componentName) {
-    std::error_code ec;
-    const std::filesystem::path path(folder);
-    bool ok;
-    try {
-        std::filesystem::create_directories(path, ec);
-        ok = std::filesystem::is_directory(path, ec);
-    } catch (const std::exception&) {
-        ok = false;
+// An open folder, closed when the handle goes.
+class ZAFolderHandle {
+public:
+    explicit ZAFolderHandle(int fd) : FFd(fd) {}
+    ZAFolderHandle(ZAFolderHandle&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+    ZAFolderHandle& operator=(ZAFolderHandle&& other) noexcept {
+        std::swap(FFd, other.FFd);
+        return *this;
     }
-    if (!ok)
-        throw EZAException(20, componentName, {folder});
+    ZAFolderHandle(const ZAFolderHandle&) = delete;
+    ZAFolderHandle& operator=(const ZAFolderHandle&) = delete;
+    ~ZAFolderHandle() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    int Get() const { return FFd; }
+
+private:
+    int FFd;
+};
+
+// The destination folder itself, created when missing if create; a handle of -1 when it cannot
+// be opened. It is the caller's choice, so a link there is followed like any path the caller
+// gives.
+ZAFolderHandle OpenDestination(const std::string& folder, bool create) {
+    if (create) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+    return ZAFolderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-// Applies the entry's attributes: Unix permission bits (never set-user-ID, set-group-ID or
-// sticky) when it was made on Unix, and the DOS read-only flag as no write permission.
-void ApplyAttributes(int output, std::uint32_t attributes, std::uint16_t versionMadeBy) {
-    struct stat st {};
-    if (::fstat(output, &st) != 0)
-        return;
-    mode_t mode = st.st_mode & 0777;
-    if ((versionMadeBy >> 8) == 3 && (attributes >> 16) != 0)
-        mode = (attributes >> 16) & 0777;
+// Opens each folder of relative below the open folder one step at a time, creating what is
+// missing (the last one with lastMode, the others with 0777; the system takes away the umask),
+// and never through a link: a link planted where a folder of the path should be (to /etc, say)
+// fails the entry instead of taking the write elsewhere.
+ZAFolderHandle OpenFoldersBelow(ZAFolderHandle folder, const std::string& base,
+                                const std::string& relative, const std::string& componentName,
+                                mode_t lastMode) {
+    for (std::size_t start = 0; start < relative.size();) {
+        const std::size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string step = relative.substr(start, end - start);
+        start = end + 1;
+        if (step.empty() || step == ".")
+            continue;
+        const bool last = relative.find_first_not_of("/.", start) == std::string::npos;
+        if (::mkdirat(folder.Get(), step.c_str(), last ? lastMode : 0777) != 0 && errno != EEXIST)
+            throw EZAException(20, componentName, {base + relative});
+        ZAFolderHandle next(
+            ::openat(folder.Get(), step.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (next.Get() < 0)
+            throw EZAException(20, componentName, {base + relative});
+        folder = std::move(next);
+    }
+    return folder;
+}
+
+// The mode a file is created with; the system then takes away the umask. The Unix permission
+// bits of an entry made on Unix that describes a regular file (never set-user-ID, set-group-ID
+// or sticky; a link's or device's bits say nothing about the file written for it), and the DOS
+// read-only flag as no write permission.
+mode_t CreationMode(std::uint32_t attributes, std::uint16_t versionMadeBy, bool apply) {
+    mode_t mode = 0666;
+    if (!apply)
+        return mode;
+    const std::uint32_t unixMode = attributes >> 16;
+    const std::uint32_t type = unixMode & S_IFMT;
+    if ((versionMadeBy >> 8) == 3 && unixMode != 0 && (type == 0 || type == S_IFREG))
+        mode = static_cast<mode_t>(unixMode & 0777);
     if ((attributes & 0x01) != 0)
         mode &= ~static_cast<mode_t>(0222);
-    if (mode != (st.st_mode & 0777))
-        (void)::fchmod(output, mode);
+    return mode;
+}
+
+// The mode a folder entry's folder is created with: the Unix permission bits of an entry made on
+// Unix (never set-user-ID, set-group-ID or sticky), the owner keeping read, write and search so
+// that the entries inside it can still be written.
+mode_t FolderMode(std::uint32_t attributes, std::uint16_t versionMadeBy, bool apply) {
+    const std::uint32_t unixMode = attributes >> 16;
+    const std::uint32_t type = unixMode & S_IFMT;
+    if (!apply || (versionMadeBy >> 8) != 3 || unixMode == 0 || (type != 0 && type != S_IFDIR))
+        return 0777;
+    return static_cast<mode_t>((unixMode & 0777) | 0700);
 }
 
 std::int32_t DosStamp(std::uint16_t date, std::uint16_t time) {
@@ -225,16 +281,29 @@ void TZABaseArchiver::WriteEntry(int index, std::string name, const std::string&
     const bool isFolder = (item.CentralDir.externalAttr & ZAAttrDirectory) != 0 ||
                           (!item.Name.empty() && item.Name.back() == '/') ||
                           (!name.empty() && name.back() == '/');
-    if (Options.CreateDirs)
-        CreateFolders(folder + FolderPart(name), Name);
-    else
+    if (!Options.CreateDirs)
         name = FileNamePart(name);
+    if (isFolder && !Options.CreateDirs)
+        return;
+    ZAFolderHandle destination = OpenDestination(folder, Options.CreateDirs);
+    if (destination.Get() < 0 && Options.CreateDirs)
+        throw EZAException(20, Name, {folder + FolderPart(name)});
+    if (destination.Get() < 0)
+        throw EZAException(19, Name, {folder + name});
+    const mode_t folderMode =
+        isFolder ? FolderMode(attributes, item.CentralDir.versionMadeBy, Options.SetAttributes)
+                 : 0777;
+    const ZAFolderHandle parent =
+        OpenFoldersBelow(std::move(destination), folder, FolderPart(name), Name, folderMode);
     if (isFolder)
         return;
     const std::string target = folder + name;
-    if (!MayReplace(target, name, item))
+    const std::string leaf = FileNamePart(name);
+    if (!MayReplace(parent.Get(), leaf, target, name, item))
         return;
-    const int output = CreateTarget(target);
+    const mode_t mode =
+        CreationMode(attributes, item.CentralDir.versionMadeBy, Options.SetAttributes);
+    const int output = CreateTarget(parent.Get(), leaf, target, mode);
     FSkipFile = false;
     std::exception_ptr failure;
     try {
@@ -243,15 +312,15 @@ void TZABaseArchiver::WriteEntry(int index, std::string name, const std::string&
         failure = std::current_exception();
     }
     const bool keep = !failure && !FSkipFile && !FProgressCancel;
-    FinishTarget(output, target, item, attributes, keep);
+    FinishTarget(output, parent.Get(), leaf, item, keep);
     if (failure)
         std::rethrow_exception(failure);
 }
 
-bool TZABaseArchiver::MayReplace(const std::string& target, const std::string& name,
-                                 const TDirItem& item) {
+bool TZABaseArchiver::MayReplace(int folder, const std::string& leaf, const std::string& target,
+                                 const std::string& name, const TDirItem& item) {
     struct stat st {};
-    if (::lstat(target.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (::fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
         return true;
     if (!Options.ReplaceReadOnly && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
         return false;
@@ -284,22 +353,21 @@ bool TZABaseArchiver::MayReplace(const std::string& target, const std::string& n
     return answer == ZAButton::Yes || answer == ZAButton::YesToAll;
 }
 
-int TZABaseArchiver::CreateTarget(const std::string& target) {
+int TZABaseArchiver::CreateTarget(int folder, const std::string& leaf, const std::string& target,
+                                  unsigned mode) {
     struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-        (void)::unlink(target.c_str()); // a read-only file or a link goes; failures show below
-    // Never through a link: the file itself is created (or replaced).
+    if (::fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+        (void)::unlinkat(folder, leaf.c_str(), 0); // a read-only file or a link goes
+    // Never through a link: the file itself is created (or replaced), with the entry's mode.
     const int output =
-        ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+        ::openat(folder, leaf.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
     if (output < 0)
         throw EZAException(19, Name, {target});
     return output;
 }
 
-void TZABaseArchiver::FinishTarget(int output, const std::string& target, const TDirItem& item,
-                                   std::uint32_t attributes, bool keep) {
-    if (keep && Options.SetAttributes)
-        ApplyAttributes(output, attributes, item.CentralDir.versionMadeBy);
+void TZABaseArchiver::FinishTarget(int output, int folder, const std::string& leaf,
+                                   const TDirItem& item, bool keep) {
     std::time_t stamp;
     if (ZADosToTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime, stamp)) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, {stamp, 0}};
@@ -307,7 +375,7 @@ void TZABaseArchiver::FinishTarget(int output, const std::string& target, const 
     }
     ::close(output);
     if (!keep)
-        (void)::unlink(target.c_str());
+        (void)::unlinkat(folder, leaf.c_str(), 0);
 }
 
 // The decoded data's way into the target file: checked against the declared size, counted into
@@ -686,10 +754,11 @@ void TZABaseArchiver::DecodeEntry(int index, int output) {
     const TDirItem& item = FRun->dir->CDir.Item(index);
     const TZAZipCentralDir& c = item.CentralDir;
     const std::int64_t offset = item.LocalHeaderOffset();
-    char header[LocalHeaderSize];
-    FRun->stream->ReadExact(offset, header, LocalHeaderSize);
+    std::string header(ZALocalHeaderSize, '\0');
+    FRun->stream->ReadExact(offset, header.data(), header.size());
+    const TZAZipCentralDir local = ZAParseLocalHeader(header);
     std::int64_t dataPos =
-        offset + std::int64_t(LocalHeaderSize) + ZALoad16(header + 26) + ZALoad16(header + 28);
+        offset + std::int64_t(ZALocalHeaderSize) + local.nameLength + local.extraLength;
     // The data never reaches into the central directory.
     std::int64_t size = std::max<std::int64_t>(item.CompressedSize(), 0);
     if (size > FRun->dir->CentralDirOffset - dataPos)

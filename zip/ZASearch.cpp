@@ -90,7 +90,9 @@ int TZABaseArchiver::SearchFrom(const Search& search, int itemNo) const {
     const ZAMask& mask = search.Mask;
     if (!search.Rec.UseProperties && !mask.Empty() && !mask.HasWildcards() && mask.HasSeparator()) {
         const std::uint32_t key = ZAFoldedKey(mask.Pattern());
-        for (int i = dir.NextWithKey(key, itemNo); i >= 0; i = dir.NextWithKey(key, i + 1))
+        const std::size_t length = mask.Pattern().size();
+        for (int i = dir.NextWithKey(key, length, itemNo); i >= 0;
+             i = dir.NextWithKey(key, length, i + 1))
             if (ItemMatches(search, i))
                 return i;
         return -1;

@@ -154,10 +154,6 @@ void ZAByteReader::Seek(std::size_t pos) {
     FPos = pos;
 }
 
-std::string_view ZAByteReader::Take(std::size_t len) {
-    if (len > FBytes.size() - FPos)
-        throw EZAReadError();
-    const std::string_view part = FBytes.substr(FPos, len);
-    FPos += len;
-    return part;
+void ZAByteReader::Overrun() {
+    throw EZAReadError();
 }

@@ -63,9 +63,13 @@ public:
     std::string_view View(std::int64_t pos, std::size_t len) {
         if (len == 0)
             return {};
-        if (pos >= FStart && len <= FLength && pos - FStart <= std::int64_t(FLength - len))
+        if (InWindow(pos, len))
             return {FBuffer.get() + (pos - FStart), len};
         return ViewFromStream(pos, len);
+    }
+    // True when the window holds [pos, pos + len) already, so that View costs no read.
+    bool InWindow(std::int64_t pos, std::size_t len) const {
+        return pos >= FStart && len <= FLength && pos - FStart <= std::int64_t(FLength - len);
     }
 
 private:
@@ -107,12 +111,22 @@ public:
     std::size_t Position() const { return FPos; }
     std::size_t Left() const { return FBytes.size() - FPos; }
     void Seek(std::size_t pos);
-    std::string_view Take(std::size_t len);
+    std::string_view Take(std::size_t len) {
+        if (len > FBytes.size() - FPos)
+            Overrun();
+        const std::string_view part = FBytes.substr(FPos, len);
+        FPos += len;
+        return part;
+    }
+    void Skip(std::size_t len) { Take(len); }
+    std::uint8_t U8() { return static_cast<std::uint8_t>(Take(1)[0]); }
     std::uint16_t U16() { return ZALoad16(Take(2).data()); }
     std::uint32_t U32() { return ZALoad32(Take(4).data()); }
     std::uint64_t U64() { return ZALoad64(Take(8).data()); }
 
 private:
+    [[noreturn]] static void Overrun();
+
     std::string_view FBytes;
     std::size_t FPos = 0;
 };

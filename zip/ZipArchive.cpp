@@ -93,10 +93,9 @@ void TZABaseArchiver::LoadDirectory() {
         FCompressedStream = std::make_shared<TZAFileStream>(FileName, FileOpenMode);
         FDirManager = std::make_shared<TZADirManager>(*FCompressedStream, DirSettings());
         found = FDirManager->HasCentralDirEnd();
-        // A record (accepted or only a rejected candidate) naming another disk belongs to a
-        // multi-volume archive, which is not read.
-        const TZAZipCentralDirEnd& end = FDirManager->CentralDirEnd;
-        if (end.signature != 0 && end.diskNumber != 0)
+        // A record (accepted or only a rejected candidate) of a multi-volume archive: such
+        // archives are not read.
+        if (FDirManager->SpansVolumes())
             throw EZAException(44, "");
     }
     FDirManager->Settings = DirSettings();

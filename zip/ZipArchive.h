@@ -29,6 +29,10 @@ enum TZAVolumeSize { vsAutoDetect, vsCustom };
 enum TZAProgressPhase { ppStart, ppProcess, ppEnd };
 enum TZAAction { zaaRetry, zaaIgnore, zaaAbort };
 
+// The search attributes that let every entry pass: read-only, hidden, system, volume label,
+// folder, archive, normal, compressed and not content-indexed (0x28BF).
+constexpr int ZAAnyFileAttributes = 10431;
+
 struct TZAOptions {
     TZAStorePathMode StorePath = spRelativePath;
     bool Recurse = true;
@@ -37,7 +41,7 @@ struct TZAOptions {
     bool CreateDirs = true;
     bool ReplaceReadOnly = true;
     bool SetAttributes = true;
-    int SearchAttr = 10431;
+    int SearchAttr = ZAAnyFileAttributes;
     bool FlushBuffers = true;
     bool OEMFileNames = true;
 };
@@ -203,10 +207,12 @@ private:
     bool ProcessEntry(int index);
     TZAAction FailureReaction(const std::string& name, const EZAException& error);
     void WriteEntry(int index, std::string name, const std::string& folder);
-    int CreateTarget(const std::string& target);
-    void FinishTarget(int output, const std::string& target, const TDirItem& item,
-                      std::uint32_t attributes, bool keep);
-    bool MayReplace(const std::string& target, const std::string& name, const TDirItem& item);
+    // Files are reached through their open parent folder and their last name component.
+    int CreateTarget(int folder, const std::string& leaf, const std::string& target, unsigned mode);
+    void FinishTarget(int output, int folder, const std::string& leaf, const TDirItem& item,
+                      bool keep);
+    bool MayReplace(int folder, const std::string& leaf, const std::string& target,
+                    const std::string& name, const TDirItem& item);
     void DecodeEntry(int index, int output);
     bool RequestPassword(const TDirItem& item);
     bool RaiseFileProgress(double progress, TZAProgressPhase phase);

@@ -64,12 +64,13 @@ TEST(ZipArchive, OpenChecksFileNameAndMode) {
         {dir / "a.zip", false, 0, "opened"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileName);
         TZipArchive zip("ZipArchive1");
         zip.FileName = c.fileName;
         zip.InMemory = c.inMemory;
         const std::string failure = OpenFailure(zip, c.mode);
-        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure) << c.fileName;
-        EXPECT_EQ(zip.Active(), c.failure == "opened") << c.fileName;
+        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure);
+        EXPECT_EQ(zip.Active(), c.failure == "opened");
     }
 }
 
@@ -87,6 +88,56 @@ TEST(ZipArchive, RejectsSelfExtractorsAndMultiVolumeArchives) {
     EXPECT_EQ(OpenFailure(zip), "44 Cannot open archive file. Opening aborted or invalid file - "
                                 "Native error: 00044");
 }
+
+struct VolumeCase {
+    const char* what;
+    bool zip64;
+    std::uint16_t endDisk;        // the classic end record's disk fields
+    std::uint32_t zip64Disk;      // the Zip64 locator's disk of the Zip64 record
+    std::uint32_t zip64Disks = 1; // the Zip64 locator's number of disks
+    bool opens = true;
+};
+
+void PrintTo(const VolumeCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class VolumeCount : public ::testing::TestWithParam<VolumeCase> {};
+
+// With a Zip64 locator its disk numbers decide: writers put 0xFFFF in the end record's disk
+// fields of ordinary single-file Zip64 archives.
+TEST_P(VolumeCount, DecidesWhetherTheArchiveOpens) {
+    const VolumeCase& c = GetParam();
+    Archive a;
+    a.entries = {File("a", "alpha")};
+    a.zip64 = c.zip64;
+    a.diskNumber = c.endDisk;
+    a.zip64RecordDisk = c.zip64Disk;
+    a.zip64TotalDisks = c.zip64Disks;
+    TempDir dir;
+    TZipArchive zip("ZipArchive1");
+    zip.FileName = dir / "a.zip";
+    WriteFile(zip.FileName, Build(a));
+    if (!c.opens) {
+        EXPECT_EQ(OpenFailure(zip).substr(0, 3), "44 ");
+        return;
+    }
+    EXPECT_EQ(OpenFailure(zip), "opened");
+    zip.BaseDir = dir.Base();
+    zip.ExtractFiles("a", ZAAnyFileAttributes, "");
+    EXPECT_EQ(ReadFile(dir / "a"), "alpha");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Disks, VolumeCount,
+    ::testing::Values(VolumeCase{"OneFile", false, 0, 0},
+                      VolumeCase{"SecondDisk", false, 1, 0, 1, false},
+                      VolumeCase{"AllOnesWithoutZip64", false, 0xFFFF, 0, 1, false},
+                      VolumeCase{"Zip64AllOnesOneDisk", true, 0xFFFF, 0, 1},
+                      VolumeCase{"Zip64AllOnesNoDiskCount", true, 0xFFFF, 0, 0},
+                      VolumeCase{"Zip64TwoDisks", true, 0xFFFF, 0, 2, false},
+                      VolumeCase{"Zip64RecordOnSecondDisk", true, 0xFFFF, 1, 2, false}),
+    [](const ::testing::TestParamInfo<VolumeCase>& info) { return info.param.what; });
 
 TEST(ZipArchive, FileThatCannotBeOpenedGivesTheSystemMessage) {
     // A socket exists but cannot be opened as a file (also not by root).
@@ -118,7 +169,7 @@ TEST(ZipArchive, StateWhileOpenAndClosed) {
     };
     EXPECT_EQ(closedError([&] { zip.Size(); }), 13);
     EXPECT_EQ(closedError([&] { zip.FileCount(); }), 13);
-    EXPECT_EQ(closedError([&] { zip.ExtractFiles("*", 10431, ""); }), 13);
+    EXPECT_EQ(closedError([&] { zip.ExtractFiles("*", ZAAnyFileAttributes, ""); }), 13);
     EXPECT_EQ(zip.Comment(), "");
     zip.CloseArchive(); // harmless when closed
 
@@ -202,20 +253,21 @@ TEST(ZipArchive, FindFirstAndNextEnumerateMatchesInOrder) {
         return found;
     };
     using Names = std::vector<std::string>;
-    EXPECT_EQ(find("*.txt", 10431, ""),
+    EXPECT_EQ(find("*.txt", ZAAnyFileAttributes, ""),
               (Names{"a.txt", "assets/b.txt", "assets/hidden.txt", "sub/a.txt"}));
     EXPECT_EQ(find("*.txt", 0x01, ""), (Names{"a.txt", "assets/b.txt", "sub/a.txt"}));
-    EXPECT_EQ(find("assets", 10431, ""), (Names{"assets"})); // the folder, slash removed
+    EXPECT_EQ(find("assets", ZAAnyFileAttributes, ""),
+              (Names{"assets"})); // the folder, slash removed
     EXPECT_EQ(find("assets", 0x01, ""), Names{});
-    EXPECT_EQ(find("a.txt", 10431, ""), (Names{"a.txt", "sub/a.txt"}));
-    EXPECT_EQ(find("C:sub\\A.TXT", 10431, ""), (Names{"sub/a.txt"})); // drive dropped
-    EXPECT_EQ(find("*", 10431, "assets/*"), (Names{"a.txt", "assets", "sub/a.txt"}));
+    EXPECT_EQ(find("a.txt", ZAAnyFileAttributes, ""), (Names{"a.txt", "sub/a.txt"}));
+    EXPECT_EQ(find("C:sub\\A.TXT", ZAAnyFileAttributes, ""), (Names{"sub/a.txt"})); // drive dropped
+    EXPECT_EQ(find("*", ZAAnyFileAttributes, "assets/*"), (Names{"a.txt", "assets", "sub/a.txt"}));
     z.zip.Options.Recurse = false;
-    EXPECT_EQ(find("assets/*.*", 10431, ""),
+    EXPECT_EQ(find("assets/*.*", ZAAnyFileAttributes, ""),
               (Names{"assets/b.txt", "assets/hidden.txt", "assets/c.png"}));
 
     TZAArchiveItem f;
-    ASSERT_TRUE(z.zip.FindFirst("A.TXT", f, 10431, ""));
+    ASSERT_TRUE(z.zip.FindFirst("A.TXT", f, ZAAnyFileAttributes, ""));
     EXPECT_EQ(f.FileName, "a.txt");
     EXPECT_EQ(f.StoredPath, "");
     EXPECT_EQ(f.UncompressedSize, 10);

@@ -1,8 +1,11 @@
-// Inputs the archive fuzzer found faults with (fixtures/fuzz-findings), replayed the fuzzer's way:
-// open, list, and extract everything into an empty folder with every failure answered Ignore.
-// Under the sanitizer build each one must pass without a finding; everywhere nothing may be
-// written outside the folder.
+// Inputs the archive fuzzer found faults with (fixtures/fuzz-findings) and its generated seeds
+// (among them an archive of each fault fixed since), run through the fuzzer's own entry
+// function: open, list, and extract everything with every failure answered Ignore, checking
+// that nothing is written outside the extraction folder. A fault aborts the test program with
+// the fuzzer's message; under the sanitizer build each input must also pass without a finding.
+#include "Seeds.h"
 #include "TestSupport.h"
+#include "ZipFuzzTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -11,48 +14,44 @@ namespace {
 using namespace ziptest;
 namespace fs = std::filesystem;
 
-constexpr int AllEntries = 10431;
+struct Input {
+    std::string name;
+    std::string bytes;
+};
 
-std::vector<fs::path> Findings() {
+std::vector<Input> Inputs() {
+    std::vector<Input> inputs;
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(KESTRANE_ZIP_FUZZ_FINDINGS))
         files.push_back(e.path());
     std::sort(files.begin(), files.end());
-    return files;
+    for (const fs::path& file : files)
+        inputs.push_back({"finding_" + file.filename().string(), ReadFile(file.string())});
+    for (const auto& [name, bytes] : FuzzSeeds())
+        inputs.push_back({"seed_" + name, bytes});
+    return inputs;
 }
 
-TEST(FuzzFindings, ReplayWithoutFault) {
-    for (const fs::path& finding : Findings()) {
-        SCOPED_TRACE(finding.filename().string());
-        TempDir dir;
-        fs::copy_file(finding, dir / "input.zip");
-        fs::create_directories(dir / "box/out");
-        TZipArchive zip("ZipArchive1");
-        ScriptedPrompts prompts;
-        prompts.answers.assign(64, ZAButton::Ignore);
-        zip.Prompts = &prompts;
-        zip.FileName = dir / "input.zip";
-        zip.BaseDir = dir / "box/out/";
-        try {
-            zip.OpenArchive(0);
-        } catch (const std::exception&) {
-            continue; // refusing it is fine
-        }
-        TZAArchiveItem item;
-        int found = 0;
-        for (bool more = zip.FindFirst("*", item, AllEntries, ""); more; more = zip.FindNext(item))
-            ++found;
-        EXPECT_EQ(found, zip.DMHandle()->CDir.Count());
-        try {
-            zip.ExtractFiles("*", AllEntries, "");
-        } catch (const EZAReadError&) {
-        }
-        std::vector<std::string> top;
-        for (const auto& e : fs::directory_iterator(dir.Path()))
-            top.push_back(e.path().filename().string());
-        std::sort(top.begin(), top.end());
-        EXPECT_EQ(top, (std::vector<std::string>{"box", "input.zip"}));
-    }
+void PrintTo(const Input& input, std::ostream* out) {
+    *out << input.name;
 }
+
+class FuzzInput : public ::testing::TestWithParam<Input> {};
+
+TEST_P(FuzzInput, RunsThroughTheFuzzTargetWithoutFault) {
+    const std::string& bytes = GetParam().bytes;
+    EXPECT_EQ(
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+        0);
+}
+
+INSTANTIATE_TEST_SUITE_P(FuzzFindings, FuzzInput, ::testing::ValuesIn(Inputs()),
+                         [](const ::testing::TestParamInfo<Input>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 } // namespace

@@ -40,6 +40,10 @@ struct Record {
     QJsonArray peerEntries;
 };
 
+void PrintTo(const Record& record, std::ostream* out) {
+    *out << record.file;
+}
+
 std::vector<Record> LoadRecords() {
     QFile file(QString::fromStdString(Fixtures + "/expected.json"));
     if (!file.open(QIODevice::ReadOnly))
@@ -47,7 +51,7 @@ std::vector<Record> LoadRecords() {
     std::vector<Record> records;
     for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).array()) {
         const QJsonObject o = value.toObject();
-        records.push_back({o["file"].toString().toStdString(), o["spec_reader"].toObject(),
+        records.push_back({o["file"].toString().toStdString(), o["kestrane_reading"].toObject(),
                            o["entries"].toArray()});
     }
     return records;
@@ -88,7 +92,7 @@ protected:
         zip.OnPassword = [](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
             skip = true;
         };
-        zip.ExtractFiles("*", 10431, "");
+        zip.ExtractFiles("*", ZAAnyFileAttributes, "");
         const std::string target = out.Base() + Slashes(std::string(item.Name));
         if (!failures.empty())
             return "fails (error " + std::to_string(failures.front()) + ")";

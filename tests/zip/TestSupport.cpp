@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <cctype>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -7,6 +8,21 @@
 #include <sys/stat.h>
 
 namespace ziptest {
+
+std::string RowName(std::string_view what) {
+    std::string name;
+    bool wordStart = true;
+    for (const char c : what) {
+        const auto u = static_cast<unsigned char>(c);
+        if (!std::isalnum(u)) {
+            wordStart = true;
+            continue;
+        }
+        name += wordStart ? static_cast<char>(std::toupper(u)) : c;
+        wordStart = false;
+    }
+    return name;
+}
 
 TempDir::TempDir() {
     std::random_device random;

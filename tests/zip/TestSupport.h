@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ziptest {
@@ -28,6 +29,10 @@ public:
 private:
     std::filesystem::path FPath;
 };
+
+// The name of a row of a parameterised test, from its description: the words run together,
+// each starting with a capital, every character other than a letter or digit left out.
+std::string RowName(std::string_view what);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);

@@ -1,5 +1,7 @@
 #include "ZipBuilder.h"
 
+#include "ZADirManager.h"
+
 #include <stdexcept>
 #include <zlib.h>
 
@@ -114,7 +116,7 @@ std::string Zip64Block(std::uint64_t uncomp, std::uint64_t comp, std::uint64_t o
     Put64(data, comp);
     if (withOffset)
         Put64(data, offset);
-    return ExtraBlock(0x0001, data);
+    return ExtraBlock(ZAExtraZip64, data);
 }
 
 } // namespace
@@ -171,7 +173,7 @@ std::string Build(const Archive& archive) {
                 Put64(values, l.payload.size());
             if (offset == 0xFFFFFFFF)
                 Put64(values, base + l.offset);
-            extra = ExtraBlock(0x0001, values) + extra;
+            extra = ExtraBlock(ZAExtraZip64, values) + extra;
         }
         const std::uint16_t flags = static_cast<std::uint16_t>(
             e.flags | (e.dataDescriptor ? 8 : 0) | (e.password.empty() ? 0 : 1));
@@ -211,13 +213,13 @@ std::string Build(const Archive& archive) {
         Put64(zip, dirSize);
         Put64(zip, base + dirStart);
         Put32(zip, 0x07064B50);
-        Put32(zip, 0);
+        Put32(zip, archive.zip64RecordDisk);
         Put64(zip, recordAt);
-        Put32(zip, 1);
+        Put32(zip, archive.zip64TotalDisks);
     }
     Put32(zip, 0x06054B50);
     Put16(zip, archive.diskNumber ? *archive.diskNumber : 0);
-    Put16(zip, 0);
+    Put16(zip, archive.diskNumber ? *archive.diskNumber : 0);
     Put16(zip, count);
     Put16(zip, count);
     Put32(zip, archive.dirSize ? *archive.dirSize : static_cast<std::uint32_t>(dirSize));
@@ -225,6 +227,21 @@ std::string Build(const Archive& archive) {
     Put16(zip, archive.commentLength ? *archive.commentLength
                                      : static_cast<std::uint16_t>(archive.comment.size()));
     return archive.prefix + zip + archive.comment + archive.trailing;
+}
+
+std::string OverlappingHeaders(std::size_t size, std::uint16_t nameLength) {
+    // Header fields overlap the next signatures: the name length (at 26) falls on bytes 10-11
+    // of the following 16, the compressed size (at 18) on its signature and bytes 4-5 (zero, so
+    // that the size stays below the file's), the extra length (at 28) on bytes 12-13 (zero).
+    std::string chunk("PK\x03\x04", 4);
+    chunk.resize(16, '\0');
+    chunk[10] = static_cast<char>(nameLength & 0xFF);
+    chunk[11] = static_cast<char>(nameLength >> 8);
+    std::string bytes;
+    while (bytes.size() + chunk.size() <= size)
+        bytes += chunk;
+    bytes.resize(size, '\0');
+    return bytes;
 }
 
 } // namespace ziptest

@@ -33,7 +33,7 @@ struct Entry {
     std::optional<std::uint32_t> uncompSize; // central uncompressed size field
     std::optional<std::uint32_t> offset;     // central local-header offset field
     bool dataDescriptor = false; // flag bit 3, zeros in the local header, a signed descriptor
-    // Written as Zip64: 32-bit sizes and offset all ones, the values in a 0x0001 block.
+    // Written as Zip64: 32-bit sizes and offset all ones, the values in a Zip64 extra block.
     bool zip64 = false;
     std::string password; // traditional PKWARE encryption when not empty
 };
@@ -48,11 +48,17 @@ struct Archive {
     bool zip64 = false;   // Zip64 end record and locator before the end record
     std::optional<std::uint16_t> entryCount;    // end record entriesCentralDir (and entriesOnDisk)
     std::optional<std::uint32_t> dirSize;       // end record centralDirSize
-    std::optional<std::uint16_t> diskNumber;    // end record diskNumber
+    std::optional<std::uint16_t> diskNumber;    // end record diskNumber and startDiskNumber
+    std::uint32_t zip64RecordDisk = 0;          // Zip64 locator: the disk of the Zip64 record
+    std::uint32_t zip64TotalDisks = 1;          // Zip64 locator: the number of disks
     std::optional<std::uint16_t> commentLength; // end record commentLength
 };
 
 std::string Build(const Archive& archive);
+
+// size bytes without an end record, with a local header signature every 16 bytes, each header
+// claiming a name of nameLength bytes: rebuilding its directory must not copy every claimed name.
+std::string OverlappingHeaders(std::size_t size, std::uint16_t nameLength = 65535);
 
 // Raw deflate of data (level 6).
 std::string Deflate(const std::string& data);

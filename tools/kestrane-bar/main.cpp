@@ -1,29 +1,32 @@
 // kestrane-bar: the archive component from the command line.
 //   kestrane-bar list ARCHIVE            the loaded directory as one JSON object
-//   kestrane-bar extract ARCHIVE MASK DIR  ExtractFiles(MASK, 10431, "") into DIR
+//   kestrane-bar extract ARCHIVE MASK DIR  ExtractFiles(MASK, every attribute, "") into DIR;
+//       every matching entry not extracted is named on stderr, and the exit status is then 2
 #include "ZipArchive.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-constexpr int SearchAllEntries = 10431;
-
-void AppendJsonString(std::string& out, std::string_view text) {
-    out += '"';
+// Appends text with control characters escaped as in JSON, so that a name can hold anything
+// (also a zero byte) and still read as one whole line; quotes and backslashes too when the text
+// goes between quotes.
+void AppendEscaped(std::string& out, std::string_view text, bool quoted) {
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
         case '"':
-            out += "\\\"";
+            out += quoted ? "\\\"" : "\"";
             break;
         case '\\':
-            out += "\\\\";
+            out += quoted ? "\\\\" : "\\";
             break;
         case '\n':
             out += "\\n";
@@ -44,7 +47,23 @@ void AppendJsonString(std::string& out, std::string_view text) {
             }
         }
     }
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
+    AppendEscaped(out, text, true);
+    out += '"';
+}
+
+void WriteError(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+// The whole message: what() would end at a zero byte of a name inside it.
+std::string MessageOf(const std::exception& error) {
+    if (const auto* own = dynamic_cast<const EZAException*>(&error))
+        return own->Message();
+    return error.what();
 }
 
 void AppendField(std::string& out, const char* key, long long value) {
@@ -105,7 +124,9 @@ bool Open(TZipArchive& archive, const char* archivePath) {
         archive.OpenArchive(0);
         return true;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        std::string line;
+        AppendEscaped(line, MessageOf(error), false);
+        WriteError(line + "\n");
         return false;
     }
 }
@@ -119,29 +140,75 @@ int List(const char* archivePath) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// The entries the mask selects, in the order the extraction takes them.
+std::vector<int> MatchingEntries(TZipArchive& archive, const char* mask) {
+    std::vector<int> entries;
+    TZAArchiveItem found;
+    for (bool more = archive.FindFirst(mask, found, ZAAnyFileAttributes, ""); more;
+         more = archive.FindNext(found))
+        entries.push_back(found.Handle.ItemNo);
+    return entries;
+}
+
 int Extract(const char* archivePath, const char* mask, const char* folder) {
     TZipArchive archive("ZipArchive1");
     if (!Open(archive, archivePath))
         return 1;
     archive.BaseDir = folder;
-    bool failed = false;
+    const std::vector<int> entries = MatchingEntries(archive, mask);
+    std::vector<std::string> reasons(entries.size()); // why an entry was not extracted
+    std::size_t current = 0; // the entry being processed, counted in the order above
+    archive.OnConfirmProcessFile = [&](TZABaseArchiver&, const std::string&, TZAProcessOperation,
+                                       bool& confirm) {
+        current = std::min(current + 1, entries.size());
+        confirm = true;
+    };
+    const auto note = [&](const std::string& reason) {
+        if (current > 0 && reasons[current - 1].empty())
+            reasons[current - 1] = reason;
+    };
     // Every failure is answered Ignore, every password prompt Cancel.
     archive.OnProcessFileFailure = [&](TZABaseArchiver&, const std::string&, TZAProcessOperation,
                                        int, int, const std::string& message, TZAAction& action) {
-        std::fprintf(stderr, "%s\n", message.c_str());
-        failed = true;
+        note(message);
         action = zaaIgnore;
     };
-    archive.OnPassword = [](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
+    archive.OnPassword = [&](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
+        note("encrypted, no password given");
         skip = true;
     };
+    std::string aborted;
     try {
-        archive.ExtractFiles(mask, SearchAllEntries, "");
+        archive.ExtractFiles(mask, ZAAnyFileAttributes, "");
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 2;
+        aborted = MessageOf(error);
     }
-    return failed ? 2 : 0;
+    bool missed = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const TDirItem& item = archive.DMHandle()->CDir.Item(entries[i]);
+        std::string reason = reasons[i];
+        // WinZip AES entries are passed over without a prompt.
+        if (reason.empty() && i < current && item.Encrypted() &&
+            item.ZAEncryptionAlgorithm != caPkzipClassic)
+            reason = "encrypted with AES, which is not supported";
+        // An error that ended the run: the entry it came from and those after it.
+        if (reason.empty() && !aborted.empty() && i + 1 >= current)
+            reason = aborted;
+        if (reason.empty())
+            continue;
+        missed = true;
+        std::string line = "kestrane-bar: not extracted: ";
+        AppendJsonString(line, item.Name);
+        line += ": ";
+        AppendEscaped(line, reason, false);
+        WriteError(line + "\n");
+    }
+    if (!aborted.empty() && entries.empty()) {
+        std::string line;
+        AppendEscaped(line, aborted, false);
+        WriteError(line + "\n");
+    }
+    return missed || !aborted.empty() ? 2 : 0;
 }
 
 int Usage() {

@@ -41,7 +41,7 @@ record Settings(
         if (own != null)
             return own;
         Path xdg = path(env, "XDG_STATE_HOME");
-        // The base directory specification ignores a relative XDG_STATE_HOME.
+        // A relative XDG_STATE_HOME is ignored, as the XDG base directory rules say.
         Path base = xdg != null && xdg.isAbsolute() ? xdg : Path.of(userHome, ".local", "state");
         return base.resolve("kestrane-devicesim");
     }
