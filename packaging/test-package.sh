@@ -13,7 +13,7 @@ fail() {
 }
 
 # The test command's Release build when it is there (tests are not installed, so they do not
-# reach the package); otherwise the program alone, as a packager builds it.
+# reach the package); otherwise one is made here.
 build="$KESTRANE_ROOT/build-release"
 configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release
 rm -f "$build"/kestrane_*.deb
