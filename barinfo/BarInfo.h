@@ -16,6 +16,8 @@ struct BarInfo {
     std::string AppVersion;
     std::string Author;
     std::string AppType; // "Flash Air", "Android", "Native", or empty without "Entry-Point-Type:"
+
+    bool operator==(const BarInfo&) const = default;
 };
 
 // A BAR file that cannot be read. The message is written for the user.
