@@ -54,6 +54,10 @@ std::string GetTempDirectory() {
 }
 
 void DeleteDirectory(const std::string& folder) {
+    // An empty folder (the usual case after the manifest is gone) needs no listing. A link fails
+    // here with ENOTDIR and is then left alone below.
+    if (::rmdir(folder.c_str()) == 0 || (errno != ENOTEMPTY && errno != EEXIST))
+        return;
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dirFd < 0)
         return;

@@ -151,6 +151,10 @@ void InstallEndToEndTest::installsThreeBarsWithProgress() {
     QTreeWidget* list = window_->lstBarFile;
     QCOMPARE(list->topLevelItemCount(), 3);
     QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("Chess"));
+    window_->btnInstallAppsClick();
+    QCOMPARE(window_->screens->currentWidget(), window_->pInstall);
+    const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(shots.mkpath(QStringLiteral(".")));
 
     // Every status each row shows, in order.
     QList<QStringList> seen(3);
@@ -160,10 +164,15 @@ void InstallEndToEndTest::installsThreeBarsWithProgress() {
             if (!status.isEmpty() && (seen[i].isEmpty() || seen[i].last() != status))
                 seen[i].append(status);
         }
+        // The screen in the middle of the run, for a person to look at: one row done, one
+        // installing with its progress bar, one queued.
+        if (seen[1].size() == 3 && seen[1].last() == QStringLiteral("Installing ... (50%)"))
+            window_->grab().save(shots.filePath(QStringLiteral("install-running.png")));
     });
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
     QCOMPARE(Statuses(list), (QStringList{"Done", "Done", "Done"}));
+    QVERIFY(window_->grab().save(shots.filePath(QStringLiteral("install-done.png"))));
     for (const QStringList& statuses : seen) {
         QCOMPARE(statuses.first(), QStringLiteral("Loading..."));
         QVERIFY2(statuses.contains(QStringLiteral("Installing ... (50%)")),
