@@ -277,7 +277,16 @@ QList<QWidget*> TfrmBB10::InstallHeldBack() const {
 }
 
 void TfrmBB10::btnInstallBarClick() {
-    if (InstallRunning() || !ReadyForDeviceCommand())
+    if (InstallRunning())
+        return;
+    // An empty list runs nothing: only the missing runtime is reported.
+    if (lstBarFile->topLevelItemCount() == 0) {
+        const QString missingJava = JavaRuntimeMissingMessage(JavaBinDir);
+        if (!missingJava.isEmpty())
+            MessageBox::plain(this, missingJava);
+        return;
+    }
+    if (!ReadyForDeviceCommand())
         return;
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
@@ -285,8 +294,6 @@ void TfrmBB10::btnInstallBarClick() {
         DeployCommandHead(AppDir, DeployAction::InstallApp, edtIP->maskedText(), edtPwd->text());
     lstBarFile->clearSelection();
     const int count = lstBarFile->topLevelItemCount();
-    if (count == 0)
-        return;
     if (lstBarFile->itemDelegateForColumn(StatusColumn) == nullptr)
         lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
     installRun_ = InstallRunState{true, head, count, false, QString()};

@@ -513,9 +513,12 @@ void InstallListTest::aSilentDeviceEndsTheRowAfterTheLimit() {
 }
 
 void InstallListTest::nothingRunsWithoutJavaOrRows() {
+    // An empty list: nothing runs and nothing is said, whatever the address field holds.
+    window_->edtIP->clear();
     QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
     QVERIFY(!window_->InstallRunning());
     QVERIFY(MessageBox::takeAnsweredBoxes().isEmpty());
+    window_->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
 
     AddRows({"A"});
     window_->JavaBinDir.clear();
