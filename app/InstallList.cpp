@@ -324,10 +324,13 @@ void TfrmBB10::InstallRow(int index) {
     ConsoleJob* job =
         deviceCommands().run(command, JavaBinDir, settings,
                              [this](const CommandResult& result) { FinishInstallRow(result); });
-    // Every complete line goes through the memo once, so the parser reads each line once, in
-    // order, whatever chunks the output arrived in. The memo holds only that line: the whole
-    // output comes with the result.
+    // Every complete line is looked at once, in order, whatever chunks the output arrived in.
+    // A line with a progress marker goes through the memo, whose change runs the parser; other
+    // lines cannot raise the progress and skip that round. The memo holds only that line: the
+    // whole output comes with the result.
     connect(job, &ConsoleJob::lineReceived, this, [this](const QString& line) {
+        if (!HasProgressMarker(line))
+            return;
         Memo1->clear();
         Memo1->append(line);
     });

@@ -28,6 +28,10 @@ int InstallProgressOfLine(QStringView line) {
     return line.contains(SuccessMarker) ? 100 : 0;
 }
 
+bool HasProgressMarker(QStringView line) {
+    return line.contains(ProgressMarker) || line.contains(SuccessMarker);
+}
+
 QString InstallingStatus(int percent) {
     return QStringLiteral("Installing ... (%1%)").arg(percent);
 }

@@ -13,6 +13,9 @@ namespace kestrane {
 // number is cut off or not a whole number. A line holding both markers counts as a progress line.
 int InstallProgressOfLine(QStringView line);
 
+// True when the line holds one of the two markers; any other line reports no progress.
+bool HasProgressMarker(QStringView line);
+
 // The status a row shows while it installs: "Installing ... (n%)".
 QString InstallingStatus(int percent);
 

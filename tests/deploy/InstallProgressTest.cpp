@@ -12,12 +12,15 @@ struct LineCase {
     const char* name;
     const char* line;
     int progress;
+    bool marker = true; // the line holds a marker (a cut or bad number reports 0 all the same)
 };
 
 class InstallProgressOfLineTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(InstallProgressOfLineTest, ReadsThePercentage) {
-    EXPECT_EQ(InstallProgressOfLine(QString::fromUtf8(GetParam().line)), GetParam().progress);
+    const QString line = QString::fromUtf8(GetParam().line);
+    EXPECT_EQ(InstallProgressOfLine(line), GetParam().progress);
+    EXPECT_EQ(HasProgressMarker(line), GetParam().marker);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -33,9 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"CutAfterMarker", "Info: Progress ", 0},
                       LineCase{"NotAWholeNumber", "Info: Progress 5.5%", 0},
                       LineCase{"TextAfterNumber", "Info: Progress 50 of 100%", 0},
-                      LineCase{"MarkerCaseMatters", "info: progress 50%", 0},
-                      LineCase{"OtherLine", "Info: Sending request: Install", 0},
-                      LineCase{"Empty", "", 0}),
+                      LineCase{"MarkerCaseMatters", "info: progress 50%", 0, false},
+                      LineCase{"OtherLine", "Info: Sending request: Install", 0, false},
+                      LineCase{"Empty", "", 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InstallingStatusTest, ShowsThePercentage) {
