@@ -27,7 +27,7 @@ QStringList FileDialog::getOpenFileNames(QWidget* parent, const Request& request
         AnsweredRequests().append(request);
         return chosen;
     }
-    return QFileDialog::getOpenFileNames(parent, request.title, QString(), request.filter);
+    return QFileDialog::getOpenFileNames(parent, request.title, request.folder, request.filter);
 }
 
 void FileDialog::setNextFileNames(const QStringList& paths) {
@@ -52,7 +52,7 @@ void FileDialog::reset() {
 OpenDialog::OpenDialog(QWidget* owner) : QObject(owner), owner_(owner) {}
 
 bool OpenDialog::execute() {
-    files_ = FileDialog::getOpenFileNames(owner_, {title_, DialogFilterText(filter_)});
+    files_ = FileDialog::getOpenFileNames(owner_, {title_, DialogFilterText(filter_), initialDir_});
     return !files_.isEmpty();
 }
 

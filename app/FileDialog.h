@@ -16,6 +16,7 @@ public:
     struct Request {
         QString title;
         QString filter; // in the dialog's own form: "BAR file (*.bar)"
+        QString folder; // where the dialog opens; empty for the current folder
     };
 
     // The full paths of the files the user chose, in the dialog's order; empty when cancelled.
@@ -42,6 +43,9 @@ public:
     // "BAR file|*.bar" or "BAR file|*.bar|All files|*".
     QString filter() const { return filter_; }
     void setFilter(const QString& filter) { filter_ = filter; }
+    // The folder the dialog opens in.
+    QString initialDir() const { return initialDir_; }
+    void setInitialDir(const QString& folder) { initialDir_ = folder; }
 
     // Shows the dialog; true when the user chose at least one file.
     bool execute();
@@ -51,6 +55,7 @@ private:
     QWidget* owner_;
     QString title_;
     QString filter_;
+    QString initialDir_;
     QStringList files_;
 };
 

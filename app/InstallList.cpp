@@ -1,18 +1,382 @@
 // The install screen's queue of BAR files and the installation run.
 
+#include "BarInfo.h"
+#include "BarList.h"
+#include "DeployCommand.h"
+#include "DeviceCommands.h"
+#include "InstallProgress.h"
+#include "MessageBox.h"
 #include "TfrmBB10.h"
 
-namespace kestrane {
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
-// The queue is not kept yet: these handlers receive their events and do nothing with them.
-void TfrmBB10::WMDropFiles(const QStringList&) {}
-void TfrmBB10::btnAddBarClick() {}
-void TfrmBB10::btnUpClick() {}
-void TfrmBB10::btnDownClick() {}
-void TfrmBB10::btnClearListClick() {}
-void TfrmBB10::RemoveSelectedItems1Click() {}
-void TfrmBB10::lstBarFileColumnClick(int) {}
-void TfrmBB10::btnInstallBarClick() {}
-void TfrmBB10::Memo1Change() {}
+#include <algorithm>
+
+namespace kestrane {
+namespace {
+
+constexpr int StatusColumn = 5;
+constexpr int StatusSubItem = StatusColumn - 1;
+constexpr int PathSubItem = 3;
+// Column 0 keeps every sub-item, the hidden ones of repeated runs included.
+constexpr int SubItemsRole = Qt::UserRole + 1;
+// The Status cell of the row being installed: its progress percentage, for the drawn bar.
+constexpr int ProgressRole = Qt::UserRole + 2;
+
+const QString LoadingStatus = QStringLiteral("Loading...");
+const QString DoneStatus = QStringLiteral("Done");
+const QString ErrorStatus = QStringLiteral("Error");
+const QString InstallationFinished = QStringLiteral("Installation finished");
+
+BarRow RowOf(const QTreeWidgetItem* item) {
+    return {item->text(0), item->data(0, SubItemsRole).toStringList()};
+}
+
+void SetRow(QTreeWidgetItem* item, const BarRow& row) {
+    item->setText(0, row.name);
+    item->setData(0, SubItemsRole, row.subItems);
+    for (int column = 1; column <= StatusColumn; ++column)
+        item->setText(column, row.subItems.value(column - 1));
+}
+
+void SetStatus(QTreeWidgetItem* item, const QString& status) {
+    BarRow row = RowOf(item);
+    while (row.subItems.size() <= StatusSubItem)
+        row.subItems.append(QString());
+    row.subItems[StatusSubItem] = status;
+    SetRow(item, row);
+}
+
+QList<QTreeWidgetItem*> TakeAllRows(QTreeWidget* list) {
+    QList<QTreeWidgetItem*> items;
+    for (int i = list->topLevelItemCount() - 1; i >= 0; --i)
+        items.prepend(list->takeTopLevelItem(i));
+    return items;
+}
+
+// Puts every row in the order less gives (ties keep their order); selected rows stay selected.
+template <class Less> void ReorderRows(QTreeWidget* list, Less less) {
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    QTreeWidgetItem* current = list->currentItem();
+    QList<QTreeWidgetItem*> items = TakeAllRows(list);
+    std::stable_sort(items.begin(), items.end(), less);
+    list->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : selected)
+        item->setSelected(true);
+    if (current != nullptr)
+        list->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+}
+
+bool ByName(const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+    return NameOrderLess(a->text(0), b->text(0));
+}
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// Draws a progress bar in the Status cell of the row being installed, with its status text.
+class StatusCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QVariant progress = index.data(ProgressRole);
+        if (!progress.isValid()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionProgressBar bar;
+        bar.rect = option.rect.adjusted(1, 1, -1, -1);
+        bar.minimum = 0;
+        bar.maximum = 100;
+        bar.progress = std::clamp(progress.toInt(), 0, 100);
+        bar.text = index.data(Qt::DisplayRole).toString();
+        bar.textVisible = true;
+        bar.textAlignment = Qt::AlignCenter;
+        bar.state = option.state | QStyle::State_Horizontal;
+        bar.palette = option.palette;
+        bar.fontMetrics = option.fontMetrics;
+        const QWidget* widget = option.widget;
+        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+    }
+};
+
+} // namespace
+
+// ---- Adding rows ------------------------------------------------------------------------------
+
+void TfrmBB10::btnAddBarClick() {
+    if (InstallRunning())
+        return;
+    if (BarFolder.isEmpty())
+        BarFolder = QDir::homePath();
+    OpenDialog1->setTitle(QStringLiteral("Select PlayBook BAR files"));
+    OpenDialog1->setFilter(QStringLiteral("BAR file|*.bar"));
+    OpenDialog1->setInitialDir(BarFolder);
+    if (!OpenDialog1->execute())
+        return;
+    // Whatever file was chosen is tried, also one with another extension.
+    for (const QString& path : OpenDialog1->files()) {
+        BarFolder = QFileInfo(path).absolutePath();
+        AddBarFile(path);
+    }
+}
+
+void TfrmBB10::WMDropFiles(const QStringList& paths) {
+    // Dropping is one of the list's editing actions: no rows come in while an installation runs.
+    if (InstallRunning() || paths.isEmpty())
+        return;
+    activateWindow();
+    raise();
+    for (const QString& path : paths) {
+        if (HasBarExtension(path))
+            AddBarFile(path);
+    }
+}
+
+void TfrmBB10::AddBarFile(const QString& path) {
+    const BarInfo info = ReadBarInfo(ZipArchive1, LocalPath(path));
+    const QString name = QString::fromStdString(info.AppName);
+    if (FindListItem(lstBarFile, name, 0))
+        return;
+    const qint64 size = GetFileSizeByName(LocalPath(path));
+    auto* item = new QTreeWidgetItem;
+    SetRow(item, {name,
+                  {QString::fromStdString(info.AppVersion), QString::number(size),
+                   QString::fromStdString(info.AppType), path}});
+    InsertInNameOrder(item);
+}
+
+// A named row restores the name order; a row without a name stays last until the next one.
+void TfrmBB10::InsertInNameOrder(QTreeWidgetItem* item) {
+    if (item->text(0).isEmpty()) {
+        lstBarFile->addTopLevelItem(item);
+        nameOrdered_ = lstBarFile->topLevelItemCount() == 1;
+        return;
+    }
+    if (!nameOrdered_) {
+        lstBarFile->addTopLevelItem(item);
+        ReorderRows(lstBarFile, ByName);
+        nameOrdered_ = true;
+        return;
+    }
+    // The rows are in order already: the new one goes after every row that does not come after
+    // it, where a stable sort of the whole list would put it.
+    int low = 0;
+    int high = lstBarFile->topLevelItemCount();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (ByName(item, lstBarFile->topLevelItem(middle)))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    lstBarFile->insertTopLevelItem(low, item);
+}
+
+bool TfrmBB10::FindListItem(QTreeWidget* list, const QString& text, int startIndex) {
+    QStringList names;
+    names.reserve(list->topLevelItemCount());
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        names.append(list->topLevelItem(i)->text(0));
+    const qsizetype found = FindContainingName(names, text, startIndex);
+    if (found < 0)
+        return false;
+    QTreeWidgetItem* item = list->topLevelItem(static_cast<int>(found));
+    item->setSelected(true);
+    list->scrollToItem(item);
+    list->setFocus();
+    return true;
+}
+
+// ---- Ordering and removing --------------------------------------------------------------------
+
+void TfrmBB10::lstBarFileColumnClick(int column) {
+    if (InstallRunning())
+        return;
+    ApplyColumnClick(SortColumn, SortAscending, column);
+    const bool ascending = SortAscending;
+    ReorderRows(lstBarFile,
+                [column, ascending](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+                    return CompareBarItems(RowOf(a), RowOf(b), column, ascending) < 0;
+                });
+    nameOrdered_ = false;
+}
+
+void TfrmBB10::lvExchangeItems(QTreeWidget* lv, int i, int j) {
+    lv->setUpdatesEnabled(false);
+    QTreeWidgetItem* first = lv->topLevelItem(i);
+    QTreeWidgetItem* second = lv->topLevelItem(j);
+    const BarRow scratch = RowOf(first);
+    const QVariant scratchProgress = first->data(StatusColumn, ProgressRole);
+    SetRow(first, RowOf(second));
+    first->setData(StatusColumn, ProgressRole, second->data(StatusColumn, ProgressRole));
+    SetRow(second, scratch);
+    second->setData(StatusColumn, ProgressRole, scratchProgress);
+    lv->setUpdatesEnabled(true);
+}
+
+namespace {
+
+int FirstSelectedRow(const QTreeWidget* list) {
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected())
+            return i;
+    return -1;
+}
+
+} // namespace
+
+void TfrmBB10::btnUpClick() {
+    const int row = FirstSelectedRow(lstBarFile);
+    if (InstallRunning() || row <= 0)
+        return;
+    lvExchangeItems(lstBarFile, row, row - 1);
+    lstBarFile->topLevelItem(row)->setSelected(false);
+    lstBarFile->topLevelItem(row - 1)->setSelected(true);
+    nameOrdered_ = false;
+}
+
+void TfrmBB10::btnDownClick() {
+    const int row = FirstSelectedRow(lstBarFile);
+    if (InstallRunning() || row < 0 || row + 1 >= lstBarFile->topLevelItemCount())
+        return;
+    lvExchangeItems(lstBarFile, row, row + 1);
+    lstBarFile->topLevelItem(row)->setSelected(false);
+    lstBarFile->topLevelItem(row + 1)->setSelected(true);
+    nameOrdered_ = false;
+}
+
+void TfrmBB10::btnClearListClick() {
+    if (InstallRunning())
+        return;
+    lstBarFile->clear();
+    nameOrdered_ = true;
+}
+
+void TfrmBB10::RemoveSelectedItems1Click() {
+    if (InstallRunning())
+        return;
+    for (int i = lstBarFile->topLevelItemCount() - 1; i >= 0; --i)
+        if (lstBarFile->topLevelItem(i)->isSelected())
+            delete lstBarFile->takeTopLevelItem(i);
+}
+
+// ---- The installation run ---------------------------------------------------------------------
+
+QList<QWidget*> TfrmBB10::InstallHeldBack() const {
+    return {btnInstallBar, btnAddBar, btnUp, btnDown, btnClearList};
+}
+
+void TfrmBB10::btnInstallBarClick() {
+    if (InstallRunning())
+        return;
+    // An empty list runs nothing: only the missing runtime is reported.
+    if (lstBarFile->topLevelItemCount() == 0) {
+        const QString missingJava = JavaRuntimeMissingMessage(JavaBinDir);
+        if (!missingJava.isEmpty())
+            MessageBox::plain(this, missingJava);
+        return;
+    }
+    if (!ReadyForDeviceCommand())
+        return;
+    // The runtime's folder stays the program's current folder.
+    QDir::setCurrent(JavaBinDir);
+    const QString head =
+        DeployCommandHead(AppDir, DeployAction::InstallApp, edtIP->maskedText(), edtPwd->text());
+    lstBarFile->clearSelection();
+    const int count = lstBarFile->topLevelItemCount();
+    if (lstBarFile->itemDelegateForColumn(StatusColumn) == nullptr)
+        lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
+    installRun_ = InstallRunState{true, head, count, false, QString()};
+    RemoveSelectedItems1->setEnabled(false);
+    InstallRow(0);
+}
+
+void TfrmBB10::InstallRow(int index) {
+    QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
+    const BarRow row = RowOf(item);
+    const QString command =
+        installRun_.commandHead + InstallArguments(row.subItems.value(PathSubItem));
+    InstallIndex = index;
+    // A row installed before keeps showing its last result until new progress arrives; the
+    // new "Loading..." then lies beyond the Status column.
+    BarRow loading = row;
+    loading.subItems.append(LoadingStatus);
+    SetRow(item, loading);
+    InstallProgress = 0;
+    item->setSelected(true);
+    lstBarFile->scrollToItem(item);
+    Memo1->clear();
+
+    DeviceCommands::Settings settings;
+    settings.feed = ConsoleJob::Feed::Lines;
+    settings.heldBack = InstallHeldBack();
+    settings.silenceLimit = deviceCommands().silenceLimits().installation;
+    ConsoleJob* job =
+        deviceCommands().run(command, JavaBinDir, settings,
+                             [this](const CommandResult& result) { FinishInstallRow(result); });
+    // Every complete line is looked at once, in order, whatever chunks the output arrived in.
+    // A line with a progress marker goes through the memo, whose change runs the parser; other
+    // lines cannot raise the progress and skip that round. The memo holds only that line: the
+    // whole output comes with the result.
+    connect(job, &ConsoleJob::lineReceived, this, [this](const QString& line) {
+        if (!HasProgressMarker(line))
+            return;
+        Memo1->clear();
+        Memo1->append(line);
+    });
+}
+
+void TfrmBB10::Memo1Change() {
+    if (!InstallRunning() || Memo1->lines().isEmpty())
+        return;
+    const int progress = InstallProgressOfLine(Memo1->lines().constLast());
+    if (progress <= InstallProgress)
+        return;
+    InstallProgress = progress;
+    QTreeWidgetItem* item = lstBarFile->topLevelItem(InstallIndex);
+    SetStatus(item, InstallingStatus(progress));
+    item->setData(StatusColumn, ProgressRole, progress);
+}
+
+void TfrmBB10::FinishInstallRow(const CommandResult& result) {
+    const CommandVerdict verdict = JudgeCommand(result);
+    const bool succeeded = InstallSucceeded(verdict, InstallProgress);
+    QTreeWidgetItem* item = lstBarFile->topLevelItem(InstallIndex);
+    item->setData(StatusColumn, ProgressRole, QVariant());
+    SetStatus(item, succeeded ? DoneStatus : ErrorStatus);
+    installRun_.lastFailed = !succeeded;
+    installRun_.lastFailureText = succeeded ? QString() : InstallFailureText(result, verdict);
+    if (!succeeded) {
+        const MessageBox::Button answer = MessageBox::show(
+            this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
+                   installRun_.lastFailureText, MessageBox::Abort | MessageBox::Ignore});
+        if (answer == MessageBox::Abort) {
+            EndInstallRun();
+            return;
+        }
+    }
+    if (InstallIndex + 1 < installRun_.count) {
+        InstallRow(InstallIndex + 1);
+        return;
+    }
+    EndInstallRun();
+    MessageBox::plain(this,
+                      installRun_.lastFailed ? installRun_.lastFailureText : InstallationFinished);
+}
+
+void TfrmBB10::EndInstallRun() {
+    installRun_.active = false;
+    RemoveSelectedItems1->setEnabled(true);
+}
 
 } // namespace kestrane

@@ -294,6 +294,42 @@ private:
     QObject appsListWatch_;
     // The command of the running refresh or action turn, while appsBusy_.
     ConsoleJob* appsJob_ = nullptr;
+    // ---- Install list state ----
+public:
+    // The column sort's state: the column clicked last and its direction.
+    int SortColumn = 0;
+    bool SortAscending = false;
+    // The row being installed and the highest progress percentage seen for it.
+    int InstallIndex = 0;
+    int InstallProgress = 0;
+    // The folder the Add dialog opens in: where BAR files were last chosen (home at first).
+    QString BarFolder;
+
+    // True while an installation runs; the list's editing actions are held back meanwhile.
+    bool InstallRunning() const { return installRun_.active; }
+    // Reads one BAR file and adds its row unless its application is listed already.
+    void AddBarFile(const QString& path);
+    // Selects, shows and focuses the first row from startIndex on whose name contains text.
+    bool FindListItem(QTreeWidget* list, const QString& text, int startIndex);
+    // Exchanges the contents of rows i and j (name, sub-items, status); selection stays put.
+    void lvExchangeItems(QTreeWidget* lv, int i, int j);
+
+private:
+    struct InstallRunState {
+        bool active = false;
+        QString commandHead;
+        int count = 0;
+        bool lastFailed = false;
+        QString lastFailureText;
+    };
+    void InstallRow(int index);
+    void FinishInstallRow(const CommandResult& result);
+    void EndInstallRun();
+    QList<QWidget*> InstallHeldBack() const;
+    void InsertInNameOrder(QTreeWidgetItem* item);
+    InstallRunState installRun_;
+    // True while the rows are in name order, so that an add can insert in place.
+    bool nameOrdered_ = true;
 };
 
 // The texts the window shows.

@@ -2,6 +2,8 @@
 //   kestrane-bar list ARCHIVE            the loaded directory as one JSON object
 //   kestrane-bar extract ARCHIVE MASK DIR  ExtractFiles(MASK, every attribute, "") into DIR;
 //       every matching entry not extracted is named on stderr, and the exit status is then 2
+//   kestrane-bar info FILE...            each BAR file's manifest values as one JSON line
+#include "BarInfo.h"
 #include "ZipArchive.h"
 
 #include <algorithm>
@@ -211,9 +213,67 @@ int Extract(const char* archivePath, const char* mask, const char* folder) {
     return missed || !aborted.empty() ? 2 : 0;
 }
 
+// The message as the window's error display shows it: with a full stop after a last character
+// that comes after "." in code order.
+std::string DisplayedMessage(std::string message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        message += '.';
+    return message;
+}
+
+// One JSON line for a BAR file: its manifest values and size as the install list shows them, or
+// the error the window would show when adding it.
+// Appends it to out; false when the file could not be read.
+bool AppendInfoLine(std::string& out, TZipArchive& archive, const char* path) {
+    out += "{\"file\":";
+    // A name that is not UTF-8 still gives valid JSON.
+    AppendJsonString(out, ZACodePage::Utf8().ToUtf8(path));
+    try {
+        const kestrane::BarInfo info = kestrane::ReadBarInfo(archive, path);
+        const std::pair<const char*, const std::string&> fields[] = {
+            {"name", info.AppName},
+            {"version", info.AppVersion},
+            {"author", info.Author},
+            {"type", info.AppType},
+        };
+        for (const auto& [key, value] : fields) {
+            out += ",\"";
+            out += key;
+            out += "\":";
+            AppendJsonString(out, value);
+        }
+        out += ',';
+        AppendField(out, "size", static_cast<long long>(kestrane::GetFileSizeByName(path)));
+    } catch (const std::exception& error) {
+        out += ",\"error\":";
+        AppendJsonString(out, DisplayedMessage(error.what()));
+        out += "}\n";
+        return false;
+    }
+    out += "}\n";
+    return true;
+}
+
+int Info(int count, char** paths) {
+    TZipArchive archive("ZipArchive1");
+    bool failed = false;
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        if (!AppendInfoLine(out, archive, paths[i]))
+            failed = true;
+        if (out.size() >= 65536) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 && !failed ? 0 : 1;
+}
+
 int Usage() {
     std::fputs("usage: kestrane-bar list ARCHIVE\n"
-               "       kestrane-bar extract ARCHIVE MASK DIR\n",
+               "       kestrane-bar extract ARCHIVE MASK DIR\n"
+               "       kestrane-bar info FILE...\n",
                stderr);
     return 64;
 }
@@ -227,5 +287,7 @@ int main(int argc, char** argv) {
         return List(argv[2]);
     if (argc == 5 && std::strcmp(argv[1], "extract") == 0)
         return Extract(argv[2], argv[3], argv[4]);
+    if (argc >= 3 && std::strcmp(argv[1], "info") == 0)
+        return Info(argc - 2, argv + 2);
     return Usage();
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ZipArchive.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+// The four values read from a BAR file's manifest, in UTF-8; each empty when the manifest lacks
+// its key.
+struct BarInfo {
+    std::string AppName;
+    std::string AppVersion;
+    std::string Author;
+    std::string AppType; // "Flash Air", "Android", "Native", or empty without "Entry-Point-Type:"
+
+    bool operator==(const BarInfo&) const = default;
+};
+
+// A BAR file that cannot be read. The message is written for the user.
+class BarInfoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A manifest larger than this is refused before anything is extracted: real ones are a few KiB.
+constexpr std::int64_t MaxManifestSize = 1 << 20;
+
+// Parses manifest bytes: decoded by their byte-order mark (UTF-16 LE or BE, UTF-8), otherwise in
+// the ANSI page; a NUL ends the text; lines end at CR LF, CR or LF. A line that begins with one of
+// the keys (case-sensitive, colon included) sets its field to the rest of the line, trimmed of
+// characters of code 32 or less; the last such line wins.
+BarInfo ParseBarManifestText(std::string_view bytes, const ZACodePage& ansi);
+
+// Reads and parses the manifest file at path. Throws BarInfoError "Cannot open file "<path>".
+// <system's reason>" when it cannot be read.
+BarInfo ParseBarManifest(const std::string& path, const ZACodePage& ansi = ZACodePage::System());
+
+// Reads the manifest of the BAR file at barPath with archive: opens it read-only, extracts the
+// entry META-INF/MANIFEST.MF (stored in any letter case; of several such records only the last in
+// directory order) to META-INF/MANIFEST.MF below GetTempDirectory(), parses it, removes what the
+// extraction created and closes the archive, on every path. Throws the archive component's errors,
+// ParseBarManifest's "Cannot open file" when there is no manifest, and a BarInfoError for a
+// manifest over MaxManifestSize (refused before extracting).
+BarInfo ReadBarInfo(TZABaseArchiver& archive, const std::string& barPath,
+                    const ZACodePage& ansi = ZACodePage::System());
+
+// A folder private to this run of the program, with a trailing '/': made on first use with mode
+// 0700 below $TMPDIR (or /tmp) and removed with its contents when the program exits. Nobody else
+// can plant files or links in it. Throws BarInfoError when no such folder can be made.
+std::string GetTempDirectory();
+
+// Deletes every entry directly in folder that is not a folder (files and links), then removes
+// folder if it is then empty. Sub-folders stay. A folder that is itself a link is left alone, so
+// nothing outside it is touched. Failures are ignored.
+void DeleteDirectory(const std::string& folder);
+
+// The size in bytes of the file at path, -1 when there is none.
+std::int64_t GetFileSizeByName(const std::string& path);
+
+} // namespace kestrane

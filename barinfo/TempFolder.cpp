@@ -1,0 +1,87 @@
+// The program's private temporary folder and the file routines around it.
+#include "BarInfo.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrane {
+namespace {
+
+// Never destroyed, so that it is still there when the exit handler removes the folder.
+std::string& PrivateFolder() {
+    static std::string* folder = new std::string;
+    return *folder;
+}
+
+void RemovePrivateFolder() {
+    std::error_code ignored;
+    // remove_all does not follow links inside the folder.
+    std::filesystem::remove_all(PrivateFolder(), ignored);
+}
+
+std::string MakePrivateFolder() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string bases[] = {tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp", "/tmp"};
+    int error = 0;
+    for (std::string base : bases) {
+        while (base.size() > 1 && base.back() == '/')
+            base.pop_back();
+        std::string name = base + "/kestrane-XXXXXX";
+        // mkdtemp makes the folder with mode 0700 under a name nobody could have planted.
+        if (::mkdtemp(name.data()) != nullptr)
+            return name + "/";
+        error = errno;
+    }
+    throw BarInfoError(std::string("Cannot create a temporary folder in /tmp. ") +
+                       std::strerror(error));
+}
+
+} // namespace
+
+std::string GetTempDirectory() {
+    // The first call makes the folder; a failed attempt is tried again on the next call.
+    static const bool registered = (std::atexit(RemovePrivateFolder), true);
+    (void)registered;
+    if (PrivateFolder().empty())
+        PrivateFolder() = MakePrivateFolder();
+    return PrivateFolder();
+}
+
+void DeleteDirectory(const std::string& folder) {
+    // An empty folder (the usual case after the manifest is gone) needs no listing. A link fails
+    // here with ENOTDIR and is then left alone below.
+    if (::rmdir(folder.c_str()) == 0 || (errno != ENOTEMPTY && errno != EEXIST))
+        return;
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    if (DIR* listing = ::fdopendir(::dup(dirFd))) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            struct stat st {};
+            if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                !S_ISDIR(st.st_mode))
+                (void)::unlinkat(dirFd, entry->d_name, 0);
+        }
+        ::closedir(listing);
+    }
+    ::close(dirFd);
+    (void)::rmdir(folder.c_str());
+}
+
+std::int64_t GetFileSizeByName(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return -1;
+    return S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+} // namespace kestrane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "CommandResult.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace kestrane {
+
+// The progress one line of the tool's "-installApp" output reports: the whole number between
+// "Info: Progress " and the next "%" (blanks before it and a sign allowed, nothing else), or 100
+// for a line holding "result::success". 0 for any other line, also for a progress line whose
+// number is cut off or not a whole number. A line holding both markers counts as a progress line.
+int InstallProgressOfLine(QStringView line);
+
+// True when the line holds one of the two markers; any other line reports no progress.
+bool HasProgressMarker(QStringView line);
+
+// The status a row shows while it installs: "Installing ... (n%)".
+QString InstallingStatus(int percent);
+
+// An installation succeeded only when the command did (exit code 0, no "Error:" line) and the
+// progress reached 100.
+bool InstallSucceeded(const CommandVerdict& verdict, int progress);
+
+// What the warning after a failed installation shows: the verdict's text when the command failed,
+// otherwise the tool's output, or a sentence saying it reported no result when it wrote nothing.
+QString InstallFailureText(const CommandResult& result, const CommandVerdict& verdict);
+
+} // namespace kestrane

@@ -1,0 +1,557 @@
+// The install list and the installation run headless: BAR files written by the test, a scripted
+// deploy tool answering in chunks, message boxes answered by the test.
+
+#include "BarFixture.h"
+#include "DeployCommand.h"
+#include "DeviceCommands.h"
+#include "HandlerGuard.h"
+#include "MessageBox.h"
+#include "WindowTestSupport.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+using namespace kestrane;
+using namespace kestrane::testing;
+using doubles::FakeConsoleAnswer;
+
+namespace {
+
+const QString MissingJavaMessage =
+    QStringLiteral("You have to install Java Runtime Environment before using this Utility");
+
+QStringList Names(const QTreeWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        names.append(list->topLevelItem(i)->text(0));
+    return names;
+}
+
+QStringList Column(const QTreeWidget* list, int column) {
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts.append(list->topLevelItem(i)->text(column));
+    return texts;
+}
+
+QList<int> SelectedRows(const QTreeWidget* list) {
+    QList<int> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected())
+            rows.append(i);
+    return rows;
+}
+
+QString Progress(int percent) {
+    return QStringLiteral("Info: Progress %1%\r\n").arg(percent);
+}
+
+} // namespace
+
+class InstallListTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QVERIFY(appDir_.isValid() && javaBinDir_.isValid() && bars_.isValid());
+        QVERIFY(PlaceFakeDeployTool(appDir_.path(), javaBinDir_.path()));
+    }
+    void init() {
+        MessageBox::reset();
+        FileDialog::reset();
+        world_ = WindowWorld();
+        startFolder_ = QDir::currentPath();
+        window_ = std::make_unique<TfrmBB10>(world_.services());
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_->AppDir = appDir_.path();
+        window_->JavaBinDir = javaBinDir_.path();
+        window_->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
+        window_->edtPwd->setText(QStringLiteral("z30"));
+    }
+    void cleanup() {
+        window_.reset();
+        QDir::setCurrent(startFolder_);
+        QCOMPARE(MessageBox::pendingAnswers(), 0);
+    }
+
+    void addsInNameOrderAndSkipsListedApplications();
+    void unnamedRowsStayLastUntilTheNextNamedAdd();
+    void dropsAddBarFilesOnlyWhateverScreenIsOnTop();
+    void theDialogOpensWhereBarsWereLastChosen();
+    void anErrorEndsTheAdd_data();
+    void anErrorEndsTheAdd();
+    void headerClicksSortByColumn();
+    void movingRowsTakesStatusAndHiddenTexts();
+    void removingAndClearing();
+
+    void installsEachRow_data();
+    void installsEachRow();
+    void abortEndsTheRunIgnoreGoesOn();
+    void aRepeatedRunKeepsTheLastResultUntilNewProgress();
+    void theListIsHeldBackWhileARunRuns();
+    void aSilentDeviceEndsTheRowAfterTheLimit();
+    void nothingRunsWithoutJavaOrRows();
+    void eachPathIsOneQuotedArgument();
+
+private:
+    QString WriteBar(const QString& fileName, const QByteArray& manifest) {
+        const QString path = bars_.filePath(fileName);
+        test::WriteStoredZip(path, {{"META-INF/MANIFEST.MF", manifest}, {"native/app", "x"}});
+        return path;
+    }
+    QString NamedBar(const QString& fileName, const QByteArray& appName,
+                     const QByteArray& version = "1.0") {
+        return WriteBar(fileName, "Application-Name: " + appName + "\r\nApplication-Version: " +
+                                      version + "\r\nEntry-Point-Type: Qnx/Elf\r\n");
+    }
+    void Add(const QStringList& paths) {
+        FileDialog::setNextFileNames(paths);
+        RunHandler(window_.get(), HandlerOrigin::Click, [&] { window_->btnAddBarClick(); });
+    }
+    // Drops the files on the list, through the window system's side of the window.
+    void Drop(const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls.append(QUrl::fromLocalFile(path));
+        data.setUrls(urls);
+        QWidget* target = window_->screens->currentWidget();
+        const QPoint at = target->mapTo(window_.get(), target->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window_->windowHandle(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window_->windowHandle(), &drop);
+        QVERIFY(drop.isAccepted());
+    }
+    // Adds one row per name, in that order (the list then shows them in name order).
+    void AddRows(const QStringList& names) {
+        QStringList paths;
+        for (const QString& name : names)
+            paths.append(NamedBar(name + QStringLiteral(".bar"), name.toUtf8()));
+        Add(paths);
+    }
+    // Every Status text row shows from now on, in order, each change once.
+    QStringList* WatchStatus(int row) {
+        auto* seen = new QStringList{window_->lstBarFile->topLevelItem(row)->text(5)};
+        connect(window_->lstBarFile->model(), &QAbstractItemModel::dataChanged, window_.get(),
+                [this, row, seen] {
+                    QTreeWidgetItem* item = window_->lstBarFile->topLevelItem(row);
+                    if (item != nullptr && (seen->isEmpty() || seen->last() != item->text(5)))
+                        seen->append(item->text(5));
+                });
+        return seen;
+    }
+    void Install() {
+        QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->InstallRunning(), 10000);
+    }
+
+    QTemporaryDir appDir_;
+    QTemporaryDir javaBinDir_;
+    QTemporaryDir bars_;
+    QString startFolder_;
+    WindowWorld world_;
+    std::unique_ptr<TfrmBB10> window_;
+};
+
+// ---- Adding -----------------------------------------------------------------------------------
+
+void InstallListTest::addsInNameOrderAndSkipsListedApplications() {
+    const QString beta = NamedBar(QStringLiteral("beta.bar"), "Beta", "2.1");
+    Add({beta, NamedBar(QStringLiteral("alpha.bar"), "Alpha")});
+    QTreeWidget* list = window_->lstBarFile;
+    QCOMPARE(Names(list), (QStringList{"Alpha", "Beta"}));
+    const QTreeWidgetItem* row = list->topLevelItem(1);
+    QCOMPARE(row->text(1), QStringLiteral("2.1"));
+    QCOMPARE(row->text(2), QString::number(QFileInfo(beta).size()));
+    QCOMPARE(row->text(3), QStringLiteral("Native"));
+    QCOMPARE(row->text(4), beta);
+    QCOMPARE(row->text(5), QString());
+
+    // The same file again: no row, the listed one selected and focused.
+    Add({beta});
+    QCOMPARE(Names(list), (QStringList{"Alpha", "Beta"}));
+    QCOMPARE(SelectedRows(list), QList<int>{1});
+    QTRY_VERIFY(list->hasFocus());
+
+    // Containment: a new name that a listed one contains is a duplicate, not the other way.
+    AddRows({"Maps Pro"});
+    AddRows({"Maps"});
+    QCOMPARE(Names(list), (QStringList{"Alpha", "Beta", "Maps Pro"}));
+    list->clear();
+    AddRows({"Maps", "Maps Pro"});
+    QCOMPARE(Names(list), (QStringList{"Maps", "Maps Pro"}));
+}
+
+void InstallListTest::unnamedRowsStayLastUntilTheNextNamedAdd() {
+    AddRows({"Zulu", "Echo"});
+    Add({WriteBar(QStringLiteral("anon1.bar"), "Application-Version: 1\n"),
+         WriteBar(QStringLiteral("anon2.bar"), "Application-Version: 2\n")});
+    QTreeWidget* list = window_->lstBarFile;
+    QCOMPARE(Names(list), (QStringList{"Echo", "Zulu", "", ""}));
+    QCOMPARE(Column(list, 1), (QStringList{"1.0", "1.0", "1", "2"}));
+    AddRows({"Tango"});
+    QCOMPARE(Names(list), (QStringList{"", "", "Echo", "Tango", "Zulu"}));
+}
+
+void InstallListTest::dropsAddBarFilesOnlyWhateverScreenIsOnTop() {
+    QCOMPARE(window_->screens->currentWidget(), window_->pMain);
+    const QString upper = NamedBar(QStringLiteral("b.BAR"), "Upper");
+    const QString text = bars_.filePath(QStringLiteral("c.txt"));
+    QFile::copy(upper, text);
+    Drop({NamedBar(QStringLiteral("a.bar"), "Lower"), upper, text});
+    QCOMPARE(Names(window_->lstBarFile), (QStringList{"Lower", "Upper"}));
+    QCOMPARE(window_->screens->currentWidget(), window_->pMain);
+    QVERIFY(MessageBox::takeAnsweredBoxes().isEmpty());
+}
+
+void InstallListTest::theDialogOpensWhereBarsWereLastChosen() {
+    const QString sub = bars_.filePath(QStringLiteral("sub"));
+    QVERIFY(QDir().mkpath(sub));
+    Add({NamedBar(QStringLiteral("sub/one.bar"), "One")});
+    Add({});
+    const QList<FileDialog::Request> requests = FileDialog::takeAnsweredRequests();
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests[0].title, QStringLiteral("Select PlayBook BAR files"));
+    QCOMPARE(requests[0].filter, QStringLiteral("BAR file (*.bar)"));
+    QCOMPARE(requests[0].folder, QDir::homePath());
+    QCOMPARE(requests[1].folder, sub);
+}
+
+void InstallListTest::anErrorEndsTheAdd_data() {
+    QTest::addColumn<bool>("byDrop");
+    QTest::newRow("a click shows the error") << false;
+    QTest::newRow("a drop discards it") << true;
+}
+
+void InstallListTest::anErrorEndsTheAdd() {
+    QFETCH(bool, byDrop);
+    const QString notZip = bars_.filePath(QStringLiteral("c.bar"));
+    QFile file(notZip);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("plain text\n");
+    file.close();
+    const QStringList paths = {
+        NamedBar(QStringLiteral("a.bar"), "A"), NamedBar(QStringLiteral("b.bar"), "B"), notZip,
+        NamedBar(QStringLiteral("d.bar"), "D"), NamedBar(QStringLiteral("e.bar"), "E")};
+    if (byDrop) {
+        Drop(paths);
+    } else {
+        MessageBox::setNextAnswer(MessageBox::Ok);
+        Add(paths);
+    }
+    QCOMPARE(Names(window_->lstBarFile), (QStringList{"A", "B"}));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    if (byDrop) {
+        QVERIFY(boxes.isEmpty());
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].kind, MessageBox::Kind::Critical);
+        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Invalid archive file")),
+                 qPrintable(boxes[0].text));
+    }
+}
+
+// ---- Ordering and removing --------------------------------------------------------------------
+
+void InstallListTest::headerClicksSortByColumn() {
+    QTreeWidget* list = window_->lstBarFile;
+    // Sizes 999 and 1000 apart from the archive around them: padding in the manifest.
+    const QByteArray small = "Application-Name: Small\nApplication-Version: 9.0\n";
+    const QByteArray large = "Application-Name: Large\nApplication-Version: 10.0\n";
+    Add({WriteBar(QStringLiteral("small.bar"), small),
+         WriteBar(QStringLiteral("large.bar"), large + QByteArray(2000, '#'))});
+    QCOMPARE(Names(list), (QStringList{"Large", "Small"}));
+
+    const struct {
+        int column;
+        QStringList order;
+    } clicks[] = {
+        {2, {"Large", "Small"}}, // the first click on another column: descending
+        {2, {"Small", "Large"}}, // the same column again: ascending
+        {1, {"Large", "Small"}}, // versions as text, still ascending: "10.0" before "9.0"
+        {5, {"Large", "Small"}}, // no status yet: all rows equal, order kept
+    };
+    for (const auto& click : clicks) {
+        window_->lstBarFileColumnClick(click.column);
+        QCOMPARE(Names(list), click.order);
+    }
+    QCOMPARE(window_->SortColumn, 5);
+    QCOMPARE(window_->SortAscending, true);
+    // The next add restores name order.
+    AddRows({"Medium"});
+    QCOMPARE(Names(list), (QStringList{"Large", "Medium", "Small"}));
+}
+
+void InstallListTest::movingRowsTakesStatusAndHiddenTexts() {
+    AddRows({"A", "B", "C"});
+    QTreeWidget* list = window_->lstBarFile;
+    list->topLevelItem(2)->setText(5, QStringLiteral("Done"));
+    list->topLevelItem(2)->setData(
+        0, Qt::UserRole + 1, QStringList{"1.0", "1", "Native", "/c.bar", "Done", "Loading..."});
+
+    // Nothing selected, the first row up, the last down: nothing changes.
+    window_->btnUpClick();
+    list->topLevelItem(0)->setSelected(true);
+    window_->btnUpClick();
+    list->clearSelection();
+    list->topLevelItem(2)->setSelected(true);
+    window_->btnDownClick();
+    QCOMPARE(Names(list), (QStringList{"A", "B", "C"}));
+
+    window_->btnUpClick();
+    QCOMPARE(Names(list), (QStringList{"A", "C", "B"}));
+    QCOMPARE(SelectedRows(list), QList<int>{1});
+    QCOMPARE(list->topLevelItem(1)->text(5), QStringLiteral("Done"));
+    QCOMPARE(list->topLevelItem(1)->data(0, Qt::UserRole + 1).toStringList().last(),
+             QStringLiteral("Loading..."));
+    QCOMPARE(list->topLevelItem(2)->text(5), QString());
+    window_->btnDownClick();
+    QCOMPARE(Names(list), (QStringList{"A", "B", "C"}));
+    QCOMPARE(SelectedRows(list), QList<int>{2});
+}
+
+void InstallListTest::removingAndClearing() {
+    AddRows({"A", "B", "C", "D"});
+    QTreeWidget* list = window_->lstBarFile;
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
+    window_->RemoveSelectedItems1->trigger();
+    QCOMPARE(Names(list), (QStringList{"B", "D"}));
+    QTest::mouseClick(window_->btnClearList, Qt::LeftButton);
+    QCOMPARE(list->topLevelItemCount(), 0);
+}
+
+// ---- The installation run ---------------------------------------------------------------------
+
+void InstallListTest::installsEachRow_data() {
+    QTest::addColumn<QStringList>("chunks");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("statuses"); // as the row shows them, in order
+    QTest::addColumn<QString>("warning");      // empty: none
+
+    QTest::newRow("progress 10, 50, 30, 100 in chunks of their own")
+        << QStringList{Progress(10), Progress(50), Progress(30),
+                       Progress(100) + "result::success\r\n"}
+        << 0 << QStringList{"",
+                            "Loading...",
+                            "Installing ... (10%)",
+                            "Installing ... (50%)",
+                            "Installing ... (100%)",
+                            "Done"}
+        << "";
+    QTest::newRow("the success marker followed by another line in the same chunk")
+        << QStringList{Progress(40), "result::success\r\nInfo: Done\r\n"} << 0
+        << QStringList{"", "Loading...", "Installing ... (40%)", "Installing ... (100%)", "Done"}
+        << "";
+    QTest::newRow("a progress line split across chunks")
+        << QStringList{"12:00 Info: Prog", "ress 6", "0%\r", "\nresult::success"} << 0
+        << QStringList{"", "Loading...", "Installing ... (60%)", "Installing ... (100%)", "Done"}
+        << "";
+    QTest::newRow("a tool that writes nothing")
+        << QStringList{} << 0 << QStringList{"", "Loading...", "Error"}
+        << "The deploy tool ended without reporting the installation's result.";
+    QTest::newRow("exit 2 after a success-looking line")
+        << QStringList{Progress(100), "result::success\r\n"} << 2
+        << QStringList{"", "Loading...", "Installing ... (100%)", "Error"}
+        << "Info: Progress 100%\nresult::success\n";
+    QTest::newRow("an error line after full progress")
+        << QStringList{Progress(100), "Error: package refused\r\n"} << 0
+        << QStringList{"", "Loading...", "Installing ... (100%)", "Error"}
+        << "Info: Progress 100%\nError: package refused\n";
+}
+
+void InstallListTest::installsEachRow() {
+    QFETCH(QStringList, chunks);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, statuses);
+    QFETCH(QString, warning);
+    AddRows({"App"});
+    world_.runner->addAnswer(FakeConsoleAnswer{chunks, exitCode});
+    if (!warning.isEmpty())
+        MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    std::unique_ptr<QStringList> seen(WatchStatus(0));
+    Install();
+
+    QCOMPARE(*seen, statuses);
+    QCOMPARE(world_.runner->runs().size(), 1);
+    QCOMPARE(world_.runner->runs()[0].feed, ConsoleJob::Feed::Lines);
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->data(5, Qt::UserRole + 2), QVariant());
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    if (warning.isEmpty()) {
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
+        return;
+    }
+    // The warning, then the last row's text closes the run.
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Warning);
+    QCOMPARE(boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes[0].buttons, MessageBox::Abort | MessageBox::Ignore);
+    QCOMPARE(boxes[0].text, warning);
+    QCOMPARE(boxes[1].kind, MessageBox::Kind::Plain);
+    QCOMPARE(boxes[1].text, warning);
+}
+
+void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
+    AddRows({"A", "B", "C"});
+    QTreeWidget* list = window_->lstBarFile;
+    const QString success = Progress(100) + "result::success\r\n";
+    // First run: A fails and is ignored, B and C succeed.
+    world_.runner->addAnswer("Error: refused\r\n", 2);
+    world_.runner->addAnswer(success);
+    world_.runner->addAnswer(success);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Column(list, 5), (QStringList{"Error", "Done", "Done"}));
+    QCOMPARE(MessageBox::takeAnsweredBoxes().last().text, QStringLiteral("Installation finished"));
+    QCOMPARE(SelectedRows(list), (QList<int>{0, 1, 2}));
+
+    // Second run: A fails again and the user aborts: B and C keep their status, nothing closes.
+    world_.runner->addAnswer("Error: refused again\r\n", 2);
+    MessageBox::setNextAnswer(MessageBox::Abort);
+    Install();
+    QCOMPARE(world_.runner->runs().size(), 4);
+    QCOMPARE(Column(list, 5), (QStringList{"Error", "Done", "Done"}));
+    QCOMPARE(SelectedRows(list), QList<int>{0});
+    QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
+
+    // Third run: the last row fails and is ignored: its text closes the run.
+    world_.runner->addAnswer(success);
+    world_.runner->addAnswer(success);
+    world_.runner->addAnswer("Error: no space left\r\n", 2);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Column(list, 5), (QStringList{"Done", "Done", "Error"}));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].text, QStringLiteral("Error: no space left\n"));
+}
+
+void InstallListTest::aRepeatedRunKeepsTheLastResultUntilNewProgress() {
+    AddRows({"App"});
+    const QStringList chunks = {Progress(30), Progress(100), "result::success\r\n"};
+    world_.runner->addAnswer(FakeConsoleAnswer{chunks, 0});
+    world_.runner->addAnswer(FakeConsoleAnswer{chunks, 0});
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    std::unique_ptr<QStringList> seen(WatchStatus(0));
+    Install();
+    QCOMPARE(*seen, (QStringList{"Done", "Installing ... (30%)", "Installing ... (100%)", "Done"}));
+    // Each run appended its "Loading..."; the second lies beyond the Status column.
+    const QStringList subItems =
+        window_->lstBarFile->topLevelItem(0)->data(0, Qt::UserRole + 1).toStringList();
+    QCOMPARE(subItems.mid(4), (QStringList{"Done", "Loading..."}));
+}
+
+void InstallListTest::theListIsHeldBackWhileARunRuns() {
+    AddRows({"A", "B"});
+    QTreeWidget* list = window_->lstBarFile;
+    world_.runner->addAnswer("result::success\r\n");
+    world_.runner->addAnswer("result::success\r\n");
+    world_.runner->setHoldAnswers(true);
+    QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+    QVERIFY(window_->InstallRunning());
+    for (QWidget* control :
+         {static_cast<QWidget*>(window_->btnInstallBar), static_cast<QWidget*>(window_->btnAddBar),
+          static_cast<QWidget*>(window_->btnUp), static_cast<QWidget*>(window_->btnDown),
+          static_cast<QWidget*>(window_->btnClearList)})
+        QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+    QVERIFY(!window_->RemoveSelectedItems1->isEnabled());
+
+    // The actions that are not buttons check for themselves.
+    Drop({NamedBar(QStringLiteral("c.bar"), "C")});
+    window_->lstBarFileColumnClick(2);
+    list->topLevelItem(0)->setSelected(true);
+    window_->RemoveSelectedItems1Click();
+    window_->btnClearListClick();
+    window_->btnInstallBarClick();
+    QCOMPARE(Names(list), (QStringList{"A", "B"}));
+    QCOMPARE(world_.runner->runs().size(), 1);
+    // Navigation stays free.
+    QTest::mouseClick(window_->SpeedButton3, Qt::LeftButton);
+    QCOMPARE(window_->screens->currentWidget(), window_->pMain);
+
+    world_.runner->setHoldAnswers(false);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    world_.runner->releaseAll();
+    QTRY_VERIFY(!window_->InstallRunning());
+    QCOMPARE(Column(list, 5), (QStringList{"Done", "Done"}));
+    QVERIFY(window_->btnInstallBar->isEnabled());
+    QVERIFY(window_->btnAddBar->isEnabled());
+    QVERIFY(window_->RemoveSelectedItems1->isEnabled());
+}
+
+void InstallListTest::aSilentDeviceEndsTheRowAfterTheLimit() {
+    AddRows({"A", "B"});
+    window_->deviceCommands().silenceLimits().installation = std::chrono::milliseconds(300);
+    world_.runner->addAnswer(Progress(40)); // never delivered: the device stays silent
+    world_.runner->addAnswer("result::success\r\n");
+    world_.runner->setHoldAnswers(true);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+    // The first row's tool never answers; the second's is released once it has started.
+    QTRY_COMPARE(world_.runner->runs().size(), 2);
+    world_.runner->lastJob()->release();
+    QTRY_VERIFY(!window_->InstallRunning());
+    QCOMPARE(Column(window_->lstBarFile, 5), (QStringList{"Error", "Done"}));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0].text, SilenceMessage(std::chrono::milliseconds(300)));
+    QCOMPARE(boxes[1].text, QStringLiteral("Installation finished"));
+}
+
+void InstallListTest::nothingRunsWithoutJavaOrRows() {
+    // An empty list: nothing runs and nothing is said, whatever the address field holds.
+    window_->edtIP->clear();
+    QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+    QVERIFY(!window_->InstallRunning());
+    QVERIFY(MessageBox::takeAnsweredBoxes().isEmpty());
+    window_->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
+
+    AddRows({"A"});
+    window_->JavaBinDir.clear();
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, MissingJavaMessage);
+    QCOMPARE(world_.runner->runs().size(), 0);
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->data(0, Qt::UserRole + 1).toStringList().size(),
+             4);
+}
+
+void InstallListTest::eachPathIsOneQuotedArgument() {
+    const QStringList fileNames = {"plain.bar",       "with blank.bar", "quote\"s.bar",  "it's.bar",
+                                   "dollar$HOME.bar", "semi;colon.bar", "back`tick`.bar"};
+    QStringList paths;
+    for (int i = 0; i < fileNames.size(); ++i)
+        paths.append(NamedBar(fileNames[i], "App " + QByteArray(1, char('A' + i))));
+    Add(paths);
+    for (int i = 0; i < fileNames.size(); ++i)
+        world_.runner->addAnswer("result::success\r\n");
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    const QString head = DeployCommandHead(appDir_.path(), DeployAction::InstallApp,
+                                           window_->edtIP->maskedText(), QStringLiteral("z30"));
+    QCOMPARE(world_.runner->runs().size(), paths.size());
+    for (int i = 0; i < paths.size(); ++i) {
+        QCOMPARE(world_.runner->runs()[i].command, head + InstallArguments(paths[i]));
+        QCOMPARE(world_.runner->runs()[i].workingDir, javaBinDir_.path());
+    }
+    QCOMPARE(QDir::currentPath(), QDir(javaBinDir_.path()).canonicalPath());
+}
+
+QTEST_MAIN(InstallListTest)
+#include "InstallListTest.moc"

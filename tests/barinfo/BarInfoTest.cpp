@@ -1,0 +1,285 @@
+// Manifests parsed from bytes, and BAR files read through the archive component into the private
+// temporary folder, which every path leaves as it found it.
+
+#include "BarInfo.h"
+#include "ZipBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kestrane;
+namespace fs = std::filesystem;
+
+namespace kestrane {
+void PrintTo(const BarInfo& info, std::ostream* out) {
+    *out << "{" << info.AppName << " | " << info.AppVersion << " | " << info.Author << " | "
+         << info.AppType << "}";
+}
+} // namespace kestrane
+
+namespace {
+
+// ---- ParseBarManifest -------------------------------------------------------------------------
+
+struct ManifestCase {
+    const char* name;
+    std::string bytes;
+    BarInfo expected;
+};
+
+void PrintTo(const ManifestCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+const std::string Full = "Application-Name: My App\r\nApplication-Version: 1.2.3\r\n"
+                         "Package-Author: Research\r\nEntry-Point-Type: Qnx/Elf\r\n";
+
+class ParseBarManifestTest : public ::testing::TestWithParam<ManifestCase> {};
+
+TEST_P(ParseBarManifestTest, ReadsTheFourValues) {
+    EXPECT_EQ(ParseBarManifestText(GetParam().bytes, ZACodePage::Windows1252()),
+              GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Manifests, ParseBarManifestTest,
+    ::testing::Values(
+        ManifestCase{"CrLf", Full, {"My App", "1.2.3", "Research", "Native"}},
+        ManifestCase{"Lf",
+                     "Application-Name: My App\nApplication-Version: 1.2.3\n"
+                     "Package-Author: Research\nEntry-Point-Type: Qnx/Elf",
+                     {"My App", "1.2.3", "Research", "Native"}},
+        ManifestCase{"LoneCr", "Application-Name: A\rApplication-Version: 2\r", {"A", "2", "", ""}},
+        ManifestCase{"BlanksAndControlsTrimmed",
+                     "Application-Name:   My App  \r\nApplication-Version:\t7 \x01\n",
+                     {"My App", "7", "", ""}},
+        ManifestCase{"NoBlankAfterKey", "Application-Name:My App\n", {"My App", "", "", ""}},
+        ManifestCase{"KeyIsCaseSensitive", "application-name: My App\n", {}},
+        ManifestCase{"BlankBeforeKey", " Application-Name: My App\n", {}},
+        ManifestCase{"BlankBeforeColon", "Application-Name : My App\n", {}},
+        ManifestCase{
+            "LastLineWins", "Application-Version: 1\nApplication-Version: 2\n", {"", "2", "", ""}},
+        ManifestCase{
+            "EmptyLaterValueEmpties", "Application-Version: 1\nApplication-Version:\n", {}},
+        ManifestCase{"ContinuationNotJoined",
+                     "Application-Name: A very long\n  name\n",
+                     {"A very long", "", "", ""}},
+        ManifestCase{"TypeAndroid", "Entry-Point-Type: QNX/Android\n", {"", "", "", "Android"}},
+        ManifestCase{"TypeAir", "Entry-Point-Type: qnx/air\n", {"", "", "", "Flash Air"}},
+        ManifestCase{"TypeEmptyIsNative", "Entry-Point-Type:\n", {"", "", "", "Native"}},
+        ManifestCase{"LaterTypeMapsAgain",
+                     "Entry-Point-Type: qnx/air\nEntry-Point-Type: qnx/elf\n",
+                     {"", "", "", "Native"}},
+        ManifestCase{"NulEndsText",
+                     std::string("Application-Name: A\n\0Application-Version: 9\n", 45),
+                     {"A", "", "", ""}},
+        ManifestCase{"Utf8Mark",
+                     "\xEF\xBB\xBF"
+                     "Application-Name: Caf\xC3\xA9\n",
+                     {"Caf\xC3\xA9", "", "", ""}},
+        // Without a mark the bytes are ANSI (here Windows-1252): each byte a character of its own.
+        ManifestCase{"Utf8WithoutMarkIsAnsi",
+                     "Application-Name: Caf\xC3\xA9\n",
+                     {"Caf\xC3\x83\xC2\xA9", "", "", ""}},
+        ManifestCase{"Utf16LittleEndian",
+                     Utf16(u"Application-Name: \u00C5pp\r\nPackage-Author: Me\r\n", false),
+                     {"\xC3\x85pp", "", "Me", ""}},
+        ManifestCase{
+            "Utf16BigEndian", Utf16(u"Application-Version: 3.0\n", true), {"", "3.0", "", ""}},
+        ManifestCase{"Empty", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- ReadBarInfo ------------------------------------------------------------------------------
+
+std::vector<std::string> EntriesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+class ReadBarInfoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/barinfo-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        temp_ = GetTempDirectory();
+        ASSERT_TRUE(EntriesIn(temp_).empty());
+        archive_.OnFileProgress = [this](TZABaseArchiver&, const std::string&, double,
+                                         TZAProcessOperation, TZAProgressPhase phase,
+                                         bool&) { decoded_ += phase == ppStart ? 1 : 0; };
+    }
+    void TearDown() override {
+        // Whatever happened, the temporary folder is as it was: empty.
+        EXPECT_TRUE(EntriesIn(temp_).empty());
+        fs::remove_all(folder_);
+    }
+    std::string Bar(const std::string& name, std::vector<ziptest::Entry> entries) {
+        ziptest::Archive archive;
+        archive.entries = std::move(entries);
+        return Bar(name, archive);
+    }
+    std::string Bar(const std::string& name, const ziptest::Archive& archive) {
+        const std::string path = folder_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << ziptest::Build(archive);
+        return path;
+    }
+    static ziptest::Entry Manifest(const std::string& text, std::uint16_t method = 0,
+                                   const std::string& name = "META-INF/MANIFEST.MF") {
+        ziptest::Entry entry;
+        entry.name = name;
+        entry.data = text;
+        entry.method = method;
+        return entry;
+    }
+    static ziptest::Entry Asset() {
+        ziptest::Entry entry;
+        entry.name = "native/app";
+        entry.data = std::string(4096, 'x');
+        entry.method = 8;
+        return entry;
+    }
+    BarInfo Read(const std::string& path) { return ReadBarInfo(archive_, path); }
+
+    TZipArchive archive_{"ZipArchive1"};
+    std::string folder_;
+    std::string temp_;
+    int decoded_ = 0;
+};
+
+TEST_F(ReadBarInfoTest, ReadsStoredDeflatedAndLowerCaseManifests) {
+    const std::string text = "Application-Name: Maps\nApplication-Version: 2.0\n"
+                             "Entry-Point-Type: qnx/android\n";
+    const BarInfo maps{"Maps", "2.0", "", "Android"};
+    EXPECT_EQ(Read(Bar("stored.bar", {Asset(), Manifest(text)})), maps);
+    EXPECT_EQ(Read(Bar("deflated.bar", {Manifest(text, 8), Asset()})), maps);
+    EXPECT_EQ(Read(Bar("lower.bar", {Manifest(text, 8, "meta-inf/manifest.mf")})), maps);
+    // A fresh BarInfo for each file: nothing of the one before carries over.
+    EXPECT_EQ(Read(Bar("plain.bar", {Manifest("Application-Name: Plain\n")})),
+              (BarInfo{"Plain", "", "", ""}));
+    EXPECT_FALSE(archive_.Active());
+}
+
+TEST_F(ReadBarInfoTest, NoManifestRaisesCannotOpenFile) {
+    try {
+        Read(Bar("none.bar", {Asset()}));
+        FAIL() << "no error";
+    } catch (const BarInfoError& error) {
+        EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + temp_ +
+                                                 "META-INF/MANIFEST.MF\". No such file or "
+                                                 "directory");
+    }
+    EXPECT_FALSE(archive_.Active());
+}
+
+TEST_F(ReadBarInfoTest, NotAZipRaisesTheComponentsError) {
+    const std::string path = folder_ + "/text.bar";
+    std::ofstream(path) << "just some text, no ZIP data at all\n";
+    EXPECT_THROW(Read(path), EZAException);
+    EXPECT_THROW(Read(folder_ + "/missing.bar"), EZAException);
+    EXPECT_FALSE(archive_.Active());
+}
+
+TEST_F(ReadBarInfoTest, RefusesAManifestOverOneMebibyteBeforeExtracting) {
+    const std::string path =
+        Bar("large.bar", {Manifest("Application-Name: X\n" + std::string(1 << 20, 'a'), 8)});
+    try {
+        Read(path);
+        FAIL() << "no error";
+    } catch (const BarInfoError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "The manifest of \"" + path + "\" is larger than 1 MiB; it is not read.");
+    }
+    EXPECT_EQ(decoded_, 0);
+    // Exactly 1 MiB is still read.
+    std::string edge = "Application-Name: Edge\n";
+    edge.resize(1 << 20, '#');
+    EXPECT_EQ(Read(Bar("limit.bar", {Manifest(edge, 8)})).AppName, "Edge");
+}
+
+TEST_F(ReadBarInfoTest, RepeatedManifestRecordsDecodeOnlyTheLast) {
+    ziptest::Archive archive;
+    for (int i = 0; i < 5000; ++i)
+        archive.entries.push_back(Manifest("Application-Name: App " + std::to_string(i) + "\n", 8));
+    EXPECT_EQ(Read(Bar("repeated.bar", archive)).AppName, "App 4999");
+    EXPECT_EQ(decoded_, 1);
+}
+
+TEST_F(ReadBarInfoTest, APlantedLinkCannotRedirectTheExtraction) {
+    const std::string outside = folder_ + "/outside";
+    fs::create_directory(outside);
+    std::ofstream(outside + "/keep") << "stays";
+    fs::create_directory_symlink(outside, temp_ + "META-INF");
+    EXPECT_EQ(Read(Bar("app.bar", {Manifest("Application-Name: Safe\n")})).AppName, "Safe");
+    EXPECT_EQ(EntriesIn(outside), std::vector<std::string>{"keep"});
+}
+
+TEST_F(ReadBarInfoTest, CleanUpLeavesOtherFilesOfTheTemporaryFolder) {
+    std::ofstream(temp_ + "other.txt") << "not ours to remove";
+    Read(Bar("app.bar", {Manifest("Application-Name: A\n")}));
+    EXPECT_EQ(EntriesIn(temp_), std::vector<std::string>{"other.txt"});
+    fs::remove(temp_ + "other.txt");
+}
+
+// ---- The temporary folder and file routines ---------------------------------------------------
+
+TEST(TemporaryFolderTest, IsPrivateAndStaysTheSame) {
+    const std::string temp = GetTempDirectory();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.back(), '/');
+    EXPECT_EQ(temp, GetTempDirectory());
+    struct stat st {};
+    ASSERT_EQ(::lstat(temp.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, ::getuid());
+}
+
+TEST(DeleteDirectoryTest, RemovesFilesAndTheFolderButNotSubFoldersOrLinkTargets) {
+    const fs::path root = fs::path(GetTempDirectory()) / "delete-test";
+    fs::create_directories(root / "full" / "sub");
+    std::ofstream(root / "full" / "a") << "a";
+    std::ofstream(root / "full" / ".hidden") << "h";
+    fs::create_directories(root / "target");
+    std::ofstream(root / "target" / "t") << "t";
+    fs::create_directory_symlink(root / "target", root / "link");
+
+    DeleteDirectory((root / "full").string());
+    EXPECT_TRUE(fs::exists(root / "full" / "sub"));
+    EXPECT_FALSE(fs::exists(root / "full" / "a"));
+    EXPECT_FALSE(fs::exists(root / "full" / ".hidden"));
+    DeleteDirectory((root / "link").string());
+    EXPECT_TRUE(fs::exists(root / "target" / "t"));
+    fs::remove_all(root / "full" / "sub");
+    DeleteDirectory((root / "full").string());
+    EXPECT_FALSE(fs::exists(root / "full"));
+    DeleteDirectory((root / "missing").string()); // nothing to do, nothing reported
+    fs::remove_all(root);
+}
+
+TEST(GetFileSizeByNameTest, SizesAre64Bit) {
+    const std::string path = GetTempDirectory() + "big.bar";
+    { std::ofstream(path) << ""; }
+    fs::resize_file(path, 5'000'000'000); // sparse: nothing is written
+    EXPECT_EQ(GetFileSizeByName(path), 5'000'000'000);
+    fs::remove(path);
+    EXPECT_EQ(GetFileSizeByName(path), -1);
+    EXPECT_EQ(GetFileSizeByName(""), -1);
+}
+
+} // namespace

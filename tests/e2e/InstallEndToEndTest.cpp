@@ -1,0 +1,234 @@
+// Installing BAR files through the whole chain: the Java runtime, /bin/sh and the built device
+// simulator (lib/BarDeploy.jar), BAR files written by the test. Nothing is scripted.
+
+#include "BarFixture.h"
+#include "DeviceCommands.h"
+#include "FileDialog.h"
+#include "FixedLocalAddresses.h"
+#include "Fonts.h"
+#include "MessageBox.h"
+#include "TfrmBB10.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kestrane;
+
+namespace {
+
+const QString ProgramFolder = QStringLiteral(KESTRANE_TEST_APP_DIR);
+
+QStringList Statuses(const QTreeWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts.append(list->topLevelItem(i)->text(5));
+    return texts;
+}
+
+} // namespace
+
+class InstallEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        RegisterWindowFonts();
+        QVERIFY(QFile::exists(ProgramFolder + QStringLiteral("/lib/BarDeploy.jar")));
+        qputenv("KESTRANE_DEVICESIM_PROGRESS_MS", "400");
+        // The runtime is found in a JVM folder of the test's own: the commands' working folder is
+        // then one where an injected command would leave its file.
+        QVERIFY(jvm_.isValid() && bars_.isValid());
+        QVERIFY(QDir(jvm_.path()).mkpath(QStringLiteral("test-jdk/bin")));
+        const QString java = QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).canonicalFilePath();
+        QVERIFY(QFile::link(java, jvm_.filePath(QStringLiteral("test-jdk/bin/java"))));
+    }
+    void init() {
+        MessageBox::reset();
+        FileDialog::reset();
+        startFolder_ = QDir::currentPath();
+        state_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(state_->isValid());
+        qputenv("KESTRANE_DEVICESIM_HOME", state_->path().toUtf8());
+        qputenv("KESTRANE_DEVICESIM_ARGS_LOG", state_->filePath("args.log").toUtf8());
+        window_ = ShownWindow();
+    }
+    void cleanup() {
+        window_.reset();
+        QDir::setCurrent(startFolder_);
+        QCOMPARE(MessageBox::pendingAnswers(), 0);
+    }
+
+    void installsThreeBarsWithProgress();
+    void aRefusedBarEndsInErrorAndIgnoreGoesOn();
+    void anOddPathInstallsThatFileAndRunsNothingElse();
+
+private:
+    std::unique_ptr<TfrmBB10> ShownWindow() {
+        Services services{
+            std::make_shared<doubles::FixedLocalAddresses>(),
+            std::shared_ptr<const RegistryView>(MakeJvmFolderRegistryView(jvm_.path())),
+            std::make_shared<ProcessConsoleRunner>()};
+        auto window = std::make_unique<TfrmBB10>(services);
+        window->AppDir = ProgramFolder;
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qFatal("window not shown");
+        window->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
+        window->edtPwd->setText(QStringLiteral("z30"));
+        return window;
+    }
+
+    QString Bar(const QString& fileName, const QByteArray& package, const QByteArray& name) {
+        const QString path = bars_.filePath(fileName);
+        test::WriteBar(path, test::BarManifest(package, name, "1.0.0.1"));
+        return path;
+    }
+
+    void Drop(const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls.append(QUrl::fromLocalFile(path));
+        data.setUrls(urls);
+        const QPoint at = window_->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window_->windowHandle(), &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window_->windowHandle(), &drop);
+        QVERIFY(drop.isAccepted());
+    }
+
+    void Install() {
+        QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+        QVERIFY(window_->InstallRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->InstallRunning(), 120000);
+    }
+
+    // The package names the simulated device lists, asked of the simulator directly.
+    QString InstalledApps() const {
+        QProcess tool;
+        tool.start(QStringLiteral(KESTRANE_TEST_JAVA),
+                   {QStringLiteral("-jar"), ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
+                    QStringLiteral("-listInstalledApps"), QStringLiteral("-device"),
+                    QStringLiteral("169.254.0.1"), QStringLiteral("-password"),
+                    QStringLiteral("z30")});
+        tool.waitForFinished(60000);
+        return QString::fromUtf8(tool.readAllStandardOutput());
+    }
+
+    // The arguments the simulator received in its last run.
+    QStringList ReceivedArguments() const {
+        QFile log(state_->filePath("args.log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return {"<no run>"};
+        QStringList arguments;
+        for (const QByteArray& argument : log.readAll().split('\0'))
+            arguments.append(QString::fromUtf8(argument));
+        arguments.removeLast(); // every argument ends with a NUL
+        return arguments;
+    }
+
+    QTemporaryDir jvm_;
+    QTemporaryDir bars_;
+    std::unique_ptr<QTemporaryDir> state_;
+    QString startFolder_;
+    std::unique_ptr<TfrmBB10> window_;
+};
+
+void InstallEndToEndTest::installsThreeBarsWithProgress() {
+    FileDialog::setNextFileNames(
+        {Bar(QStringLiteral("weather.bar"), "com.example.weather", "Weather"),
+         Bar(QStringLiteral("notes.bar"), "com.example.notes", "Notes")});
+    QTest::mouseClick(window_->btnAddBar, Qt::LeftButton);
+    Drop({Bar(QStringLiteral("chess.BAR"), "com.example.chess", "Chess")});
+    QTreeWidget* list = window_->lstBarFile;
+    QCOMPARE(list->topLevelItemCount(), 3);
+    QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("Chess"));
+    window_->btnInstallAppsClick();
+    QCOMPARE(window_->screens->currentWidget(), window_->pInstall);
+    const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(shots.mkpath(QStringLiteral(".")));
+
+    // Every status each row shows, in order.
+    QList<QStringList> seen(3);
+    bool shotTaken = false;
+    connect(list->model(), &QAbstractItemModel::dataChanged, this, [&] {
+        for (int i = 0; i < 3; ++i) {
+            const QString status = list->topLevelItem(i)->text(5);
+            if (!status.isEmpty() && (seen[i].isEmpty() || seen[i].last() != status))
+                seen[i].append(status);
+        }
+        // The screen in the middle of the run, for a person to look at: one row done, one
+        // installing with its progress bar, one queued.
+        if (!shotTaken && !seen[1].isEmpty() &&
+            seen[1].last() == QStringLiteral("Installing ... (50%)"))
+            shotTaken = window_->grab().save(shots.filePath(QStringLiteral("install-running.png")));
+    });
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Statuses(list), (QStringList{"Done", "Done", "Done"}));
+    QVERIFY(shotTaken);
+    QVERIFY(window_->grab().save(shots.filePath(QStringLiteral("install-done.png"))));
+    for (const QStringList& statuses : seen) {
+        QCOMPARE(statuses.first(), QStringLiteral("Loading..."));
+        QVERIFY2(statuses.contains(QStringLiteral("Installing ... (50%)")),
+                 qPrintable(statuses.join(" | ")));
+        QCOMPARE(statuses.mid(statuses.size() - 2), (QStringList{"Installing ... (100%)", "Done"}));
+    }
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
+    const QString apps = InstalledApps();
+    for (const char* package : {"com.example.weather", "com.example.notes", "com.example.chess"})
+        QVERIFY2(apps.contains(QLatin1String(package)), qPrintable(apps));
+}
+
+void InstallEndToEndTest::aRefusedBarEndsInErrorAndIgnoreGoesOn() {
+    FileDialog::setNextFileNames({Bar(QStringLiteral("bad.bar"), "not a package!", "Bad"),
+                                  Bar(QStringLiteral("good.bar"), "com.example.good", "Good")});
+    QTest::mouseClick(window_->btnAddBar, Qt::LeftButton);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Statuses(window_->lstBarFile), (QStringList{"Error", "Done"}));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Warning);
+    QVERIFY2(boxes[0].text.contains(
+                 QStringLiteral("result::failure 500 invalid Package-Name: not a package!")),
+             qPrintable(boxes[0].text));
+    QCOMPARE(boxes[1].text, QStringLiteral("Installation finished"));
+    const QString apps = InstalledApps();
+    QVERIFY(apps.contains(QStringLiteral("com.example.good")));
+    QVERIFY(!apps.contains(QStringLiteral("not a package")));
+}
+
+void InstallEndToEndTest::anOddPathInstallsThatFileAndRunsNothingElse() {
+    const QString folder = bars_.filePath(QStringLiteral("odd folder $HOME"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/it's a \"bar\"; $(touch x) `touch y` & z.bar");
+    test::WriteBar(path, test::BarManifest("com.example.odd", "Odd", "2.0.0.0"));
+    Drop({path});
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->text(4), path);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Statuses(window_->lstBarFile), QStringList{"Done"});
+    QCOMPARE(ReceivedArguments(),
+             (QStringList{"-installApp", "-device", "169.254.0.1", "-password", "z30", path}));
+    QVERIFY(InstalledApps().contains(QStringLiteral("com.example.odd")));
+    for (const QString& where : {window_->JavaBinDir, folder, bars_.path(), startFolder_})
+        for (const char* name : {"x", "y", "z.bar"})
+            QVERIFY2(!QFile::exists(QDir(where).filePath(QLatin1String(name))),
+                     qPrintable(where + "/" + name));
+    MessageBox::takeAnsweredBoxes();
+}
+
+QTEST_MAIN(InstallEndToEndTest)
+#include "InstallEndToEndTest.moc"
