@@ -229,7 +229,9 @@ bool TZABaseArchiver::ProcessEntry(int index) {
                 OnConfirmProcessFile(*this, name, poExtract, confirm);
             if (!confirm)
                 return true;
-            if (FCurrentDir.empty())
+            // The current folder is asked for only when it is the destination: it may have been
+            // removed meanwhile, which must not fail an extraction into BaseDir.
+            if (BaseDir.empty() && FCurrentDir.empty())
                 FCurrentDir = std::filesystem::current_path().string();
             std::string folder = BaseDir.empty() ? FCurrentDir : BaseDir;
             if (folder.back() != '/')

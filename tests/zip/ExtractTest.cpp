@@ -90,6 +90,20 @@ TEST(Extract, NamesKeepTheirStoredCase) {
     EXPECT_EQ(ReadFile(z.out + "meta-inf/manifest.mf"), "lower");
 }
 
+// The program's current folder (the Java runtime's) may be gone; an extraction into BaseDir does
+// not need it.
+TEST(Extract, ARemovedCurrentFolderDoesNotMatterWithABaseDir) {
+    OpenedZip z(Single(File("META-INF/MANIFEST.MF", "m")));
+    const std::filesystem::path start = std::filesystem::current_path();
+    const std::filesystem::path gone = z.dir.Path() / "gone";
+    std::filesystem::create_directory(gone);
+    std::filesystem::current_path(gone);
+    std::filesystem::remove(gone);
+    EXPECT_NO_THROW(z.zip.ExtractFiles("META-INF\\MANIFEST.MF", ZAAnyFileAttributes, ""));
+    std::filesystem::current_path(start);
+    EXPECT_EQ(ReadFile(z.out + "META-INF/MANIFEST.MF"), "m");
+}
+
 TEST(Extract, NoMatchWritesNothing) {
     OpenedZip z(Single(File("readme.txt", "x")));
     z.zip.ExtractFiles("META-INF\\MANIFEST.MF", ZAAnyFileAttributes, "");
