@@ -32,10 +32,17 @@ QString javaRuntimeProblem(const QString& javaBinDir) {
 
 } // namespace
 
+// Looks at each line start in place: an installation's output can be large, and no copy of its
+// lines is needed to find one marker. A line starts at the text's start and after CR or LF (an
+// empty line between CR and LF cannot hold the marker).
 bool HasErrorLine(const QString& output) {
-    for (const QString& line : SplitLines(output)) {
-        if (line.startsWith(ErrorMarker))
+    const QStringView text(output);
+    bool atLineStart = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (atLineStart && c == ErrorMarker.front() && text.mid(i).startsWith(ErrorMarker))
             return true;
+        atLineStart = c == QLatin1Char('\r') || c == QLatin1Char('\n');
     }
     return false;
 }
