@@ -154,6 +154,10 @@ add_bars() {
   xdotool type --window "$dialog" '"game.bar" "notes.bar" "weather.bar"'
   xdotool key --window "$dialog" Return
   sleep 2
+  # Without a window manager nobody gives the focus back when the dialog closes: a click on the
+  # list's empty part does, so that the next accelerators reach the window.
+  xdotool windowfocus "$window" 2>/dev/null || true
+  click 320 330
 }
 
 "$program" >"$work/program.log" 2>&1 &
