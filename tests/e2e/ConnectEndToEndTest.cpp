@@ -6,6 +6,7 @@
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
 #include "MessageBox.h"
+#include "SimulatorState.h"
 #include "TfrmBB10.h"
 
 #include <QApplication>
@@ -63,10 +64,8 @@ private slots:
         MessageBox::reset();
         startFolder_ = QDir::currentPath();
         // Every test starts with fresh devices: no failed attempts counted.
-        state_ = std::make_unique<QTemporaryDir>();
+        state_ = std::make_unique<SimulatorState>();
         QVERIFY(state_->isValid());
-        qputenv("KESTRANE_DEVICESIM_HOME", state_->path().toUtf8());
-        qputenv("KESTRANE_DEVICESIM_ARGS_LOG", state_->filePath("args.log").toUtf8());
     }
     void cleanup() {
         qunsetenv("JAVA_TOOL_OPTIONS");
@@ -116,19 +115,10 @@ private:
 
     // The arguments the simulator received in its last run.
     QStringList ReceivedArguments() const {
-        QFile log(state_->filePath("args.log"));
-        if (!log.open(QIODevice::ReadOnly)) {
-            return {"<no run>"};
-        }
-        QStringList arguments;
-        for (const QByteArray& argument : log.readAll().split('\0')) {
-            arguments.append(QString::fromUtf8(argument));
-        }
-        arguments.removeLast(); // every argument ends with a NUL
-        return arguments;
+        return state_->receivedArguments();
     }
 
-    std::unique_ptr<QTemporaryDir> state_;
+    std::unique_ptr<SimulatorState> state_;
     QString startFolder_;
 };
 

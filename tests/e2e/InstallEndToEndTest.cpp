@@ -7,6 +7,7 @@
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
 #include "MessageBox.h"
+#include "SimulatorState.h"
 #include "TfrmBB10.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <memory>
 
 using namespace kestrane;
+using kestrane::testing::SimulatorState;
 
 namespace {
 
@@ -53,10 +55,8 @@ private slots:
         MessageBox::reset();
         FileDialog::reset();
         startFolder_ = QDir::currentPath();
-        state_ = std::make_unique<QTemporaryDir>();
+        state_ = std::make_unique<SimulatorState>();
         QVERIFY(state_->isValid());
-        qputenv("KESTRANE_DEVICESIM_HOME", state_->path().toUtf8());
-        qputenv("KESTRANE_DEVICESIM_ARGS_LOG", state_->filePath("args.log").toUtf8());
         window_ = ShownWindow();
     }
     void cleanup() {
@@ -125,19 +125,12 @@ private:
 
     // The arguments the simulator received in its last run.
     QStringList ReceivedArguments() const {
-        QFile log(state_->filePath("args.log"));
-        if (!log.open(QIODevice::ReadOnly))
-            return {"<no run>"};
-        QStringList arguments;
-        for (const QByteArray& argument : log.readAll().split('\0'))
-            arguments.append(QString::fromUtf8(argument));
-        arguments.removeLast(); // every argument ends with a NUL
-        return arguments;
+        return state_->receivedArguments();
     }
 
     QTemporaryDir jvm_;
     QTemporaryDir bars_;
-    std::unique_ptr<QTemporaryDir> state_;
+    std::unique_ptr<SimulatorState> state_;
     QString startFolder_;
     std::unique_ptr<TfrmBB10> window_;
 };
