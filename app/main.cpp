@@ -1,5 +1,7 @@
 // Kestrane: BlackBerry 10 utilities. Starts the one window and runs until it is closed.
 
+#include "BarInfo.h"
+#include "CommandReaper.h"
 #include "Fonts.h"
 #include "HandlerGuard.h"
 #include "TfrmBB10.h"
@@ -14,6 +16,8 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrane"));
     kestrane::RegisterWindowFonts();
+    // The manifests' private folder goes also when Kestrane is killed.
+    kestrane::SetTempDirectoryCreatedHook(kestrane::CommandReaper::removeAtEnd);
     try {
         kestrane::TfrmBB10 frmBB10(kestrane::SystemServices());
         frmBB10.show();

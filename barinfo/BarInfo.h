@@ -3,6 +3,7 @@
 #include "ZipArchive.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -52,6 +53,10 @@ BarInfo ReadBarInfo(TZABaseArchiver& archive, const std::string& barPath,
 // 0700 below $TMPDIR (or /tmp) and removed with its contents when the program exits. Nobody else
 // can plant files or links in it. Throws BarInfoError when no such folder can be made.
 std::string GetTempDirectory();
+
+// Called once with the folder when GetTempDirectory has made it. The window uses it to have the
+// folder removed also when the program is killed and its exit handler never runs.
+void SetTempDirectoryCreatedHook(std::function<void(const std::string&)> hook);
 
 // Deletes every entry directly in folder that is not a folder (files and links), then removes
 // folder if it is then empty. Sub-folders stay. A folder that is itself a link is left alone, so

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,11 @@ namespace {
 std::string& PrivateFolder() {
     static std::string* folder = new std::string;
     return *folder;
+}
+
+std::function<void(const std::string&)>& CreatedHook() {
+    static auto* hook = new std::function<void(const std::string&)>;
+    return *hook;
 }
 
 void RemovePrivateFolder() {
@@ -48,9 +54,16 @@ std::string GetTempDirectory() {
     // The first call makes the folder; a failed attempt is tried again on the next call.
     static const bool registered = (std::atexit(RemovePrivateFolder), true);
     (void)registered;
-    if (PrivateFolder().empty())
+    if (PrivateFolder().empty()) {
         PrivateFolder() = MakePrivateFolder();
+        if (CreatedHook())
+            CreatedHook()(PrivateFolder());
+    }
     return PrivateFolder();
+}
+
+void SetTempDirectoryCreatedHook(std::function<void(const std::string&)> hook) {
+    CreatedHook() = std::move(hook);
 }
 
 void DeleteDirectory(const std::string& folder) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #include <sys/prctl.h>
@@ -16,6 +17,11 @@ namespace {
 
 // Enough for every command a window could start at once; more are not watched.
 constexpr int MaxWatchedGroups = 4096;
+// The folders removed at the end, and the longest path kept.
+constexpr int MaxFolders = 4;
+constexpr int MaxFolderPath = 4096;
+// A record that announces a folder: its length and its bytes follow.
+constexpr std::int32_t FolderRecord = 0;
 
 std::mutex& reaperMutex() {
     static std::mutex mutex;
@@ -41,9 +47,24 @@ void closeAllBut(int keep) {
     ::syscall(SYS_close_range, static_cast<unsigned>(keep + 1), ~0U, 0U);
 }
 
+// Reads exactly size bytes; false at the end of the stream or on an error.
+bool readExactly(int socket, void* buffer, std::size_t size) {
+    auto* bytes = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t got = ::read(socket, bytes, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 // The watcher process. It runs after fork() in a program that has threads, so it uses only
 // async-signal-safe calls and no heap: a record is a group number, positive to watch it, negative
-// to forget it.
+// to forget it, or FolderRecord followed by a folder's path.
 [[noreturn]] void runWatcher(int socket) {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -56,14 +77,21 @@ void closeAllBut(int keep) {
     ::setsid();
     pid_t groups[MaxWatchedGroups] = {};
     int count = 0;
+    char folders[MaxFolders][MaxFolderPath + 1] = {};
+    int folderCount = 0;
     for (;;) {
         std::int32_t record = 0;
-        const ssize_t got = ::read(socket, &record, sizeof record);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got != static_cast<ssize_t>(sizeof record))
+        if (!readExactly(socket, &record, sizeof record))
             break;
-        if (record > 0 && count < MaxWatchedGroups) {
+        if (record == FolderRecord) {
+            std::int32_t length = 0;
+            if (!readExactly(socket, &length, sizeof length) || length <= 0 ||
+                length > MaxFolderPath || folderCount == MaxFolders)
+                break;
+            if (!readExactly(socket, folders[folderCount], static_cast<std::size_t>(length)))
+                break;
+            folders[folderCount++][length] = '\0';
+        } else if (record > 0 && count < MaxWatchedGroups) {
             groups[count++] = record;
         } else if (record < 0) {
             for (int i = 0; i < count; ++i) {
@@ -76,6 +104,9 @@ void closeAllBut(int keep) {
     }
     for (int i = 0; i < count; ++i)
         ::kill(-groups[i], SIGKILL);
+    // Only an empty folder goes: rmdir never removes anything else, and fails on a link.
+    for (int i = 0; i < folderCount; ++i)
+        ::rmdir(folders[i]);
     ::_exit(0);
 }
 
@@ -97,7 +128,7 @@ bool startWatcher(Watcher& state) {
     return true;
 }
 
-void send(std::int32_t record) {
+void send(const void* bytes, std::size_t size) {
     std::lock_guard<std::mutex> lock(reaperMutex());
     Watcher& state = watcher();
     if (state.failed)
@@ -107,8 +138,12 @@ void send(std::int32_t record) {
         return;
     }
     // MSG_NOSIGNAL: a watcher that died must not take this program with it through SIGPIPE.
-    if (::send(state.socket, &record, sizeof record, MSG_NOSIGNAL) != sizeof record)
+    if (::send(state.socket, bytes, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size))
         state.failed = true;
+}
+
+void send(std::int32_t record) {
+    send(&record, sizeof record);
 }
 
 } // namespace
@@ -121,6 +156,17 @@ void CommandReaper::watch(pid_t group) {
 void CommandReaper::forget(pid_t group) {
     if (group > 0)
         send(-static_cast<std::int32_t>(group));
+}
+
+void CommandReaper::removeAtEnd(const std::string& folder) {
+    if (folder.empty() || folder.size() > static_cast<std::size_t>(MaxFolderPath))
+        return;
+    // One message, so that records of other threads cannot come between its parts.
+    std::string message(2 * sizeof(std::int32_t), '\0');
+    const std::int32_t header[2] = {FolderRecord, static_cast<std::int32_t>(folder.size())};
+    std::memcpy(message.data(), header, sizeof header);
+    message += folder;
+    send(message.data(), message.size());
 }
 
 pid_t CommandReaper::watcherPid() {

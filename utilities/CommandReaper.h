@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <sys/types.h>
 
 namespace kestrane {
@@ -18,6 +20,10 @@ public:
     static void watch(pid_t group);
     // The group has ended: forget it, so that a later group with the same number is not killed.
     static void forget(pid_t group);
+    // Remove this folder, if it is then empty, when the program ends: a private temporary folder
+    // that the program's own exit handler would remove, but that a SIGKILL would leave behind.
+    // At most a few folders with paths under 4 KiB are kept.
+    static void removeAtEnd(const std::string& folder);
     // The watcher's process id (0 when it has not been started), for tests.
     static pid_t watcherPid();
 };

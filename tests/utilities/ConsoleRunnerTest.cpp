@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -243,7 +244,8 @@ TEST_F(ProcessConsoleRunnerTest, StartsNothingInAFolderNamedWithAColon) {
     EXPECT_EQ(result.exitCode, -1);
 }
 
-// Whatever ends the program that owns the runner, its commands end with it.
+// Whatever ends the program that owns the runner, its commands end with it, and so does the
+// private folder it asked to have removed.
 class RunnerOwnerKilled : public ::testing::TestWithParam<int> {};
 
 TEST_P(RunnerOwnerKilled, EndsEveryCommandItStarted) {
@@ -251,6 +253,10 @@ TEST_P(RunnerOwnerKilled, EndsEveryCommandItStarted) {
     owner.start(QStringLiteral(KESTRANE_RUNNER_OWNER), {});
     ASSERT_TRUE(owner.waitForStarted());
     ASSERT_TRUE(owner.waitForReadyRead(FinishTimeoutMs));
+    const QString folder = QString::fromLocal8Bit(owner.readLine()).trimmed();
+    ASSERT_TRUE(QFileInfo(folder).isDir()) << folder.toStdString();
+    while (!owner.canReadLine())
+        ASSERT_TRUE(owner.waitForReadyRead(FinishTimeoutMs));
     const pid_t group = QString::fromLatin1(owner.readLine()).trimmed().toInt();
     ASSERT_GT(group, 0);
     ASSERT_EQ(::kill(-group, 0), 0);
@@ -259,6 +265,8 @@ TEST_P(RunnerOwnerKilled, EndsEveryCommandItStarted) {
     ASSERT_TRUE(owner.waitForFinished(FinishTimeoutMs));
     EXPECT_TRUE(QTest::qWaitFor([group] { return ::kill(-group, 0) != 0 && errno == ESRCH; },
                                 FinishTimeoutMs));
+    // Its private folder goes with it, although its own exit handler never ran.
+    EXPECT_TRUE(QTest::qWaitFor([&folder] { return !QFileInfo::exists(folder); }, FinishTimeoutMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, RunnerOwnerKilled, ::testing::Values(SIGKILL, SIGTERM),

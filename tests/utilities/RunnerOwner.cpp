@@ -1,17 +1,27 @@
-// A program that owns a console runner and one long command, for the test that kills it: it
-// prints the command's process group (the shell's pid) and then waits to be killed.
+// A program that owns a console runner and one long command, for the test that kills it: it makes
+// a private folder to be removed at its end, prints the folder and then the command's process
+// group (the shell's pid), and waits to be killed.
 
+#include "CommandReaper.h"
 #include "ConsoleRunner.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 using namespace kestrane;
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
+    std::string folder = QDir::tempPath().toStdString() + "/runner-owner-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr)
+        return 1;
+    CommandReaper::removeAtEnd(folder + "/");
+    std::printf("%s\n", folder.c_str());
+    std::fflush(stdout);
     ProcessConsoleRunner runner("UTF-8");
     // A foreground and a background process, as the deploy tool under java would be.
     ConsoleJob* job = runner.RunConsoleCommandLive(
