@@ -2,6 +2,7 @@
 
 #include "BarInfo.h"
 #include "BarList.h"
+#include "CaptionOrder.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "InstallProgress.h"
@@ -143,11 +144,12 @@ void TfrmBB10::WMDropFiles(const QStringList& paths) {
 }
 
 void TfrmBB10::AddBarFile(const QString& path) {
-    const BarInfo info = ReadBarInfo(ZipArchive1, LocalPath(path));
+    const std::string localPath = LocalPath(path);
+    const BarInfo info = ReadBarInfo(ZipArchive1, localPath);
     const QString name = QString::fromStdString(info.AppName);
     if (FindListItem(lstBarFile, name, 0))
         return;
-    const qint64 size = GetFileSizeByName(LocalPath(path));
+    const qint64 size = GetFileSizeByName(localPath);
     auto* item = new QTreeWidgetItem;
     SetRow(item, {name,
                   {QString::fromStdString(info.AppVersion), QString::number(size),
@@ -170,16 +172,14 @@ void TfrmBB10::InsertInNameOrder(QTreeWidgetItem* item) {
     }
     // The rows are in order already: the new one goes after every row that does not come after
     // it, where a stable sort of the whole list would put it.
-    int low = 0;
-    int high = lstBarFile->topLevelItemCount();
-    while (low < high) {
-        const int middle = (low + high) / 2;
-        if (ByName(item, lstBarFile->topLevelItem(middle)))
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    lstBarFile->insertTopLevelItem(low, item);
+    static const QCollator order = CaptionCollator();
+    const qsizetype position = SortedInsertPosition(
+        lstBarFile->topLevelItemCount(),
+        [this](qsizetype index) {
+            return lstBarFile->topLevelItem(static_cast<int>(index))->text(0);
+        },
+        item->text(0), order);
+    lstBarFile->insertTopLevelItem(static_cast<int>(position), item);
 }
 
 bool TfrmBB10::FindListItem(QTreeWidget* list, const QString& text, int startIndex) {
@@ -235,24 +235,24 @@ int FirstSelectedRow(const QTreeWidget* list) {
 
 } // namespace
 
-void TfrmBB10::btnUpClick() {
+// Moves the first selected row one place up (-1) or down (+1); the selection moves with it.
+void TfrmBB10::MoveSelectedBarRow(int step) {
     const int row = FirstSelectedRow(lstBarFile);
-    if (InstallRunning() || row <= 0)
+    const int target = row + step;
+    if (InstallRunning() || row < 0 || target < 0 || target >= lstBarFile->topLevelItemCount())
         return;
-    lvExchangeItems(lstBarFile, row, row - 1);
+    lvExchangeItems(lstBarFile, row, target);
     lstBarFile->topLevelItem(row)->setSelected(false);
-    lstBarFile->topLevelItem(row - 1)->setSelected(true);
+    lstBarFile->topLevelItem(target)->setSelected(true);
     nameOrdered_ = false;
 }
 
+void TfrmBB10::btnUpClick() {
+    MoveSelectedBarRow(-1);
+}
+
 void TfrmBB10::btnDownClick() {
-    const int row = FirstSelectedRow(lstBarFile);
-    if (InstallRunning() || row < 0 || row + 1 >= lstBarFile->topLevelItemCount())
-        return;
-    lvExchangeItems(lstBarFile, row, row + 1);
-    lstBarFile->topLevelItem(row)->setSelected(false);
-    lstBarFile->topLevelItem(row + 1)->setSelected(true);
-    nameOrdered_ = false;
+    MoveSelectedBarRow(+1);
 }
 
 void TfrmBB10::btnClearListClick() {
@@ -296,7 +296,7 @@ void TfrmBB10::btnInstallBarClick() {
     const int count = lstBarFile->topLevelItemCount();
     if (lstBarFile->itemDelegateForColumn(StatusColumn) == nullptr)
         lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
-    installRun_ = InstallRunState{true, head, count, false, QString()};
+    installRun_ = InstallRunState{true, head, count, QString()};
     RemoveSelectedItems1->setEnabled(false);
     InstallRow(0);
 }
@@ -354,7 +354,6 @@ void TfrmBB10::FinishInstallRow(const CommandResult& result) {
     QTreeWidgetItem* item = lstBarFile->topLevelItem(InstallIndex);
     item->setData(StatusColumn, ProgressRole, QVariant());
     SetStatus(item, succeeded ? DoneStatus : ErrorStatus);
-    installRun_.lastFailed = !succeeded;
     installRun_.lastFailureText = succeeded ? QString() : InstallFailureText(result, verdict);
     if (!succeeded) {
         const MessageBox::Button answer = MessageBox::show(
@@ -370,8 +369,8 @@ void TfrmBB10::FinishInstallRow(const CommandResult& result) {
         return;
     }
     EndInstallRun();
-    MessageBox::plain(this,
-                      installRun_.lastFailed ? installRun_.lastFailureText : InstallationFinished);
+    MessageBox::plain(this, installRun_.lastFailureText.isEmpty() ? InstallationFinished
+                                                                  : installRun_.lastFailureText);
 }
 
 void TfrmBB10::EndInstallRun() {

@@ -48,12 +48,10 @@ QList<QWidget*> TfrmBB10::ManageActions() const {
 }
 
 void TfrmBB10::StartAppsOperation(ConsoleJob* job) {
-    appsBusy_ = true;
     appsJob_ = job;
 }
 
 void TfrmBB10::EndAppsOperation() {
-    appsBusy_ = false;
     appsJob_ = nullptr;
 }
 
@@ -76,7 +74,7 @@ void TfrmBB10::AppsListRowsGoing() {
     ++appsListGeneration_;
     queuedAppLines_.clear();
     listAppsTimer_.stop();
-    if (!appsBusy_)
+    if (!AppsOperationRunning())
         return;
     ConsoleJob* job = appsJob_;
     EndAppsOperation();

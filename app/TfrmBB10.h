@@ -264,7 +264,7 @@ private:
     // The manage screen's actions: held back while a refresh or an application action runs.
     QList<QWidget*> ManageActions() const;
     // True while a refresh or an application action works on the rows lstApps holds now.
-    bool AppsOperationRunning() const { return appsBusy_; }
+    bool AppsOperationRunning() const { return appsJob_ != nullptr; }
     void StartAppsOperation(ConsoleJob* job);
     void EndAppsOperation();
     // Lines of the list the tool is writing wait here for the next turn of listAppsTimer_, which
@@ -286,13 +286,12 @@ private:
     // unchanged since the command started.
     quint64 appsListGeneration_ = 0;
     bool appsListPrepared_ = false;
-    bool appsBusy_ = false;
     QStringList queuedAppLines_;
     QTimer listAppsTimer_;
     // The receiver of the watch on lstApps's rows. A member, so that the watch ends with the
     // window's own part, before the controls are destroyed (which clears the list once more).
     QObject appsListWatch_;
-    // The command of the running refresh or action turn, while appsBusy_.
+    // The command of the running refresh or action turn; null while none runs.
     ConsoleJob* appsJob_ = nullptr;
     // ---- Install list state ----
 public:
@@ -319,7 +318,7 @@ private:
         bool active = false;
         QString commandHead;
         int count = 0;
-        bool lastFailed = false;
+        // The last row's failure, for the closing box; empty when it succeeded.
         QString lastFailureText;
     };
     void InstallRow(int index);
@@ -327,6 +326,7 @@ private:
     void EndInstallRun();
     QList<QWidget*> InstallHeldBack() const;
     void InsertInNameOrder(QTreeWidgetItem* item);
+    void MoveSelectedBarRow(int step);
     InstallRunState installRun_;
     // True while the rows are in name order, so that an add can insert in place.
     bool nameOrdered_ = true;

@@ -10,7 +10,6 @@ namespace {
 constexpr const char* ManifestMask = "META-INF\\MANIFEST.MF";
 constexpr const char* ManifestFolder = "META-INF";
 constexpr const char* ManifestName = "META-INF/MANIFEST.MF";
-constexpr int AnyFileAttributes = 10431;
 
 struct ManifestRecords {
     int count = 0;
@@ -21,7 +20,7 @@ struct ManifestRecords {
 ManifestRecords FindManifestRecords(TZABaseArchiver& archive) {
     ManifestRecords records;
     TZAArchiveItem item;
-    for (bool found = archive.FindFirst(ManifestMask, item, AnyFileAttributes, ""); found;
+    for (bool found = archive.FindFirst(ManifestMask, item, ZAAnyFileAttributes, ""); found;
          found = archive.FindNext(item)) {
         ++records.count;
         records.lastSize = item.UncompressedSize;
@@ -63,7 +62,7 @@ void ExtractLastManifest(TZABaseArchiver& archive, int recordCount) {
     };
     archive.OnExtractFile = [](TZABaseArchiver&, std::string& fileName, std::uint32_t&,
                                const std::string&) { fileName = ManifestName; };
-    archive.ExtractFiles(ManifestMask, AnyFileAttributes, "");
+    archive.ExtractFiles(ManifestMask, ZAAnyFileAttributes, "");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "BarList.h"
 
+#include "CaptionOrder.h"
 #include "TextUtils.h"
 
 #include <QCollator>
@@ -8,19 +9,15 @@
 namespace kestrane {
 namespace {
 
-// Built once: making a collator costs far more than a comparison.
-const QCollator& Collator(Qt::CaseSensitivity sensitivity) {
-    static const QCollator sensitive = [] {
-        QCollator collator{QLocale()};
-        collator.setCaseSensitivity(Qt::CaseSensitive);
-        return collator;
-    }();
+// The column sort's text comparison, built once: making a collator costs far more than a
+// comparison.
+const QCollator& CaseInsensitiveCollator() {
     static const QCollator insensitive = [] {
         QCollator collator{QLocale()};
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         return collator;
     }();
-    return sensitivity == Qt::CaseSensitive ? sensitive : insensitive;
+    return insensitive;
 }
 
 int Sign(qint64 difference) {
@@ -49,9 +46,9 @@ qint64 ColumnNumber(const BarRow& row, int column) {
 int CompareBarItems(const BarRow& a, const BarRow& b, int column, bool ascending) {
     int result = 0;
     if (column == 0) {
-        result = Collator(Qt::CaseInsensitive).compare(a.name, b.name);
+        result = CaseInsensitiveCollator().compare(a.name, b.name);
     } else if (column == 1) {
-        result = Collator(Qt::CaseInsensitive).compare(a.subItems.value(0), b.subItems.value(0));
+        result = CaseInsensitiveCollator().compare(a.subItems.value(0), b.subItems.value(0));
     } else {
         const qint64 x = ColumnNumber(a, column);
         const qint64 y = ColumnNumber(b, column);
@@ -68,7 +65,8 @@ void ApplyColumnClick(int& sortColumn, bool& sortAscending, int column) {
 }
 
 bool NameOrderLess(const QString& a, const QString& b) {
-    return Collator(Qt::CaseSensitive).compare(a, b) < 0;
+    static const QCollator order = CaptionCollator();
+    return order.compare(a, b) < 0;
 }
 
 qsizetype FindContainingName(const QStringList& names, const QString& text, qsizetype start) {

@@ -24,8 +24,8 @@ qint64 ColumnNumber(const BarRow& row, int column);
 // A header click: the same column again reverses the direction; another column keeps it.
 void ApplyColumnClick(int& sortColumn, bool& sortAscending, int column);
 
-// The name order the install list keeps: the locale's case-sensitive comparison; true when a
-// comes before b.
+// The name order the install list keeps: the caption order of every list (CaptionCollator); true
+// when a comes before b.
 bool NameOrderLess(const QString& a, const QString& b);
 
 // The duplicate search: the index of the first name from start on that contains text (only A to

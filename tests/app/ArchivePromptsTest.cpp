@@ -77,7 +77,7 @@ private slots:
         MessageBox::setNextAnswer(MessageBox::Retry);
         MessageBox::setNextAnswer(MessageBox::Ignore);
 
-        window_->ZipArchive1.ExtractFiles("data.txt", 10431, "");
+        window_->ZipArchive1.ExtractFiles("data.txt", ZAAnyFileAttributes, "");
         const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
         QCOMPARE(boxes.size(), 2);
         for (const MessageBox::Box& box : boxes) {
@@ -133,7 +133,7 @@ private slots:
         window_->ZipArchive1.Options.OverwriteMode = omPrompt;
         MessageBox::setNextAnswer(MessageBox::Button(answer));
 
-        window_->ZipArchive1.ExtractFiles("data.txt", 10431, "");
+        window_->ZipArchive1.ExtractFiles("data.txt", ZAAnyFileAttributes, "");
         const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].kind, MessageBox::Kind::Confirmation);
@@ -167,7 +167,7 @@ private slots:
             }
         }
 
-        window_->ZipArchive1.ExtractFiles("data.txt", 10431, "");
+        window_->ZipArchive1.ExtractFiles("data.txt", ZAAnyFileAttributes, "");
         const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
         QCOMPARE(boxes.size(), typed.size());
         for (const MessageBox::Box& box : boxes) {
