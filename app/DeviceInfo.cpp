@@ -1,12 +1,12 @@
 // Connecting to the device and showing its identity.
 
-#include "CommandResult.h"
 #include "DeviceInfo.h"
+#include "CommandResult.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "MessageBox.h"
-#include "TfrmBB10.h"
 #include "TextUtils.h"
+#include "TfrmBB10.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,13 +14,13 @@
 
 namespace kestrane {
 
-bool TfrmBB10::ReadyForDeviceCommand() {
+bool TfrmBB10::ReadyForDeviceCommand(const QString& address) {
     const QString missingJava = JavaRuntimeMissingMessage(JavaBinDir);
     if (!missingJava.isEmpty()) {
         MessageBox::plain(this, missingJava);
         return false;
     }
-    const QString badAddress = InvalidAddressMessage(edtIP->maskedText());
+    const QString badAddress = InvalidAddressMessage(address);
     if (!badAddress.isEmpty()) {
         ShowCommandError(badAddress);
         return false;
@@ -33,8 +33,13 @@ bool TfrmBB10::ReadyForDeviceCommand() {
     return true;
 }
 
-void TfrmBB10::ShowCommandError(const QString& text) {
-    MessageBox::show(this, {MessageBox::Kind::Error, ApplicationTitle(), text, MessageBox::Ok});
+void TfrmBB10::ShowCommandError(const QString& text, const QString& details) {
+    MessageBox::show(this,
+                     {MessageBox::Kind::Error, ApplicationTitle(), text, MessageBox::Ok, details});
+}
+
+void TfrmBB10::ShowCommandFailure(const CommandVerdict& verdict) {
+    ShowCommandError(verdict.errorText, verdict.details);
 }
 
 CommandVerdict TfrmBB10::JudgeCommand(const CommandResult& result) const {
@@ -42,36 +47,36 @@ CommandVerdict TfrmBB10::JudgeCommand(const CommandResult& result) const {
 }
 
 void TfrmBB10::btnConnClick() {
-    if (!ReadyForDeviceCommand())
+    if (!ReadyForDeviceCommand(edtIP->maskedText()))
         return;
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
-    const QString address = edtIP->maskedText();
+    const DeviceTarget target{RemoveSpaces(edtIP->maskedText()), edtPwd->text()};
     const QString command =
-        DeployCommandHead(AppDir, DeployAction::ListDeviceInfo, address, edtPwd->text());
+        DeployCommandHead(AppDir, DeployAction::ListDeviceInfo, target.address, target.password);
     DeviceCommands::Settings settings;
     settings.heldBack = {btnConn};
     settings.hourglass = true;
     settings.silenceLimit = deviceCommands_->silenceLimits().device;
-    deviceCommands_->run(command, JavaBinDir, settings,
-                         [this, address](const CommandResult& result) {
-                             ShowDeviceInfo(result, RemoveSpaces(address));
-                         });
+    deviceCommands_->run(
+        command, JavaBinDir, settings,
+        [this, target](const CommandResult& result) { ShowDeviceInfo(result, target); });
 }
 
-void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const QString& address) {
+void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target) {
     const CommandVerdict verdict = JudgeCommand(result);
     if (!verdict.succeeded) {
-        ShowCommandError(verdict.errorText);
+        ShowCommandFailure(verdict);
         return;
     }
     const DeviceInfo info = ReadDeviceInfo(result.output);
     if (!info.connected) {
-        const QString text = ToolOutputText(result.output);
-        ShowCommandError(text.isEmpty() ? NoDeviceInformationMessage : text);
+        ShowCommandError(NoDeviceInformationMessage, ToolOutputText(result.output));
         return;
     }
-    ForgetOtherDevice(address + QLatin1Char('/') + info.pin);
+    ForgetOtherDevice(target.address + QLatin1Char('/') + info.pin);
+    connectedTarget_ = target;
+    ShowConnectedDevice(info.deviceName);
     ShowModelPicture(info.modelKey);
     const std::pair<QLabel*, const QString&> values[] = {
         {lbDevName, info.deviceName},
@@ -105,6 +110,11 @@ void TfrmBB10::ForgetOtherDevice(const QString& deviceKey) {
     connectedDevice_ = deviceKey;
     lstApps->clear();
     AppsListPending = true;
+}
+
+// The title names the device every command now goes to, on whichever screen is on top.
+void TfrmBB10::ShowConnectedDevice(const QString& deviceName) {
+    setWindowTitle(ConnectedWindowCaption(deviceName, connectedTarget_.address));
 }
 
 // A model without a picture file, or with one that does not decode, shows the default picture.

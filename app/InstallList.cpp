@@ -32,7 +32,6 @@ constexpr int ProgressRole = Qt::UserRole + 2;
 const QString LoadingStatus = QStringLiteral("Loading...");
 const QString DoneStatus = QStringLiteral("Done");
 const QString ErrorStatus = QStringLiteral("Error");
-const QString InstallationFinished = QStringLiteral("Installation finished");
 
 BarRow RowOf(const QTreeWidgetItem* item) {
     return {item->text(0), item->data(0, SubItemsRole).toStringList()};
@@ -286,17 +285,17 @@ void TfrmBB10::btnInstallBarClick() {
             MessageBox::plain(this, missingJava);
         return;
     }
-    if (!ReadyForDeviceCommand())
+    if (!ReadyForDeviceCommand(connectedTarget_.address))
         return;
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
-    const QString head =
-        DeployCommandHead(AppDir, DeployAction::InstallApp, edtIP->maskedText(), edtPwd->text());
+    const QString head = DeployCommandHead(AppDir, DeployAction::InstallApp,
+                                           connectedTarget_.address, connectedTarget_.password);
     lstBarFile->clearSelection();
     const int count = lstBarFile->topLevelItemCount();
     if (lstBarFile->itemDelegateForColumn(StatusColumn) == nullptr)
         lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
-    installRun_ = InstallRunState{true, head, count, QString()};
+    installRun_ = InstallRunState{true, head, count, {}};
     RemoveSelectedItems1->setEnabled(false);
     InstallRow(0);
 }
@@ -354,11 +353,13 @@ void TfrmBB10::FinishInstallRow(const CommandResult& result) {
     QTreeWidgetItem* item = lstBarFile->topLevelItem(InstallIndex);
     item->setData(StatusColumn, ProgressRole, QVariant());
     SetStatus(item, succeeded ? DoneStatus : ErrorStatus);
-    installRun_.lastFailureText = succeeded ? QString() : InstallFailureText(result, verdict);
     if (!succeeded) {
+        const CommandVerdict failure = InstallFailure(result, verdict);
+        const QString path = RowOf(item).subItems.value(PathSubItem);
+        installRun_.failures.append(InstallFailureLine(item->text(0), path, failure.reason));
         const MessageBox::Button answer = MessageBox::show(
-            this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
-                   installRun_.lastFailureText, MessageBox::Abort | MessageBox::Ignore});
+            this, {MessageBox::Kind::Warning, QStringLiteral("Warning"), failure.errorText,
+                   MessageBox::Abort | MessageBox::Ignore, failure.details});
         if (answer == MessageBox::Abort) {
             EndInstallRun();
             return;
@@ -369,8 +370,7 @@ void TfrmBB10::FinishInstallRow(const CommandResult& result) {
         return;
     }
     EndInstallRun();
-    MessageBox::plain(this, installRun_.lastFailureText.isEmpty() ? InstallationFinished
-                                                                  : installRun_.lastFailureText);
+    MessageBox::plain(this, InstallRunSummary(installRun_.failures));
 }
 
 void TfrmBB10::EndInstallRun() {

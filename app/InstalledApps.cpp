@@ -39,8 +39,10 @@ struct TfrmBB10::AppActionRun {
     QList<Turn> turns;
     qsizetype next = 0;
     quint64 generation = 0;
-    // What the error box shows at the end: each failed row's name and the tool's text.
+    // What the error box shows at the end: each failed row's name and message, and behind its
+    // details the tool's text for each.
     QString failures;
+    QString failureDetails;
 };
 
 QList<QWidget*> TfrmBB10::ManageActions() const {
@@ -86,12 +88,12 @@ void TfrmBB10::AppsListRowsGoing() {
 void TfrmBB10::btnRefreshAppClick() {
     // The button is held back while the screen is busy; the first visit of the screen calls this
     // directly, so it checks too.
-    if (AppsOperationRunning() || !ReadyForDeviceCommand())
+    if (AppsOperationRunning() || !ReadyForDeviceCommand(connectedTarget_.address))
         return;
     PrepareAppsList();
     QDir::setCurrent(JavaBinDir);
     const QString command = DeployCommandHead(AppDir, DeployAction::ListInstalledApps,
-                                              edtIP->maskedText(), edtPwd->text());
+                                              connectedTarget_.address, connectedTarget_.password);
     lstApps->clear();
     DeviceCommands::Settings settings;
     settings.feed = ConsoleJob::Feed::Lines;
@@ -137,7 +139,7 @@ void TfrmBB10::FinishAppsList(const CommandResult& result) {
         return;
     // The rows read before the tool failed or went silent would look like the whole list.
     lstApps->clear();
-    ShowCommandError(verdict.errorText);
+    ShowCommandFailure(verdict);
 }
 
 // ---- The actions -----------------------------------------------------------------------------
@@ -159,12 +161,13 @@ void TfrmBB10::btnUninstallClick() {
 }
 
 void TfrmBB10::RunAppAction(DeployAction action) {
-    if (AppsOperationRunning() || !ReadyForDeviceCommand())
+    if (AppsOperationRunning() || !ReadyForDeviceCommand(connectedTarget_.address))
         return;
     PrepareAppsList();
     auto run = std::make_shared<AppActionRun>();
     run->action = action;
-    run->commandHead = DeployCommandHead(AppDir, action, edtIP->maskedText(), edtPwd->text());
+    run->commandHead =
+        DeployCommandHead(AppDir, action, connectedTarget_.address, connectedTarget_.password);
     run->generation = appsListGeneration_;
     for (int index = 0; index < lstApps->topLevelItemCount(); ++index) {
         QTreeWidgetItem* row = lstApps->topLevelItem(index);
@@ -201,9 +204,11 @@ void TfrmBB10::FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run,
         turn.row->setText(StatusColumn, AppActionStatus(run->action, result.output));
     } else {
         turn.row->setText(StatusColumn, AppActionFailedStatus);
-        run->failures += turn.row->text(0) + QStringLiteral(":\n") + verdict.errorText;
-        if (!run->failures.endsWith(QLatin1Char('\n')))
-            run->failures += QLatin1Char('\n');
+        run->failures +=
+            turn.row->text(0) + QStringLiteral(": ") + verdict.errorText + QLatin1Char('\n');
+        if (!verdict.details.isEmpty())
+            run->failureDetails +=
+                turn.row->text(0) + QStringLiteral(":\n") + verdict.details + QLatin1Char('\n');
     }
     // A device that went silent for one row is not asked again for the others.
     if (run->next < run->turns.size() && !result.timedOut) {
@@ -212,7 +217,7 @@ void TfrmBB10::FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run,
     }
     EndAppsOperation();
     if (!run->failures.isEmpty())
-        ShowCommandError(run->failures);
+        ShowCommandError(run->failures, run->failureDetails);
 }
 
 } // namespace kestrane

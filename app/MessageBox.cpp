@@ -101,6 +101,8 @@ QList<QMessageBox*>& ShownBoxes() {
 MessageBox::Button ShowModal(QWidget* parent, const MessageBox::Box& box) {
     QMessageBox dialog(IconOf(box.kind), box.title, box.text, QMessageBox::NoButton, parent);
     dialog.setTextFormat(Qt::PlainText);
+    if (!box.details.isEmpty())
+        dialog.setDetailedText(box.details);
     QList<std::pair<QAbstractButton*, MessageBox::Button>> added;
     for (const ButtonLook& look : ButtonLooks) {
         if (box.buttons.testFlag(look.button)) {

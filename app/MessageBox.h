@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 class QDialog;
 class QWidget;
 
@@ -40,10 +42,16 @@ public:
     };
 
     struct Box {
-        Kind kind = Kind::Plain;
+        Box(Kind kind = Kind::Plain, QString title = {}, QString text = {}, Buttons buttons = Ok,
+            QString details = {})
+            : kind(kind), title(std::move(title)), text(std::move(text)), buttons(buttons),
+              details(std::move(details)) {}
+        Kind kind;
         QString title;
         QString text; // for the password dialog: the label above its edit field
-        Buttons buttons = Ok;
+        Buttons buttons;
+        // Shown behind the box's "Show Details..." button; none when empty.
+        QString details;
     };
 
     // A box of the given kind with the given buttons; returns the button that closed it

@@ -146,9 +146,20 @@ public:
     // Checks that a Java runtime was found, that the address field holds a device address and
     // that the runtime, the deploy tool and its TLS settings are in place; otherwise says what is
     // wrong (the plain Java message when no runtime was found) and returns false.
-    bool ReadyForDeviceCommand();
-    // The error box with the application's title.
-    void ShowCommandError(const QString& text);
+    bool ReadyForDeviceCommand(const QString& address);
+    // The error box with the application's title; details behind its "Show Details..." button.
+    void ShowCommandError(const QString& text, const QString& details = QString());
+    // A failed command's box: its message, with the tool's whole text as details.
+    void ShowCommandFailure(const CommandVerdict& verdict);
+
+    // The device a successful Connect reached: its address (as commands name it) and the
+    // password it took. Installations, listings and actions go there, whatever the connection
+    // fields hold later; another device is reached by connecting to it.
+    struct DeviceTarget {
+        QString address;
+        QString password;
+    };
+    const DeviceTarget& connectedTarget() const { return connectedTarget_; }
     // A device command's result judged with this window's program folder and Java runtime.
     CommandVerdict JudgeCommand(const CommandResult& result) const;
 
@@ -234,7 +245,8 @@ private:
     void RouteDropsToWindow();
 
     // Connect's second half: the tool's answer shown, or its error.
-    void ShowDeviceInfo(const CommandResult& result, const QString& address);
+    void ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target);
+    void ShowConnectedDevice(const QString& deviceName);
     void ShowModelPicture(const QString& modelKey);
     // Clears what belongs to the previously connected device when deviceKey names another one.
     void ForgetOtherDevice(const QString& deviceKey);
@@ -258,6 +270,7 @@ private:
     bool shown_ = false;
     // The device Connect last showed: its address and PIN.
     QString connectedDevice_;
+    DeviceTarget connectedTarget_;
 
     // ---- Installed applications state ----
     struct AppActionRun;
@@ -318,8 +331,8 @@ private:
         bool active = false;
         QString commandHead;
         int count = 0;
-        // The last row's failure, for the closing box; empty when it succeeded.
-        QString lastFailureText;
+        // One line for each row that failed, for the closing box.
+        QStringList failures;
     };
     void InstallRow(int index);
     void FinishInstallRow(const CommandResult& result);
@@ -334,6 +347,14 @@ private:
 
 // The texts the window shows.
 inline const QString WindowCaption = QStringLiteral("Kestrane - BlackBerry 10 Utilities");
+// The title while connected: "Kestrane - BlackBerry 10 Utilities - BlackBerry Z30 at 169.254.0.1".
+// A device that did not give its name is "the device at 169.254.0.1".
+inline QString ConnectedWindowCaption(const QString& deviceName, const QString& address) {
+    const QString name = deviceName == QStringLiteral("...") || deviceName.trimmed().isEmpty()
+                             ? QStringLiteral("the device")
+                             : deviceName;
+    return WindowCaption + QStringLiteral(" - %1 at %2").arg(name, address);
+}
 inline const QString NoDeviceInformationMessage =
     QStringLiteral("The device sent no information. Check the address and the password.");
 inline const QString DefaultDevicePicture = QStringLiteral(":/kestrane/device-default.jpg");

@@ -15,18 +15,25 @@ QString missingFileMessage(const QString& what, const QString& path) {
     return QStringLiteral("%1 is missing: %2 does not exist.").arg(what, path);
 }
 
-QString javaRuntimeProblem(const QString& javaBinDir) {
+DeviceFailure MissingPiece(FailureKind kind, const QString& message) {
+    return {kind, message, message, {}};
+}
+
+DeviceFailure JavaRuntimeProblem(const QString& javaBinDir) {
     const QString none = JavaRuntimeMissingMessage(javaBinDir);
     if (!none.isEmpty())
-        return none;
+        return MissingPiece(FailureKind::JavaMissing, none);
     if (javaBinDir.contains(QLatin1Char(':')))
-        return QStringLiteral("The Java runtime in %1 cannot be used: its folder name holds a "
-                              "colon (:). Install or link the runtime under a name without one.")
-            .arg(javaBinDir);
+        return MissingPiece(
+            FailureKind::JavaMissing,
+            QStringLiteral("The Java runtime in %1 cannot be used: its folder name holds a "
+                           "colon (:). Install or link the runtime under a name without one.")
+                .arg(javaBinDir));
     const QString launcher = javaBinDir + QStringLiteral("/java");
     const QFileInfo info(launcher);
     if (!info.isFile() || !info.isExecutable())
-        return missingFileMessage(QStringLiteral("The Java runtime"), launcher);
+        return MissingPiece(FailureKind::JavaMissing,
+                            missingFileMessage(QStringLiteral("The Java runtime"), launcher));
     return {};
 }
 
@@ -55,16 +62,33 @@ QString SilenceMessage(std::chrono::milliseconds limit) {
     return QStringLiteral("The device did not answer within %1 seconds.").arg(seconds);
 }
 
-QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir) {
-    const QString runtime = javaRuntimeProblem(javaBinDir);
-    if (!runtime.isEmpty())
+DeviceFailure NoAnswerFailure(std::chrono::milliseconds limit) {
+    return {FailureKind::NoAnswer,
+            SilenceMessage(limit) +
+                QStringLiteral(" Check that the device is switched on, unlocked and connected, "
+                               "then try again."),
+            QStringLiteral("no answer within the time limit"),
+            {}};
+}
+
+DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir) {
+    const DeviceFailure runtime = JavaRuntimeProblem(javaBinDir);
+    if (runtime.kind != FailureKind::None)
         return runtime;
     if (!QFileInfo(DeployToolPath(appDir)).isFile())
-        return missingFileMessage(QStringLiteral("The deploy tool"), DeployToolPath(appDir));
+        return MissingPiece(
+            FailureKind::DeployToolMissing,
+            missingFileMessage(QStringLiteral("The deploy tool"), DeployToolPath(appDir)));
     if (!QFileInfo(DeploySecurityPath(appDir)).isFile())
-        return missingFileMessage(QStringLiteral("The deploy tool's TLS settings file"),
-                                  DeploySecurityPath(appDir));
+        return MissingPiece(
+            FailureKind::TlsSettingsMissing,
+            missingFileMessage(QStringLiteral("The deploy tool's TLS settings file"),
+                               DeploySecurityPath(appDir)));
     return {};
+}
+
+QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir) {
+    return MissingDeployTool(appDir, javaBinDir).message;
 }
 
 QString ToolOutputText(const QString& output) {
@@ -76,18 +100,22 @@ QString ToolOutputText(const QString& output) {
 
 CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
                                   const QString& javaBinDir) {
-    if (result.timedOut)
-        return {false, SilenceMessage(result.silenceLimit)};
+    if (result.timedOut) {
+        DeviceFailure silence = NoAnswerFailure(result.silenceLimit);
+        silence.details = ToolOutputText(result.output);
+        return CommandVerdict::Failed(silence);
+    }
     if (result.output.trimmed().isEmpty() && result.exitCode != 0) {
-        const QString missing = MissingDeployToolMessage(appDir, javaBinDir);
-        if (!missing.isEmpty())
-            return {false, missing};
-        return {false, QStringLiteral("The deploy tool ended without writing anything "
-                                      "(exit code %1).")
-                           .arg(result.exitCode)};
+        const DeviceFailure missing = MissingDeployTool(appDir, javaBinDir);
+        if (missing.kind != FailureKind::None)
+            return CommandVerdict::Failed(missing);
+        const QString ended =
+            QStringLiteral("The deploy tool ended without writing anything (exit code %1).")
+                .arg(result.exitCode);
+        return CommandVerdict::Failed({FailureKind::Unknown, ended, ended, {}});
     }
     if (result.exitCode != 0 || HasErrorLine(result.output))
-        return {false, ToolOutputText(result.output)};
+        return CommandVerdict::Failed(DescribeToolFailure(result.output, result.exitCode));
     return {true, {}};
 }
 

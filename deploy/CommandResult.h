@@ -1,8 +1,11 @@
 #pragma once
 
+#include "DeviceFailure.h"
+
 #include <QString>
 
 #include <chrono>
+#include <utility>
 
 namespace kestrane {
 
@@ -17,10 +20,23 @@ struct CommandResult {
     std::chrono::milliseconds silenceLimit{0};
 };
 
-// What the window makes of a result: success, or the text its error box shows.
+// What a front end makes of a result: success, or what went wrong. On failure errorText is the
+// message a box leads with (what happened, what to do), reason the one line a list of failures
+// gives it, details the tool's whole text (empty when it wrote nothing), kind what it was.
 struct CommandVerdict {
-    bool succeeded = false;
+    CommandVerdict(bool succeeded = false, QString errorText = {},
+                   FailureKind kind = FailureKind::None, QString reason = {}, QString details = {})
+        : succeeded(succeeded), errorText(std::move(errorText)), kind(kind),
+          reason(std::move(reason)), details(std::move(details)) {}
+    bool succeeded;
     QString errorText;
+    FailureKind kind;
+    QString reason;
+    QString details;
+
+    static CommandVerdict Failed(const DeviceFailure& failure) {
+        return {false, failure.message, failure.kind, failure.reason, failure.details};
+    }
 };
 
 // A device command succeeded only when the tool exited with 0 and no output line begins with
@@ -28,11 +44,11 @@ struct CommandVerdict {
 // own; each action's own test (three lines for Connect, "result::success" for an installation)
 // comes on top of this one.
 //
-// On failure the error text is, in this order: the silence message when the command was stopped
-// for silence; what is missing of the runtime or the tool (MissingDeployToolMessage) when it wrote
-// nothing and failed; a plain "ended without writing anything" message naming the exit code when
-// nothing is missing; otherwise the tool's lines (ToolOutputText). A tool that wrote nothing and exited
-// with 0 passes this test; the action's own test decides then.
+// On failure, in this order: NoAnswer with the silence message when the command was stopped for
+// silence; what is missing of the runtime or the tool (MissingDeployTool) when it wrote nothing
+// and failed; Unknown with a plain "ended without writing anything" message naming the exit code
+// when nothing is missing; otherwise what DescribeToolFailure reads from the tool's text. A tool
+// that wrote nothing and exited with 0 passes this test; the action's own test decides then.
 CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
                                   const QString& javaBinDir);
 
@@ -42,6 +58,9 @@ bool HasErrorLine(const QString& output);
 // "The device did not answer within 60 seconds." (the limit in whole seconds, or with one
 // decimal below ten seconds when it is not whole).
 QString SilenceMessage(std::chrono::milliseconds limit);
+
+// What a command stopped for silence is told as: the silence message, then what to do.
+DeviceFailure NoAnswerFailure(std::chrono::milliseconds limit);
 
 // What keeps a deploy command from running, as a message naming the missing piece: the Java
 // runtime (no runtime found, its launcher gone, or a folder name holding ':' that cannot stand in

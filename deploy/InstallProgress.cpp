@@ -40,13 +40,29 @@ bool InstallSucceeded(const CommandVerdict& verdict, int progress) {
     return verdict.succeeded && progress >= 100;
 }
 
-QString InstallFailureText(const CommandResult& result, const CommandVerdict& verdict) {
+CommandVerdict InstallFailure(const CommandResult& result, const CommandVerdict& verdict) {
     if (!verdict.succeeded)
-        return verdict.errorText;
-    const QString text = ToolOutputText(result.output);
-    if (!text.isEmpty())
-        return text;
-    return QStringLiteral("The deploy tool ended without reporting the installation's result.");
+        return verdict;
+    return CommandVerdict::Failed(
+        {FailureKind::NoResult,
+         QStringLiteral("The deploy tool ended without reporting the installation's result. "
+                        "Look for the application under Manage Apps, and install it again if "
+                        "it is not there."),
+         QStringLiteral("the installation's result was not reported"),
+         ToolOutputText(result.output)});
+}
+
+QString InstallFailureLine(const QString& appName, const QString& barPath, const QString& reason) {
+    const QString file = barPath.mid(barPath.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString name = appName.isEmpty() ? file : QStringLiteral("%1 (%2)").arg(appName, file);
+    return QStringLiteral("%1: %2").arg(name, reason);
+}
+
+QString InstallRunSummary(const QStringList& failureLines) {
+    const QString finished = QStringLiteral("Installation finished");
+    if (failureLines.isEmpty())
+        return finished;
+    return finished + QStringLiteral(". Not installed:\n") + failureLines.join(QLatin1Char('\n'));
 }
 
 } // namespace kestrane

@@ -3,6 +3,7 @@
 #include "CommandResult.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace kestrane {
@@ -23,8 +24,16 @@ QString InstallingStatus(int percent);
 // progress reached 100.
 bool InstallSucceeded(const CommandVerdict& verdict, int progress);
 
-// What the warning after a failed installation shows: the verdict's text when the command failed,
-// otherwise the tool's output, or a sentence saying it reported no result when it wrote nothing.
-QString InstallFailureText(const CommandResult& result, const CommandVerdict& verdict);
+// Why an installation that did not succeed failed: the verdict itself when the command failed;
+// otherwise (the tool ended well but the device never reported the result) a NoResult verdict
+// whose details are the tool's output.
+CommandVerdict InstallFailure(const CommandResult& result, const CommandVerdict& verdict);
+
+// One failed row in the run's closing box: "Speed Test (speedtest.bar): no debug token ...".
+QString InstallFailureLine(const QString& appName, const QString& barPath, const QString& reason);
+
+// The run's closing text: "Installation finished" when every row succeeded; otherwise that
+// sentence, then the rows that were not installed, one line each.
+QString InstallRunSummary(const QStringList& failureLines);
 
 } // namespace kestrane

@@ -44,15 +44,44 @@ InstalledApp readAppWorldLine(const QString& line) {
     return app;
 }
 
+// The text from start up to the next "," or the line's end.
+QString field(const QString& line, qsizetype start) {
+    const qsizetype comma = line.indexOf(QLatin1Char(','), start);
+    return comma < 0 ? line.mid(start) : line.mid(start, comma - start);
+}
+
+// <package name>.<package id>::<folder>,<version>,...,name::<app name>,...
+// Package ids hold no ".", so the text before the "::" splits at its last "."; the folder is
+// usually the id again, but not always, so nothing is read from it.
+InstalledApp readByFields(const QString& line, qsizetype colons) {
+    InstalledApp app;
+    const qsizetype dot = line.lastIndexOf(QLatin1Char('.'), colons - 1);
+    app.packageName = line.left(dot);
+    app.packageId = line.mid(dot + 1, colons - dot - 1);
+    const qsizetype versionComma = line.indexOf(QLatin1Char(','), colons + 2);
+    if (versionComma >= 0)
+        app.version = field(line, versionComma + 1);
+    const QLatin1StringView nameField(",name::");
+    const qsizetype name = line.indexOf(nameField, colons + 2);
+    app.appName = name >= 0
+                      ? field(line, name + nameField.size())
+                      : app.packageName.mid(app.packageName.lastIndexOf(QLatin1Char('.')) + 1);
+    return app;
+}
+
 } // namespace
 
 InstalledApp ReadInstalledAppLine(const QString& line) {
-    InstalledApp app;
-    if (line.contains(QLatin1StringView("source::developer")))
-        app = readDeveloperLine(line);
-    if (line.contains(QLatin1StringView("source::appworld")))
-        app = readAppWorldLine(line);
-    return app;
+    const bool developer = line.contains(QLatin1StringView("source::developer"));
+    const bool appWorld = line.contains(QLatin1StringView("source::appworld"));
+    if (!developer && !appWorld)
+        return {};
+    const qsizetype colons = line.indexOf(QLatin1StringView("::"));
+    if (colons > 0 && line.lastIndexOf(QLatin1Char('.'), colons - 1) >= 0)
+        return readByFields(line, colons);
+    // Without a "." before the "::" there is no package name to split off: the line is read by
+    // position, as the tool's older lines were laid out.
+    return appWorld ? readAppWorldLine(line) : readDeveloperLine(line);
 }
 
 QString AppActionStatus(DeployAction action, const QString& output) {

@@ -15,12 +15,15 @@ struct InstalledApp {
     QString packageId;
 };
 
-// Reads one output line by position. Lines holding "source::developer" are read as sideloaded
-// applications (the app name is the package name's last part), lines holding "source::appworld"
-// take the app name from "name::" up to the next ","; a line holding both is read the second way,
-// a line holding neither gives no row. Laid out as
-//   <package name>.<id>::<id>,<version>,...
-// a line reads back right when the id's first four characters do not occur earlier in it.
+// Reads one output line. Only lines holding "source::developer" or "source::appworld" describe
+// an application; any other line gives no row. Such a line is laid out as
+//   <package name>.<package id>::<folder>,<version>,...,name::<app name>,...
+// and read by its fields: the text before the first "::" splits at its last "." into package
+// name and id (ids hold no "."), the version is the field after the first "," behind the "::",
+// and the app name is the "name::" field, or the package name's last part when there is none.
+// A line with no "." before its "::" is read by position as the tool's older lines were: the
+// four characters after "::" are looked for in the line and end the package name, and appworld
+// lines take the app name from "name::" up to the next ",".
 InstalledApp ReadInstalledAppLine(const QString& line);
 
 // The word an application action writes into a row's Status column after a run of the tool that

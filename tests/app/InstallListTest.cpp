@@ -70,8 +70,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         window_->AppDir = appDir_.path();
         window_->JavaBinDir = javaBinDir_.path();
-        window_->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
-        window_->edtPwd->setText(QStringLiteral("z30"));
+        QVERIFY(ConnectAsUser(*window_, *world_.runner));
     }
     void cleanup() {
         window_.reset();
@@ -334,7 +333,8 @@ void InstallListTest::installsEachRow_data() {
     QTest::addColumn<QStringList>("chunks");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("statuses"); // as the row shows them, in order
-    QTest::addColumn<QString>("warning");      // empty: none
+    QTest::addColumn<QString>("warning");      // how the row's warning begins; empty: none
+    QTest::addColumn<QString>("reason");       // the row's line in the closing box
 
     QTest::newRow("progress 10, 50, 30, 100 in chunks of their own")
         << QStringList{Progress(10), Progress(50), Progress(30),
@@ -345,26 +345,34 @@ void InstallListTest::installsEachRow_data() {
                             "Installing ... (50%)",
                             "Installing ... (100%)",
                             "Done"}
-        << "";
+        << "" << "";
     QTest::newRow("the success marker followed by another line in the same chunk")
         << QStringList{Progress(40), "result::success\r\nInfo: Done\r\n"} << 0
         << QStringList{"", "Loading...", "Installing ... (40%)", "Installing ... (100%)", "Done"}
-        << "";
+        << "" << "";
     QTest::newRow("a progress line split across chunks")
         << QStringList{"12:00 Info: Prog", "ress 6", "0%\r", "\nresult::success"} << 0
         << QStringList{"", "Loading...", "Installing ... (60%)", "Installing ... (100%)", "Done"}
-        << "";
+        << "" << "";
     QTest::newRow("a tool that writes nothing")
         << QStringList{} << 0 << QStringList{"", "Loading...", "Error"}
-        << "The deploy tool ended without reporting the installation's result.";
+        << "The deploy tool ended without reporting the installation's result."
+        << "the installation's result was not reported";
     QTest::newRow("exit 2 after a success-looking line")
         << QStringList{Progress(100), "result::success\r\n"} << 2
         << QStringList{"", "Loading...", "Installing ... (100%)", "Error"}
-        << "Info: Progress 100%\nresult::success\n";
+        << "The deploy tool failed (exit code 2) without saying why."
+        << "failed with exit code 2";
     QTest::newRow("an error line after full progress")
         << QStringList{Progress(100), "Error: package refused\r\n"} << 0
         << QStringList{"", "Loading...", "Installing ... (100%)", "Error"}
-        << "Info: Progress 100%\nError: package refused\n";
+        << "Error: package refused" << "Error: package refused";
+    QTest::newRow("the device refuses the package: the reason leads, once")
+        << QStringList{Progress(100), "actual_dname::\r\nactual_id::\r\nactual_version::\r\n"
+                                      "result::failure 881 no debug token found\r\n"}
+        << 2 << QStringList{"", "Loading...", "Installing ... (100%)", "Error"}
+        << "The device refused the application: it has no debug token"
+        << "no debug token on the device (881)";
 }
 
 void InstallListTest::installsEachRow() {
@@ -372,6 +380,7 @@ void InstallListTest::installsEachRow() {
     QFETCH(int, exitCode);
     QFETCH(QStringList, statuses);
     QFETCH(QString, warning);
+    QFETCH(QString, reason);
     AddRows({"App"});
     world_.runner->addAnswer(FakeConsoleAnswer{chunks, exitCode});
     if (!warning.isEmpty())
@@ -390,14 +399,16 @@ void InstallListTest::installsEachRow() {
         QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
         return;
     }
-    // The warning, then the last row's text closes the run.
+    // The warning leads with the cause, the tool's text behind its details; the closing box
+    // names the row with its one-line reason, without the tool's text again.
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes[0].kind, MessageBox::Kind::Warning);
     QCOMPARE(boxes[0].title, QStringLiteral("Warning"));
     QCOMPARE(boxes[0].buttons, MessageBox::Abort | MessageBox::Ignore);
-    QCOMPARE(boxes[0].text, warning);
+    QVERIFY2(boxes[0].text.startsWith(warning), qPrintable(boxes[0].text));
+    QCOMPARE(boxes[0].details, ToolOutputText(chunks.join(QString())));
     QCOMPARE(boxes[1].kind, MessageBox::Kind::Plain);
-    QCOMPARE(boxes[1].text, warning);
+    QCOMPARE(boxes[1].text, "Installation finished. Not installed:\nApp (App.bar): " + reason);
 }
 
 void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
@@ -412,7 +423,8 @@ void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
     QCOMPARE(Column(list, 5), (QStringList{"Error", "Done", "Done"}));
-    QCOMPARE(MessageBox::takeAnsweredBoxes().last().text, QStringLiteral("Installation finished"));
+    QCOMPARE(MessageBox::takeAnsweredBoxes().last().text,
+             QStringLiteral("Installation finished. Not installed:\nA (A.bar): Error: refused"));
     QCOMPARE(SelectedRows(list), (QList<int>{0, 1, 2}));
 
     // Second run: A fails again and the user aborts: B and C keep their status, nothing closes.
@@ -424,7 +436,7 @@ void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
     QCOMPARE(SelectedRows(list), QList<int>{0});
     QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
 
-    // Third run: the last row fails and is ignored: its text closes the run.
+    // Third run: the last row fails and is ignored: the closing box names it with its reason.
     world_.runner->addAnswer(success);
     world_.runner->addAnswer(success);
     world_.runner->addAnswer("Error: no space left\r\n", 2);
@@ -434,7 +446,8 @@ void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
     QCOMPARE(Column(list, 5), (QStringList{"Done", "Done", "Error"}));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[1].text, QStringLiteral("Error: no space left\n"));
+    QCOMPARE(boxes[1].text, QStringLiteral("Installation finished. Not installed:\n"
+                                           "C (C.bar): Error: no space left"));
 }
 
 void InstallListTest::aRepeatedRunKeepsTheLastResultUntilNewProgress() {
@@ -508,8 +521,9 @@ void InstallListTest::aSilentDeviceEndsTheRowAfterTheLimit() {
     QCOMPARE(Column(window_->lstBarFile, 5), (QStringList{"Error", "Done"}));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[0].text, SilenceMessage(std::chrono::milliseconds(300)));
-    QCOMPARE(boxes[1].text, QStringLiteral("Installation finished"));
+    QVERIFY(boxes[0].text.startsWith(SilenceMessage(std::chrono::milliseconds(300))));
+    QCOMPARE(boxes[1].text, QStringLiteral("Installation finished. Not installed:\n"
+                                           "A (A.bar): no answer within the time limit"));
 }
 
 void InstallListTest::nothingRunsWithoutJavaOrRows() {
@@ -543,8 +557,11 @@ void InstallListTest::eachPathIsOneQuotedArgument() {
         world_.runner->addAnswer("result::success\r\n");
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
+    // The fields changed since Connect: the run still goes to the connected phone.
+    window_->edtIP->setAddressText(QStringLiteral("169.254.2.1"));
+    window_->edtPwd->setText(QStringLiteral("playbook"));
     const QString head = DeployCommandHead(appDir_.path(), DeployAction::InstallApp,
-                                           window_->edtIP->maskedText(), QStringLiteral("z30"));
+                                           QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
     QCOMPARE(world_.runner->runs().size(), paths.size());
     for (int i = 0; i < paths.size(); ++i) {
         QCOMPARE(world_.runner->runs()[i].command, head + InstallArguments(paths[i]));

@@ -93,4 +93,26 @@ inline void UnlockAsConnected(TfrmBB10& window) {
     window.btnManageApps->setEnabled(true);
 }
 
+// What the phone of the window tests answers to Connect.
+inline const QString TestPhoneInformation = QStringLiteral("Info: Sending request: DEVICE_INFO\n"
+                                                           "modelfullname::BlackBerry Z30\n"
+                                                           "modelname::Z30\n"
+                                                           "devicepin::0x2a2b3c4d\n");
+
+// Connects the window as a user does (address and password typed, Connect pressed) to a phone
+// that the scripted runner answers for, then forgets that run, so that the test's own commands
+// come first in runner.runs(). The window's AppDir and JavaBinDir must hold the fake deploy tool.
+// False when Connect did not end.
+inline bool ConnectAsUser(TfrmBB10& window, doubles::FakeConsoleRunner& runner,
+                          const QString& address = QStringLiteral("169.254.0.1"),
+                          const QString& password = QStringLiteral("z30")) {
+    window.edtIP->setAddressText(address);
+    window.edtPwd->setText(password);
+    runner.addAnswer(TestPhoneInformation);
+    window.btnConnClick();
+    const bool ended = runner.waitForAll();
+    runner.forgetRuns();
+    return ended && window.connectedTarget().address == address;
+}
+
 } // namespace kestrane::testing

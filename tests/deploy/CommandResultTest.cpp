@@ -49,8 +49,8 @@ struct JudgementCase {
     QString output;
     int exitCode;
     bool timedOut;
-    bool succeeded;
-    QString errorText; // expected, when it failed
+    FailureKind kind;  // None when it succeeded
+    QString errorText; // the message begins so, when it failed
 };
 
 void PrintTo(const JudgementCase& c, std::ostream* os) {
@@ -69,8 +69,11 @@ TEST_P(JudgeDeviceCommandTest, JudgesTheResult) {
     result.silenceLimit = 60s;
     const CommandVerdict verdict =
         JudgeDeviceCommand(result, tree.appDir.path(), tree.javaBinDir.path());
-    EXPECT_EQ(verdict.succeeded, c.succeeded);
-    EXPECT_EQ(verdict.errorText, c.succeeded ? QString() : c.errorText);
+    EXPECT_EQ(verdict.succeeded, c.kind == FailureKind::None);
+    EXPECT_EQ(verdict.kind, c.kind);
+    EXPECT_TRUE(verdict.errorText.startsWith(c.errorText)) << verdict.errorText.toStdString();
+    // On failure, what the tool wrote is kept whole for the box's details.
+    EXPECT_EQ(verdict.details, verdict.succeeded ? QString() : ToolOutputText(c.output));
 }
 
 const QString WrongPassword =
@@ -83,26 +86,38 @@ const QString JvmNotice = QStringLiteral("Picked up JAVA_TOOL_OPTIONS: -Dfile.en
 INSTANTIATE_TEST_SUITE_P(
     Results, JudgeDeviceCommandTest,
     testing::Values(
-        JudgementCase{"SimulatorSuccess", DeviceInfoOutput, 0, false, true, {}},
-        JudgementCase{"JvmNoticeAndDeviceInfo", JvmNotice + DeviceInfoOutput, 0, false, true, {}},
-        JudgementCase{"WrongPasswordExit3", WrongPassword, 3, false, false, WrongPassword},
-        JudgementCase{"JvmNoticeAndWrongPassword", JvmNotice + WrongPassword, 3, false, false,
-                      JvmNotice + WrongPassword},
-        JudgementCase{"RetryLoggingExit1", RetryLogging, 1, false, false, RetryLogging},
-        JudgementCase{"SystemErrorExit1", SystemError, 1, false, false, SystemError},
-        JudgementCase{"ErrorLineDespiteExit0", SystemError, 0, false, false, SystemError},
-        JudgementCase{"ErrorLineFirst", "Error: x\nInfo: y\n", 0, false, false,
-                      "Error: x\nInfo: y\n"},
-        JudgementCase{"ErrorLineAfterABareCarriageReturn", "Info: a\rError: b", 0, false, false,
-                      "Info: a\nError: b\n"},
-        JudgementCase{"IndentedErrorIsNoErrorLine", "Info: a\n Error: b\n", 0, false, true, {}},
-        JudgementCase{"ErrorNotAtLineStartIsNoError", "Info: no Error: here\n", 0, false, true, {}},
-        JudgementCase{"CrLfLinesAreShownWithLf", "Info: a\r\nError: b\r\n", 2, false, false,
-                      "Info: a\nError: b\n"},
-        JudgementCase{"SilenceLimit", "Info: Sending request\n", -1, true, false,
+        JudgementCase{"SimulatorSuccess", DeviceInfoOutput, 0, false, FailureKind::None, {}},
+        JudgementCase{"JvmNoticeAndDeviceInfo", JvmNotice + DeviceInfoOutput, 0, false,
+                      FailureKind::None, {}},
+        JudgementCase{"WrongPasswordExit3", WrongPassword, 3, false, FailureKind::WrongPassword,
+                      "The device refused the password: 1 of 10 failed attempts."},
+        JudgementCase{"JvmNoticeAndWrongPassword", JvmNotice + WrongPassword, 3, false,
+                      FailureKind::WrongPassword, "The device refused the password"},
+        JudgementCase{"RetryLoggingExit1", RetryLogging, 1, false, FailureKind::ConnectionClosed,
+                      "The device closed the connection without answering."},
+        JudgementCase{"SystemErrorExit1", SystemError, 1, false, FailureKind::LoginSystemError,
+                      "The device could not check the password"},
+        JudgementCase{"ErrorLineDespiteExit0", SystemError, 0, false,
+                      FailureKind::LoginSystemError, "The device could not check the password"},
+        JudgementCase{"NonZeroExitWithoutAnErrorLine", "Info: Sending request: LIST\n", 1, false,
+                      FailureKind::Unknown, "The deploy tool failed (exit code 1)"},
+        JudgementCase{"DeviceRefusalExit2", "result::failure 881 no debug token found\n", 2, false,
+                      FailureKind::DeviceRefused, "The device refused the application"},
+        JudgementCase{"ErrorLineFirst", "Error: x\nInfo: y\n", 0, false, FailureKind::Unknown,
+                      "Error: x"},
+        JudgementCase{"ErrorLineAfterABareCarriageReturn", "Info: a\rError: b", 0, false,
+                      FailureKind::Unknown, "Error: b"},
+        JudgementCase{"IndentedErrorIsNoErrorLine", "Info: a\n Error: b\n", 0, false,
+                      FailureKind::None, {}},
+        JudgementCase{"ErrorNotAtLineStartIsNoError", "Info: no Error: here\n", 0, false,
+                      FailureKind::None, {}},
+        JudgementCase{"CrLfLinesAreShownWithLf", "Info: a\r\nError: b\r\n", 2, false,
+                      FailureKind::Unknown, "Error: b"},
+        JudgementCase{"SilenceLimit", "Info: Sending request\n", -1, true, FailureKind::NoAnswer,
                       "The device did not answer within 60 seconds."},
-        JudgementCase{"NothingWrittenExit0IsLeftToTheAction", "", 0, false, true, {}},
-        JudgementCase{"NothingWrittenNotStarted", "", -1, false, false,
+        JudgementCase{"NothingWrittenExit0IsLeftToTheAction", "", 0, false, FailureKind::None,
+                      {}},
+        JudgementCase{"NothingWrittenNotStarted", "", -1, false, FailureKind::Unknown,
                       "The deploy tool ended without writing anything (exit code -1)."}),
     [](const testing::TestParamInfo<JudgementCase>& info) { return info.param.name; });
 
@@ -115,6 +130,7 @@ TEST(JudgeDeviceCommand, NothingWrittenNamesWhatIsMissing) {
     const CommandVerdict verdict =
         JudgeDeviceCommand(result, tree.appDir.path(), tree.javaBinDir.path());
     EXPECT_FALSE(verdict.succeeded);
+    EXPECT_EQ(verdict.kind, FailureKind::JavaMissing);
     EXPECT_EQ(verdict.errorText, "The Java runtime is missing: " +
                                      tree.javaBinDir.filePath("java") + " does not exist.");
 }

@@ -51,16 +51,20 @@ TEST(InstallResultTest, SuccessNeedsTheCommandAndFullProgress) {
     EXPECT_FALSE(InstallSucceeded({false, QStringLiteral("Error: refused\n")}, 100));
 }
 
-TEST(InstallResultTest, FailureTextIsTheVerdictsOrTheOutput) {
+TEST(InstallResultTest, FailureIsTheVerdictsOrNoResultWithTheOutput) {
     CommandResult result;
     result.exitCode = 0;
     result.output = QStringLiteral("Info: Progress 50%\r\n");
-    EXPECT_EQ(InstallFailureText(result, {true, {}}), QStringLiteral("Info: Progress 50%\n"));
-    EXPECT_EQ(InstallFailureText(result, {false, QStringLiteral("The device did not answer.")}),
-              QStringLiteral("The device did not answer."));
-    result.output.clear();
-    EXPECT_EQ(InstallFailureText(result, {true, {}}),
-              QStringLiteral("The deploy tool ended without reporting the installation's result."));
+    const CommandVerdict noResult = InstallFailure(result, {true, {}});
+    EXPECT_FALSE(noResult.succeeded);
+    EXPECT_EQ(noResult.kind, FailureKind::NoResult);
+    EXPECT_TRUE(noResult.errorText.startsWith(
+        "The deploy tool ended without reporting the installation's result."));
+    EXPECT_EQ(noResult.details, QStringLiteral("Info: Progress 50%\n"));
+    const CommandVerdict failed{false, QStringLiteral("The device did not answer."),
+                                FailureKind::NoAnswer};
+    EXPECT_EQ(InstallFailure(result, failed).errorText, failed.errorText);
+    EXPECT_EQ(InstallFailure(result, failed).kind, FailureKind::NoAnswer);
 }
 
 } // namespace

@@ -18,7 +18,7 @@ void PrintTo(const LineCase& c, std::ostream* out) {
 
 class ReadInstalledAppLineTest : public testing::TestWithParam<LineCase> {};
 
-TEST_P(ReadInstalledAppLineTest, ReadsTheLineByPosition) {
+TEST_P(ReadInstalledAppLineTest, ReadsTheLinesFields) {
     const LineCase& c = GetParam();
     const InstalledApp app = ReadInstalledAppLine(c.line);
     EXPECT_EQ(app.appName, c.expected.appName);
@@ -42,21 +42,45 @@ const LineCase LineCases[] = {
     {"package_name_ending_in_a_dot_gives_no_app_name",
      "com.example..abcd1234::abcd1234,1.0,source::developer",
      {"", "1.0", "com.example.", "abcd1234"}},
-    {"probe_at_the_start_gives_no_package_name",
-     "abcd.x::abcd,1.0,source::developer",
-     {"", ".0", "", "bcd.x"}},
-    {"probe_found_early_shifts_every_value",
+    {"real_development_line_with_test_in_its_package_name",
+     "com.acme.speedtest.testDev_speedtest__0b911cdd::testDev_speedtest__0b911cdd,3.2.0.1,,,"
+     "402112,name::Speed Test,source::developer",
+     {"Speed Test", "3.2.0.1", "com.acme.speedtest", "testDev_speedtest__0b911cdd"}},
+    {"package_named_test",
+     "test.testDev_test_______1a2b3c4d::testDev_test_______1a2b3c4d,1.0.0.0,,,512,name::Tester,"
+     "source::developer",
+     {"Tester", "1.0.0.0", "test", "testDev_test_______1a2b3c4d"}},
+    {"test_inside_the_package_name_without_name_field",
+     "com.test.app.testDev_app________99aa00bb::testDev_app________99aa00bb,2.0,source::developer",
+     {"app", "2.0", "com.test.app", "testDev_app________99aa00bb"}},
+    {"folder_differs_from_the_id",
+     "com.acme.notes.gYABgJYF1wpCyg7iKxA1Qx::notes_folder,1.4.0.2,,,88,name::Pocket Notes,"
+     "source::developer",
+     {"Pocket Notes", "1.4.0.2", "com.acme.notes", "gYABgJYF1wpCyg7iKxA1Qx"}},
+    {"sideloaded_app_takes_its_name_field",
+     "com.acme.notes.abcd1234::abcd1234,1.0,name::Pocket Notes,source::developer",
+     {"Pocket Notes", "1.0", "com.acme.notes", "abcd1234"}},
+    {"id_characters_early_in_the_package_name_read_right",
      "com.abcd.app.abcd1234::abcd1234,1.0,source::developer",
-     {"com", "", "com", "abcd.app.abcd1234"}},
+     {"app", "1.0", "com.abcd.app", "abcd1234"}},
+    {"other_fields_ending_in_name_are_not_the_name",
+     "com.x.abcd1::abcd1,1.0,dname::Wrong,source::appworld,name::Right,",
+     {"Right", "1.0", "com.x", "abcd1"}},
     {"no_comma_after_the_version",
      "com.x.abcd1::abcd1 source::developer",
      {"x", "", "com.x", "abcd1"}},
-    {"appworld_name_without_a_closing_comma",
+    {"name_field_at_the_line_end",
      "com.x.abcd1::abcd1,1.0,source::appworld,name::Maps",
-     {"", "1.0", "com.x", "abcd1"}},
-    {"appworld_line_without_name_reads_from_the_sixth_character",
+     {"Maps", "1.0", "com.x", "abcd1"}},
+    {"appworld_line_without_name_takes_the_package_names_last_part",
      "com.example.abcd1::abcd1,2.0,source::appworld",
-     {"xample.abcd1::abcd1", "2.0", "com.example", "abcd1"}},
+     {"example", "2.0", "com.example", "abcd1"}},
+    {"no_dot_before_the_colons_is_read_by_position",
+     "xy:abcd::abcd,1.0,source::developer",
+     {"xy", "1.0", "xy", "abcd"}},
+    {"no_dot_before_the_colons_appworld_by_position",
+     "xy:abcd::abcd,1.0,source::appworld,name::Old Style,",
+     {"Old Style", "1.0", "xy", "abcd"}},
     {"both_markers_the_appworld_reading_wins",
      "com.x.abcd1::abcd1,3.0,source::developer,source::appworld,name::Shown,",
      {"Shown", "3.0", "com.x", "abcd1"}},

@@ -74,6 +74,12 @@ public:
     // The jobs started so far that still exist, in start order (null once deleted).
     const QList<QPointer<FakeConsoleJob>>& jobs() const { return jobs_; }
     FakeConsoleJob* lastJob() const { return jobs_.isEmpty() ? nullptr : jobs_.last().data(); }
+    // Forgets the starts and jobs so far (a test's set-up commands), so that runs() and jobs()
+    // begin with what the test itself starts.
+    void forgetRuns() {
+        runs_.clear();
+        jobs_.clear();
+    }
 
     // Runs the event loop until every job that still exists has finished; false on timeout.
     bool waitForAll(int timeoutMs = 5000) const;
