@@ -27,7 +27,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A manifest larger than this is refused before anything is extracted: real ones are a few KiB.
+// A manifest larger than this is refused before anything is decoded: real ones are a few KiB.
 constexpr std::int64_t MaxManifestSize = 1 << 20;
 
 // Parses manifest bytes: decoded by their byte-order mark (UTF-16 LE or BE, UTF-8), otherwise in
@@ -40,12 +40,14 @@ BarInfo ParseBarManifestText(std::string_view bytes, const ZACodePage& ansi);
 // <system's reason>" when it cannot be read.
 BarInfo ParseBarManifest(const std::string& path, const ZACodePage& ansi = ZACodePage::System());
 
-// Reads the manifest of the BAR file at barPath with archive: opens it read-only, extracts the
+// Reads the manifest of the BAR file at barPath with archive: opens it read-only, decodes the
 // entry META-INF/MANIFEST.MF (stored in any letter case; of several such records only the last in
-// directory order) to META-INF/MANIFEST.MF below GetTempDirectory(), parses it, removes what the
-// extraction created and closes the archive, on every path. Throws the archive component's errors,
-// ParseBarManifest's "Cannot open file" when there is no manifest, and a BarInfoError for a
-// manifest over MaxManifestSize (refused before extracting).
+// directory order) in memory through the component's extraction (its checks, password prompts and
+// failure reactions), parses it and closes the archive, on every path; nothing is written to disk.
+// Throws the archive component's errors, a BarInfoError for a manifest over MaxManifestSize
+// (refused before decoding), and, when no manifest was decoded, the error reading the extracted
+// file would give: "Cannot open file "<GetTempDirectory()>META-INF/MANIFEST.MF". No such file or
+// directory".
 BarInfo ReadBarInfo(TZABaseArchiver& archive, const std::string& barPath,
                     const ZACodePage& ansi = ZACodePage::System());
 

@@ -86,6 +86,9 @@ std::vector<std::pair<std::string, std::string>> FuzzSeeds() {
     // Headers every 16 bytes claiming long names over the headers that follow: rebuilding must
     // not copy each name. Small, so that the fuzzer's runs from it stay quick.
     seeds.emplace_back("overlapping-headers.zip", OverlappingHeaders(8 * 1024, 4000));
+    // The same shape as a recovery bomb, names that fit in the file: rebuilding takes only
+    // headers that do not overlap the names taken before them.
+    seeds.emplace_back("recovery-bomb.zip", OverlappingHeaders(64 * 1024, 16000));
     // A single-file Zip64 archive with 0xFFFF in the end record's disk fields.
     Archive allOnes = zip64;
     allOnes.diskNumber = 0xFFFF;

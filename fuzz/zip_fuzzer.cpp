@@ -1,5 +1,6 @@
 // libFuzzer target over the archive component: each input is written to a file and opened, its
-// directory is listed (FindFirst/FindNext over "*" and a walk over every directory item), and
+// directory is listed (FindFirst/FindNext over "*" and "*.mf", a walk over every directory item,
+// and the manifest's plain-name search with the manifest decoded in memory), and
 // every entry is extracted into a fresh folder with the component's own failure reactions, the
 // dialogs answering Ignore and cancelling password prompts. Hostile input must never make the
 // component crash, leak, hang, read or write outside what it owns, or write outside the folder.
@@ -151,6 +152,27 @@ void List(TZipArchive& zip) {
             if (first < 0 || first > i)
                 Fail("IndexOfName does not find the entry or an earlier one of its name");
         }
+    }
+    // A wildcard search that fills every item it finds (names loaded and kept), and the window's
+    // manifest search, a plain name, with the last record decoded in memory.
+    int manifest = -1;
+    for (bool more = zip.FindFirst("*.mf", item, ZAAnyFileAttributes, ""); more;
+         more = zip.FindNext(item))
+        sum += item.FileName.size() + item.StoredPath.size();
+    for (bool more = zip.FindFirst("META-INF\\MANIFEST.MF", item, ZAAnyFileAttributes, ""); more;
+         more = zip.FindNext(item))
+        manifest = item.Handle.ItemNo;
+    if (manifest >= 0) {
+        std::string bytes;
+        try {
+            if (zip.ExtractToMemory(manifest, bytes, 1 << 20) &&
+                static_cast<std::int64_t>(bytes.size()) !=
+                    dir.CDir.Item(manifest).UncompressedSize())
+                Fail("decoded in memory to another size than declared");
+        } catch (const EZAReadError&) {
+            // a local header past the end of the file
+        }
+        sum += bytes.size();
     }
     sum += static_cast<std::size_t>(zip.FileCount() + zip.Size()) + zip.Comment().size();
     sum += dir.IsEncrypted() + dir.IsSFXArchive();

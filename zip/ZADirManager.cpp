@@ -816,10 +816,21 @@ void TZADirManager::Recover(bool metEndSignature) {
     std::int64_t p = next(0);
     if (p < 0)
         throw EZAException(35, "");
-    for (; p >= 0; p = next(p + 4)) {
+    // A header is taken only when its name and extra field lie inside the file, and the scan
+    // goes on after them: the headers and names of rebuilt entries never overlap, so their names
+    // together are at most the file's size, and listing or searching them is linear in the file
+    // whatever lengths hostile headers claim. A signature inside an entry's data still yields an
+    // entry of its own, as the data is not skipped.
+    while (p >= 0) {
         const TZAZipCentralDir local = ZAParseLocalHeader(scan.View(p, ZALocalHeaderSize));
-        if (local.compSize < size && local.extraLength <= 260)
+        const std::int64_t textsEnd =
+            p + static_cast<std::int64_t>(ZALocalHeaderSize) + local.nameLength + local.extraLength;
+        if (local.compSize < size && local.extraLength <= 260 && textsEnd <= size) {
             AddRecoveredEntry(p, local, metEndSignature, scan, descriptors);
+            p = next(textsEnd);
+        } else {
+            p = next(p + 4);
+        }
     }
     CentralDirOffset = size;
 }
@@ -855,15 +866,14 @@ void TZADirManager::AddRecoveredEntry(std::int64_t p, const TZAZipCentralDir& lo
     TZARecoveredTexts texts;
     texts.oemNames = metEndSignature;
     texts.slashKnown = Settings.AnsiCodePage.IsAsciiCompatible();
+    // The caller checked that the name and the extra field lie inside the file.
     std::int64_t pos = p + static_cast<std::int64_t>(ZALocalHeaderSize);
     texts.namePosition = pos;
     std::string buffer;
-    if (size - pos >= c.nameLength) {
-        texts.nameLength = c.nameLength;
-        if (c.nameLength > 0)
-            texts.trailingSlash = Peek(scan, pos + c.nameLength - 1, 1, buffer)[0] == '/';
-        pos += c.nameLength;
-    }
+    texts.nameLength = c.nameLength;
+    if (c.nameLength > 0)
+        texts.trailingSlash = Peek(scan, pos + c.nameLength - 1, 1, buffer)[0] == '/';
+    pos += c.nameLength;
     texts.extraPosition = pos;
     texts.extraLength = c.extraLength;
     if (c.extraLength > 0) {

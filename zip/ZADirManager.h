@@ -161,7 +161,7 @@ TZAZipCentralDir ZAParseLocalHeader(std::string_view header);
 struct TZARecoveredTexts {
     std::int64_t namePosition = 0;
     std::int64_t extraPosition = 0;
-    std::uint16_t nameLength = 0; // 0 also when the claimed name ran past the end of the file
+    std::uint16_t nameLength = 0;
     std::uint16_t extraLength = 0;
     bool oemNames = false;      // a name without the UTF-8 flag is OEM text
     bool trailingSlash = false; // the name ends with '/' (when slashKnown)

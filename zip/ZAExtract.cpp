@@ -383,8 +383,10 @@ void TZABaseArchiver::FinishTarget(int output, int folder, const std::string& le
 // The decoded data's way into the target file: checked against the declared size, counted into
 // the CRC-32 and the progress, and written in full. A large entry is written by a second thread,
 // so that writing overlaps decoding; the data passes in 1 MiB buffers without being copied.
+// With memory instead of a file, the data is decoded straight into that buffer, which never
+// holds more than the declared size.
 struct TZABaseArchiver::Output {
-    Output(TZABaseArchiver& arc, int file, std::int64_t expected);
+    Output(TZABaseArchiver& arc, int file, std::int64_t expected, std::string* memory = nullptr);
     ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -426,6 +428,7 @@ private:
     TZABaseArchiver& Arc;
     const int File;
     const std::int64_t Expected;
+    std::string* const Memory;
     std::int64_t FCommitted = 0;
     std::uint32_t FCrc = 0;
     unsigned char* FSpace = nullptr; // the buffer Space gave out last, without the writer thread
@@ -444,8 +447,12 @@ private:
     bool FWriteFailed = false;
 };
 
-TZABaseArchiver::Output::Output(TZABaseArchiver& arc, int file, std::int64_t expected)
-    : Arc(arc), File(file), Expected(expected) {}
+TZABaseArchiver::Output::Output(TZABaseArchiver& arc, int file, std::int64_t expected,
+                                std::string* memory)
+    : Arc(arc), File(file), Expected(expected), Memory(memory) {
+    if (Memory)
+        Memory->clear();
+}
 
 void TZABaseArchiver::Output::StartPipeline() {
     FPipelined = true;
@@ -562,6 +569,14 @@ void TZABaseArchiver::Output::Submit() {
 }
 
 unsigned char* TZABaseArchiver::Output::Space(std::size_t& size) {
+    if (Memory) {
+        // Room for what the declared size still allows, and one byte more to notice an excess.
+        size = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(Expected - FCommitted, 0, std::int64_t(BlockSize) - 1) + 1);
+        Memory->resize(static_cast<std::size_t>(FCommitted) + size);
+        FSpace = reinterpret_cast<unsigned char*>(Memory->data()) + FCommitted;
+        return FSpace;
+    }
     if (!FPipelined) {
         size = static_cast<std::size_t>(
             std::clamp<std::int64_t>(Expected, 0, std::int64_t(BlockSize) - 1) + 1);
@@ -590,6 +605,10 @@ bool TZABaseArchiver::Output::Commit(std::size_t n) {
         FCommitted += std::int64_t(n);
         if (overflow)
             Submit();
+    } else if (Memory) {
+        FCrc = static_cast<std::uint32_t>(crc32_z(FCrc, FSpace, n));
+        FCommitted += std::int64_t(n);
+        Memory->resize(static_cast<std::size_t>(FCommitted));
     } else {
         const Job job{FSpace, n, FCommitted};
         WriteNow(job);
@@ -630,6 +649,10 @@ void TZABaseArchiver::Output::Finish() {
 }
 
 std::uint32_t TZABaseArchiver::Output::ReadBackAdler() {
+    if (Memory)
+        return static_cast<std::uint32_t>(adler32_z(
+            adler32_z(0, nullptr, 0), reinterpret_cast<const unsigned char*>(Memory->data()),
+            static_cast<std::size_t>(FCommitted)));
     Finish();
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[BlockSize]);
     uLong adler = adler32_z(0, nullptr, 0);
@@ -750,7 +773,7 @@ bool TZABaseArchiver::RequestPassword(const TDirItem& item) {
     return true;
 }
 
-void TZABaseArchiver::DecodeEntry(int index, int output) {
+void TZABaseArchiver::DecodeEntry(int index, int output, std::string* memory) {
     if (index < 0 || index >= FRun->dir->CDir.Count())
         throw EZAException(16, Name);
     const TDirItem& item = FRun->dir->CDir.Item(index);
@@ -766,7 +789,7 @@ void TZABaseArchiver::DecodeEntry(int index, int output) {
     if (size > FRun->dir->CentralDirOffset - dataPos)
         size = std::max<std::int64_t>(FRun->dir->CentralDirOffset - dataPos, 0);
     const std::int64_t expected = item.UncompressedSize();
-    Output out(*this, output, expected);
+    Output out(*this, output, expected, memory);
     Decoder decoder{*this, *FRun->stream, out};
     FProgressMax = expected == 0 ? 2 : expected;
     FProgress = 0;
@@ -807,4 +830,60 @@ void TZABaseArchiver::DecodeEntry(int index, int output) {
         ok = out.Crc() == c.crc32;
     if (!ok && !FProgressCancel && !FSkipFile && !ExtractCorruptedFiles)
         throw EZAException(8, Name);
+}
+
+bool TZABaseArchiver::ExtractToMemory(int index, std::string& bytes, std::int64_t maxSize) {
+    RequireOpen();
+    bytes.clear();
+    const std::lock_guard<std::recursive_mutex> lock(ExtractionLock());
+    const std::shared_ptr<TZADirManager> dir = FDirManager;
+    const std::shared_ptr<TZAStream> stream = FCompressedStream;
+    if (index < 0 || index >= dir->CDir.Count())
+        throw EZAException(16, Name);
+    const TDirItem& item = dir->CDir.Item(index);
+    const std::int64_t size = item.UncompressedSize();
+    if (item.IsDirectory() || size < 0 || size > maxSize)
+        return false;
+    Run run;
+    run.dir = dir.get();
+    run.stream = stream.get();
+    struct Restore {
+        Run*& current;
+        Run* saved;
+        ~Restore() { current = saved; }
+    } restore{FRun, FRun};
+    FRun = &run;
+    FProcessedFileNo = 0;
+    FProcessedFileCount = 1;
+    FRunDone = 0;
+    FRunTotal = size;
+    FProgressCancel = false;
+    FProgressEnabled = true;
+    RaiseOverallProgress(0, ppStart);
+    const std::string name = Slashes(item.Name);
+    bool decoded = false;
+    for (;;) {
+        FCurrentName = name;
+        try {
+            if (RaiseFileProgress(0, ppStart))
+                break;
+            FSkipFile = false;
+            DecodeEntry(index, -1, &bytes);
+            decoded = !FSkipFile && !FProgressCancel;
+            if (RaiseFileProgress(100, ppEnd))
+                decoded = false;
+            break;
+        } catch (const EZAException& error) {
+            bytes.clear();
+            if (FailureReaction(name, error) != zaaRetry)
+                break;
+        }
+    }
+    if (decoded)
+        ++FProcessedFileNo;
+    else
+        bytes.clear();
+    RaiseOverallProgress(100, ppEnd);
+    FProgressEnabled = false;
+    return decoded;
 }

@@ -175,6 +175,13 @@ public:
     void ExtractFiles(const std::string& FileMask, int SearchAttr,
                       const std::string& ExclusionMask);
     void ExtractFiles(); // masks from FileMasks and ExclusionMasks, Options.SearchAttr
+    // Decodes the entry at index (a FindFirst / FindNext handle's ItemNo) into bytes instead of
+    // a file, through the same decoding, checks, password prompts, progress events and failure
+    // reactions as ExtractFiles; bytes never grow past the declared size. False, with bytes
+    // empty, when nothing was decoded: a folder, a declared size over maxSize (nothing is read
+    // then), a skipped password prompt, a cancel, or a failure answered Ignore or Abort.
+    // Raises error 16 for an index outside the directory.
+    bool ExtractToMemory(int index, std::string& bytes, std::int64_t maxSize);
 
 protected:
     bool isZIPFormat = true;
@@ -213,7 +220,8 @@ private:
                       bool keep);
     bool MayReplace(int folder, const std::string& leaf, const std::string& target,
                     const std::string& name, const TDirItem& item);
-    void DecodeEntry(int index, int output);
+    // Decodes into the file output, or into memory when it is given.
+    void DecodeEntry(int index, int output, std::string* memory = nullptr);
     bool RequestPassword(const TDirItem& item);
     bool RaiseFileProgress(double progress, TZAProgressPhase phase);
     bool RaiseOverallProgress(double progress, TZAProgressPhase phase);

@@ -1,5 +1,5 @@
-// Manifests parsed from bytes, and BAR files read through the archive component into the private
-// temporary folder, which every path leaves as it found it.
+// Manifests parsed from bytes, and BAR files read through the archive component in memory: the
+// private temporary folder stays as it was on every path.
 
 #include "BarInfo.h"
 #include "ZipBuilder.h"
@@ -187,6 +187,51 @@ TEST_F(ReadBarInfoTest, NoManifestRaisesCannotOpenFile) {
     EXPECT_FALSE(archive_.Active());
 }
 
+// A manifest that is not decoded (encrypted without the password, or damaged) raises the error of
+// a missing manifest file, after the component's own password prompt or failure reaction.
+TEST_F(ReadBarInfoTest, ManifestNotDecodedRaisesCannotOpenFile) {
+    ziptest::Entry secret = Manifest("Application-Name: Secret\n", 8);
+    secret.password = "pw";
+    ziptest::Entry damaged = Manifest("Application-Name: Damaged\n");
+    damaged.crc = 0x12345678;
+    const std::string missing =
+        "Cannot open file \"" + temp_ + "META-INF/MANIFEST.MF\". No such file or directory";
+    int prompts = 0;
+    archive_.OnPassword = [&](TZABaseArchiver&, const std::string&, std::string&, bool& skip) {
+        ++prompts;
+        skip = true;
+    };
+    std::vector<int> failures;
+    archive_.OnProcessFileFailure = [&](TZABaseArchiver&, const std::string&, TZAProcessOperation,
+                                        int native, int, const std::string&, TZAAction& action) {
+        failures.push_back(native);
+        action = zaaIgnore;
+    };
+    for (const auto& [bar, entry] :
+         {std::pair{"secret.bar", secret}, std::pair{"damaged.bar", damaged}}) {
+        SCOPED_TRACE(bar);
+        try {
+            Read(Bar(bar, {entry}));
+            ADD_FAILURE() << "no error";
+        } catch (const BarInfoError& error) {
+            EXPECT_EQ(std::string(error.what()), missing);
+        }
+    }
+    EXPECT_EQ(prompts, 1);
+    EXPECT_EQ(failures, std::vector<int>{8});
+    // With the password it reads.
+    archive_.Password = "pw";
+    EXPECT_EQ(Read(Bar("secret.bar", {secret})).AppName, "Secret");
+}
+
+// The manifest is decoded in memory: a temporary folder nobody may write to changes nothing.
+TEST_F(ReadBarInfoTest, WritesNothingToTheTemporaryFolder) {
+    ASSERT_EQ(::chmod(temp_.c_str(), 0500), 0);
+    const BarInfo info = Read(Bar("app.bar", {Asset(), Manifest("Application-Name: A\n", 8)}));
+    ::chmod(temp_.c_str(), 0700);
+    EXPECT_EQ(info.AppName, "A");
+}
+
 TEST_F(ReadBarInfoTest, NotAZipRaisesTheComponentsError) {
     const std::string path = folder_ + "/text.bar";
     std::ofstream(path) << "just some text, no ZIP data at all\n";
@@ -220,13 +265,15 @@ TEST_F(ReadBarInfoTest, RepeatedManifestRecordsDecodeOnlyTheLast) {
     EXPECT_EQ(decoded_, 1);
 }
 
-TEST_F(ReadBarInfoTest, APlantedLinkCannotRedirectTheExtraction) {
+TEST_F(ReadBarInfoTest, APlantedLinkIsNeitherFollowedNorTouched) {
     const std::string outside = folder_ + "/outside";
     fs::create_directory(outside);
     std::ofstream(outside + "/keep") << "stays";
     fs::create_directory_symlink(outside, temp_ + "META-INF");
     EXPECT_EQ(Read(Bar("app.bar", {Manifest("Application-Name: Safe\n")})).AppName, "Safe");
     EXPECT_EQ(EntriesIn(outside), std::vector<std::string>{"keep"});
+    EXPECT_TRUE(fs::is_symlink(temp_ + "META-INF"));
+    fs::remove(temp_ + "META-INF");
 }
 
 TEST_F(ReadBarInfoTest, CleanUpLeavesOtherFilesOfTheTemporaryFolder) {

@@ -4,7 +4,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace {
@@ -174,6 +176,99 @@ TEST(KestraneBar, NamesEveryEntryItDidNotExtract) {
     const BarRun one = Bar({"extract", dir / "a.zip", "ok.txt", dir / "one"});
     EXPECT_EQ(one.exitCode, 0) << one.err;
     EXPECT_EQ(one.err, "");
+}
+
+struct HostileCase {
+    const char* what;
+    std::string bytes;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+std::vector<HostileCase> HostileCases() {
+    // Many directory records over one local header and its data.
+    Archive overlapping;
+    for (int i = 0; i < 5000; ++i) {
+        std::string name = "e";
+        name += std::to_string(i);
+        Entry e = Stored(name, std::string(64, 'o'));
+        if (i > 0)
+            e.offset = 0;
+        overlapping.entries.push_back(e);
+    }
+    // Names of control characters, 60,000 bytes each, under an end record claiming 65,534
+    // entries (so the directory is rebuilt).
+    Archive longNames;
+    for (char c = 1; c <= 8; ++c)
+        longNames.entries.push_back(Stored(std::string(60000, c), "x"));
+    longNames.entryCount = 0xFFFE;
+    Archive claim;
+    claim.entries = {Stored("a.txt", "a"), Stored(std::string(2000, '\x07'), "b")};
+    claim.entryCount = 0xFFFF;
+    return {
+        {"recovery bomb of 256 KiB", OverlappingHeaders(256 * 1024)},
+        {"recovery bomb of 1 MiB", OverlappingHeaders(1024 * 1024)},
+        {"overlapping entries", Build(overlapping)},
+        {"long control-character names", Build(longNames)},
+        {"65,535 entries claimed", Build(claim)},
+    };
+}
+
+class HostileArchive : public ::testing::TestWithParam<HostileCase> {};
+
+// list and a wildcard extract stay linear in the file: bounded in time and memory (generously:
+// the figures themselves come from bench/), and what they write is a few times the file's size,
+// long names in messages being shortened.
+TEST_P(HostileArchive, ListAndExtractStayLinear) {
+    const HostileCase& c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "hostile.bar", c.bytes);
+    const std::size_t bound = 8 * c.bytes.size() + 4096;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", dir / "hostile.bar"},
+          std::vector<std::string>{"extract", dir / "hostile.bar", "*", dir / "out"}}) {
+        SCOPED_TRACE(args[0]);
+        const auto start = std::chrono::steady_clock::now();
+        const BarRun run = Bar(args);
+        const auto seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+        EXPECT_LT(seconds.count(), 60.0);
+        EXPECT_NE(run.exitCode, -1);
+        EXPECT_LE(run.out.size() + run.err.size(), bound);
+        rusage usage{};
+        ::getrusage(RUSAGE_CHILDREN, &usage);
+        EXPECT_LT(usage.ru_maxrss, 256 * 1024); // KiB, the largest child so far
+        std::size_t longestLine = 0;
+        for (std::size_t start = 0; start < run.err.size();) {
+            const std::size_t end = std::min(run.err.find('\n', start), run.err.size());
+            longestLine = std::max(longestLine, end - start);
+            start = end + 1;
+        }
+        EXPECT_LT(longestLine, 4096u) << "long names are shortened in messages";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(KestraneBar, HostileArchive, ::testing::ValuesIn(HostileCases()),
+                         [](const auto& info) { return RowName(info.param.what); });
+
+// A long name is shown shortened, also where the reason repeats it.
+TEST(KestraneBar, ShortensLongNamesInMessages) {
+    Archive a;
+    a.entries = {Stored(std::string(3000, 'n'), "content")}; // too long for a file name
+    TempDir dir;
+    WriteFile(dir / "a.zip", Build(a));
+    const BarRun run = Bar({"extract", dir / "a.zip", "*", dir / "out"});
+    EXPECT_EQ(run.exitCode, 2);
+    const std::string shown = std::string(1024, 'n');
+    std::string expected = "kestrane-bar: not extracted: \"";
+    expected += shown;
+    expected += "\"... (3000 bytes): ZipArchive1: Cannot create file \"";
+    expected += dir / "out/";
+    expected += shown;
+    expected += "... (3000 bytes)\" - Native error: 00019\n";
+    EXPECT_EQ(run.err, expected);
 }
 
 } // namespace

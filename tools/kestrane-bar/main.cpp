@@ -57,6 +57,48 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
+// Names in messages are shown up to about this many bytes: a hostile archive's names may be
+// 64 KiB each, and a message per entry would then write many times the archive's size.
+constexpr std::size_t ShownNameBytes = 1024;
+
+// The name escaped as AppendEscaped does (between quotes when quoted); past ShownNameBytes of
+// escaped text it is cut (at a character boundary) and followed by "... (N bytes)", N being its
+// full length.
+std::string ShownName(std::string_view name, bool quoted) {
+    const std::string quote = quoted ? "\"" : "";
+    std::string out;
+    AppendEscaped(out, name, quoted);
+    if (out.size() <= ShownNameBytes)
+        return quote + out + quote;
+    out.clear();
+    std::string piece;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        piece.clear();
+        AppendEscaped(piece, name.substr(i, 1), quoted);
+        const bool characterStart = (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80;
+        if (characterStart && out.size() + piece.size() > ShownNameBytes)
+            break;
+        out += piece;
+    }
+    return quote + out + quote + "... (" + std::to_string(name.size()) + " bytes)";
+}
+
+// The reason escaped; one that repeats a long name of the entry (a file that cannot be created,
+// say) repeats it shortened.
+std::string ShortenedReason(const std::string& reason, std::string_view name) {
+    std::string out;
+    std::string_view rest = reason;
+    if (name.size() > ShownNameBytes / 6) { // shorter names escape to at most ShownNameBytes
+        for (std::size_t at; (at = rest.find(name)) != std::string_view::npos;) {
+            AppendEscaped(out, rest.substr(0, at), false);
+            out += ShownName(name, false);
+            rest.remove_prefix(at + name.size());
+        }
+    }
+    AppendEscaped(out, rest, false);
+    return out;
+}
+
 void WriteError(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
@@ -200,9 +242,9 @@ int Extract(const char* archivePath, const char* mask, const char* folder) {
             continue;
         missed = true;
         std::string line = "kestrane-bar: not extracted: ";
-        AppendJsonString(line, item.Name);
+        line += ShownName(item.Name, true);
         line += ": ";
-        AppendEscaped(line, reason, false);
+        line += ShortenedReason(reason, item.Name);
         WriteError(line + "\n");
     }
     if (!aborted.empty() && entries.empty()) {
