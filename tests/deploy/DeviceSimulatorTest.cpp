@@ -1,18 +1,26 @@
-// Runs the built device simulator (lib/BarDeploy.jar) the way Kestrane does and reads its answers
-// with Kestrane's own readers.
+// Runs the built device simulator (lib/BarDeploy.jar) the way Kestrane does and checks that it
+// answers as the deploy tool does: the same lines, on the same stream, with the same exit code.
+// Device information is read with Kestrane's own reader; installed-application lines are read by
+// their fields, as a device writes them.
 #include "BarFixture.h"
 #include "DeviceInfo.h"
-#include "InstalledApps.h"
 #include "Simulator.h"
 #include "TextUtils.h"
 
+#include <QCryptographicHash>
+#include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <future>
 #include <vector>
@@ -21,6 +29,37 @@ using namespace kestrane;
 using namespace kestrane::test;
 
 namespace {
+
+// One line of the installed-applications list, by its fields:
+// "<package name>.<package id>::<folder>,<version>,,,<size>,name::<name>,source::<source>".
+struct ListedApp {
+    QString packageName, packageId, folder, version, size, name, source;
+};
+
+const QRegularExpression kListLine(
+    "^([^:]+)\\.([^.:]+)::([^,]*),([^,]*),,,(\\d+),name::([^,]*),source::(developer|appworld)$");
+
+bool ReadListLine(const QString& line, ListedApp& app) {
+    const QRegularExpressionMatch m = kListLine.match(line);
+    if (!m.hasMatch())
+        return false;
+    app = {m.captured(1), m.captured(2), m.captured(3), m.captured(4),
+           m.captured(5), m.captured(6), m.captured(7)};
+    return true;
+}
+
+// The tool's standard output after a successful login and the request line.
+QString Requested(const char* request, const QString& rest = {}) {
+    return QStringLiteral("Info: Sending request: ") + QLatin1String(request) + "\n" + rest;
+}
+
+const QString kNotDevelopmentMode =
+    "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
+    "settings on the device.";
+const QString kLocked =
+    "Error: Authentication failed. There have been too many failed attempts (10). Please enter "
+    "your password on the device to reset the failed attempts count and try again";
+const QString kUnknownPackage = "result::failure 500 cannot determine package name";
 
 class DeviceSimulator : public ::testing::Test {
 protected:
@@ -36,26 +75,29 @@ protected:
                         QStringList{barPath});
     }
 
-    ToolRun onPackage(const QString& action, const InstalledApp& app) {
+    ToolRun onPackage(const QString& action, const ListedApp& app) {
         return sim_.run(
             QStringList{action} + Login(kFullTouch, "z30") +
             QStringList{"-package-name", app.packageName, "-package-id", app.packageId});
     }
 
-    std::vector<InstalledApp> listApps(const QString& address, const QString& password) {
+    // The device's list; every line after the request line must read by its fields.
+    std::vector<ListedApp> listApps(const QString& address, const QString& password) {
         const ToolRun run = sim_.run(QStringList{"-listInstalledApps"} + Login(address, password));
         EXPECT_EQ(run.exitCode, 0) << run.merged().toStdString();
-        std::vector<InstalledApp> apps;
-        for (const QString& line : run.outLines()) {
-            const InstalledApp app = ReadInstalledAppLine(line);
-            if (!app.appName.isEmpty())
-                apps.push_back(app);
+        const QStringList lines = run.outLines();
+        EXPECT_EQ(lines.value(0), "Info: Sending request: LIST");
+        std::vector<ListedApp> apps;
+        for (const QString& line : lines.mid(1)) {
+            ListedApp app;
+            EXPECT_TRUE(ReadListLine(line, app)) << line.toStdString();
+            apps.push_back(app);
         }
         return apps;
     }
 
-    static const InstalledApp* find(const std::vector<InstalledApp>& apps, const QString& name) {
-        for (const InstalledApp& app : apps)
+    static const ListedApp* find(const std::vector<ListedApp>& apps, const QString& name) {
+        for (const ListedApp& app : apps)
             if (app.packageName == name)
                 return &app;
         return nullptr;
@@ -93,43 +135,52 @@ TEST_F(DeviceSimulator, WithoutArgumentsItPrintsItsUsageAndSucceeds) {
          {"-listDeviceInfo", "-listInstalledApps", "-installApp", "-isAppRunning", "-launchApp",
           "-terminateApp", "-uninstallApp", "-version", "-resetSimulator", "-package-name"})
         EXPECT_TRUE(run.out.contains(QLatin1String(word))) << word;
-    for (const QString& address :
-         {kFullTouch, kKeyboard, kPlayBook, kNoDevMode, kSilent, kClosesConnection})
+    for (const QString& address : {kFullTouch, kKeyboard, kPlayBook, kNoDevMode, kSilent,
+                                   kClosesConnection, kLoginSystemError})
         EXPECT_TRUE(run.out.contains(address)) << address.toStdString();
 }
 
-// A command that names no package still connects and logs in first, as the deploy tool does:
-// what it reports is the connection's outcome, and the missing package only once that worked.
-TEST_F(DeviceSimulator, MissingPackageIsReportedOnlyAfterConnecting) {
-    const QString noBar = "Error: BAR file is required for this command";
-    const QString noPackage = "Error: Package name and package id are required for this command";
+// A command that names no package, or a BAR file that is gone, still connects and logs in first,
+// as the deploy tool does: what it reports is the connection's outcome, and the missing package
+// or file only once the login worked. A login that fails prints no request line.
+TEST_F(DeviceSimulator, MissingPackageOrFileIsReportedOnlyAfterTheLogin) {
+    const QString gone = files_.filePath("gone.bar");
     struct MissingCase {
         const char* name;
-        QString command, address, password;
+        QStringList args;
         int exitCode;
-        QString lastError;
+        QString out, err;
     };
     const MissingCase cases[] = {
-        {"install, logged in", "-installApp", kFullTouch, "z30", 1, noBar},
-        {"launch, logged in", "-launchApp", kKeyboard, "q10", 1, noPackage},
-        {"uninstall, logged in", "-uninstallApp", kPlayBook, "playbook", 1, noPackage},
-        {"install, wrong password", "-installApp", kFullTouch, "x", 3,
-         "Error: Authentication failed. There have been 1 of 10 failed attempts"},
-        {"terminate, Development Mode off", "-terminateApp", kNoDevMode, "z10", 1,
-         "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
-         "settings on the device."},
-        {"running?, refused", "-isAppRunning", "127.0.0.1", "z30", 1,
+        {"install, logged in", QStringList{"-installApp"} + Login(kFullTouch, "z30"), 1,
+         Requested("INSTALL"), "Error: BAR file is required for this command\n"},
+        {"launch, logged in", QStringList{"-launchApp"} + Login(kKeyboard, "q10"), 1,
+         Requested("LAUNCH"), "Error: Package name and package id are required for this command\n"},
+        {"uninstall, logged in", QStringList{"-uninstallApp"} + Login(kPlayBook, "playbook"), 1,
+         Requested("UNINSTALL"),
+         "Error: Package name and package id are required for this command\n"},
+        {"install of a file that is gone",
+         QStringList{"-installApp"} + Login(kFullTouch, "z30") + QStringList{gone}, 1,
+         Requested("INSTALL"),
+         "Error: File does not exist or not a file or cannot read: " + gone + " \n"},
+        {"running? by a file that is gone",
+         QStringList{"-isAppRunning"} + Login(kFullTouch, "z30") + QStringList{"-package", gone}, 1,
+         Requested("IS_RUNNING"),
+         "Error: File does not exist or not a file or cannot read: " + gone + " \n"},
+        {"install of a file that is gone, wrong password",
+         QStringList{"-installApp"} + Login(kFullTouch, "x") + QStringList{gone}, 3, "",
+         "Error: Authentication failed. There have been 1 of 10 failed attempts\n"},
+        {"terminate, Development Mode off", QStringList{"-terminateApp"} + Login(kNoDevMode, "z10"),
+         2, Requested("TERMINATE", kNotDevelopmentMode + "\n"), ""},
+        {"running?, refused", QStringList{"-isAppRunning"} + Login("127.0.0.1", "z30"), 1, "",
          "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
-         "address settings for the target. You may have to reboot the target."},
-        {"install, connection closed", "-installApp", kClosesConnection, "z30", 1,
-         "Error: The target server failed to respond"},
+         "address settings for the target. You may have to reboot the target.\n"},
     };
     for (const MissingCase& c : cases) {
-        const ToolRun run = sim_.run(QStringList{c.command} + Login(c.address, c.password));
+        const ToolRun run = sim_.run(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
-        EXPECT_EQ(SplitLines(run.err).last(), c.lastError) << c.name;
-        EXPECT_EQ(run.outLines().size(), 1) << c.name << ": " << run.out.toStdString();
-        EXPECT_TRUE(run.out.startsWith("Info: Sending request: ")) << c.name;
+        EXPECT_EQ(run.out, c.out) << c.name;
+        EXPECT_EQ(run.err, c.err) << c.name;
     }
 }
 
@@ -188,60 +239,76 @@ TEST_F(DeviceSimulator, EachDeviceReportsItsIdentityInPropertyLines) {
     }
 }
 
-// Every failure goes to standard error, after the request line on standard output, and none
-// reads as a connection.
+// The tool's own errors go to standard error and print no request line; the device's refusal
+// after the login is a line of its answer, on standard output. None reads as a connection.
 TEST_F(DeviceSimulator, ConnectionFailuresAreErrorsThatDoNotConnect) {
     struct FailureCase {
         const char* name;
         QString address, password;
         int exitCode;
-        QString error;
+        QString out, err;
     };
     const FailureCase cases[] = {
-        {"link-local address without a device", "169.254.9.9", "z30", 1,
+        {"link-local address without a device", "169.254.9.9", "z30", 1, "",
          "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
          "settings for the target. You may have to reboot the target.\n"},
-        {"nothing listens on the port", "127.0.0.1", "z30", 1,
+        {"nothing listens on the port", "127.0.0.1", "z30", 1, "",
          "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
          "address settings for the target. You may have to reboot the target.\n"},
-        {"address outside the link-local network", "10.1.2.3", "z30", 1,
+        {"address outside the link-local network", "10.1.2.3", "z30", 1, "",
          "Error: Cannot connect: Connection to https://10.1.2.3:443 refused. Please check IP "
          "address settings for the target. You may have to reboot the target.\n"},
-        {"Development Mode off", kNoDevMode, "z10", 1,
-         "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
-         "settings on the device.\n"},
-        {"wrong password", kPlayBook, "wrong", 3,
+        {"Development Mode off", kNoDevMode, "z10", 2,
+         Requested("DEVICE_INFO", kNotDevelopmentMode + "\n"), ""},
+        {"wrong password", kPlayBook, "wrong", 3, "",
          "Error: Authentication failed. There have been 1 of 10 failed attempts\n"},
+        {"login system error", kLoginSystemError, "z30", 1, "",
+         "[Fatal Error] :1:1: Premature end of file.\n"
+         "Error: Authentication failed due to system error\n"},
     };
     for (const FailureCase& c : cases) {
         const ToolRun run = sim_.run(QStringList{"-listDeviceInfo"} + Login(c.address, c.password));
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
-        EXPECT_EQ(run.err, c.error) << c.name;
-        EXPECT_EQ(run.out, "Info: Sending request: DEVICE_INFO\n") << c.name;
+        EXPECT_EQ(run.out, c.out) << c.name;
+        EXPECT_EQ(run.err, c.err) << c.name;
         EXPECT_FALSE(ReadDeviceInfo(run.merged()).connected) << c.name;
     }
 }
 
-// The address that closes the connection: the deploy tool's HTTP client logs the failure and
-// retries three times, then the tool gives up. The seven lines are more than a device's
-// information has, so only the exit code and the "Error:" line tell the failure.
+// The address that closes the connection: the deploy tool's HTTP client logs each failure and
+// each retry as a dated java.util.logging record, three times, then the tool gives up.
 TEST_F(DeviceSimulator, ClosedConnectionIsRetriedThreeTimesThenFails) {
-    const QString retry = "INFO: I/O exception (org.apache.http.NoHttpResponseException) caught "
-                          "when processing request: The target server failed to respond\n"
-                          "INFO: Retrying request\n";
-    const ToolRun run = sim_.run(QStringList{"-listDeviceInfo"} + Login(kClosesConnection, "z30"));
+    const ToolRun run = sim_.run(QStringList{"-installApp"} + Login(kClosesConnection, "z30") +
+                                 QStringList{"a.bar"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "Info: Sending request: DEVICE_INFO\n");
-    EXPECT_EQ(run.err, retry + retry + retry + "Error: The target server failed to respond\n");
+    EXPECT_EQ(run.out, "");
+    const QStringList lines = SplitLines(run.err);
+    ASSERT_EQ(lines.size(), 13) << run.err.toStdString();
+    const QRegularExpression dated(
+        "^\\S+ \\d\\d, \\d{4} \\d{1,2}:\\d\\d:\\d\\d \\S+ "
+        "org\\.apache\\.http\\.impl\\.client\\.DefaultRequestDirector execute$");
+    for (int record = 0; record < 6; ++record) {
+        EXPECT_TRUE(dated.match(lines[2 * record]).hasMatch()) << lines[2 * record].toStdString();
+        EXPECT_EQ(lines[2 * record + 1],
+                  record % 2 == 0
+                      ? "INFO: I/O exception (org.apache.http.NoHttpResponseException) caught "
+                        "when processing request: The target server failed to respond"
+                      : "INFO: Retrying request");
+    }
+    EXPECT_TRUE(lines[0].contains(QString::number(QDate::currentDate().year())));
+    EXPECT_EQ(lines.last(), "Error: The target server failed to respond");
 }
 
-// The address that accepts the connection and never answers keeps the tool waiting, silent,
-// until it is ended from outside.
+// The address that accepts the connection and never answers the login keeps the tool waiting,
+// silent, until it is ended from outside; meanwhile its address holds an empty login entry.
 TEST_F(DeviceSimulator, SilentAddressNeverAnswers) {
     QProcess tool;
     sim_.start(tool, QStringList{"-listDeviceInfo"} + Login(kSilent, "z30"));
-    ASSERT_TRUE(tool.waitForReadyRead(30000));
-    EXPECT_EQ(tool.readAllStandardOutput(), "Info: Sending request: DEVICE_INFO\n");
+    QElapsedTimer waited;
+    waited.start();
+    while (!sim_.deployData().contains(kSilent + "=") && waited.elapsed() < 30000)
+        QThread::msleep(50);
+    EXPECT_EQ(sim_.deployData(), QStringList{kSilent + "="});
     EXPECT_FALSE(tool.waitForFinished(2000)) << "it ended by itself";
     EXPECT_EQ(tool.readAllStandardOutput(), "");
     EXPECT_EQ(tool.readAllStandardError(), "");
@@ -270,15 +337,18 @@ TEST_F(DeviceSimulator, WrongPasswordsAreCountedPerDeviceUntilTheDeviceLocks) {
         EXPECT_EQ(attempt(kFullTouch, "x").exitCode, 3) << n;
     const ToolRun tenth = attempt(kFullTouch, "x");
     EXPECT_EQ(tenth.exitCode, 4);
-    EXPECT_TRUE(tenth.err.startsWith("Error: Authentication failed.")) << tenth.err.toStdString();
+    EXPECT_EQ(tenth.err, kLocked + "\n");
+    EXPECT_EQ(tenth.out, "");
     const ToolRun locked = attempt(kFullTouch, "z30");
     EXPECT_EQ(locked.exitCode, 4) << "a locked device stays locked";
+    EXPECT_EQ(locked.err, kLocked + "\n");
     EXPECT_FALSE(ReadDeviceInfo(locked.merged()).connected);
 }
 
 TEST_F(DeviceSimulator, AnInstalledAppGoesThroughItsWholeLife) {
     const ToolRun installed = install(kFullTouch, "z30", bar("hello.bar", "com.example.Hello"));
     ASSERT_EQ(installed.exitCode, 0) << installed.merged().toStdString();
+    EXPECT_EQ(installed.err, "");
     const QStringList lines = installed.outLines();
     const qsizetype size = QFileInfo(files_.filePath("hello.bar")).size();
     ASSERT_GE(lines.size(), 9);
@@ -293,38 +363,46 @@ TEST_F(DeviceSimulator, AnInstalledAppGoesThroughItsWholeLife) {
     EXPECT_EQ(lines.mid(lines.size() - 4, 3),
               (QStringList{"actual_dname::com.example.Hello." + id, "actual_id::" + id,
                            "actual_version::1.0.0.1"}));
-    EXPECT_EQ(id.size(), 27);
-    EXPECT_TRUE(id.startsWith("testDev_")) << id.toStdString();
+    EXPECT_TRUE(QRegularExpression("^testDev_Hello______[0-9a-f]{8}$").match(id).hasMatch())
+        << id.toStdString();
 
-    const std::vector<InstalledApp> apps = listApps(kFullTouch, "z30");
-    const InstalledApp* hello = find(apps, "com.example.Hello");
+    const std::vector<ListedApp> apps = listApps(kFullTouch, "z30");
+    const ListedApp* hello = find(apps, "com.example.Hello");
     ASSERT_NE(hello, nullptr);
-    EXPECT_EQ(hello->appName, "Hello");
     EXPECT_EQ(hello->packageId, id);
+    EXPECT_EQ(hello->folder, id);
     EXPECT_EQ(hello->version, "1.0.0.1");
+    EXPECT_EQ(hello->size, QString::number(size));
+    EXPECT_EQ(hello->name, "Hello World");
+    EXPECT_EQ(hello->source, "developer");
 
-    EXPECT_EQ(onPackage("-isAppRunning", *hello).outLines().last(), "result::false");
-    const ToolRun launched = onPackage("-launchApp", *hello);
-    EXPECT_EQ(launched.exitCode, 0);
-    ASSERT_GE(launched.outLines().size(), 2);
-    EXPECT_EQ(launched.outLines().at(launched.outLines().size() - 2),
-              "Info: Launching com.example.Hello." + id + "...");
-    EXPECT_TRUE(
-        QRegularExpression("^result::[1-9]\\d*$").match(launched.outLines().last()).hasMatch())
-        << launched.out.toStdString();
-    EXPECT_EQ(onPackage("-isAppRunning", *hello).outLines().last(), "result::true");
-    EXPECT_EQ(onPackage("-launchApp", *hello).outLines().last(), launched.outLines().last())
-        << "a running app keeps its process";
-    EXPECT_EQ(onPackage("-terminateApp", *hello).outLines().last(), "result::success");
-    EXPECT_EQ(onPackage("-isAppRunning", *hello).outLines().last(), "result::false");
-    EXPECT_EQ(onPackage("-uninstallApp", *hello).outLines().last(), "result::success");
+    // Each action's answer, in order: its last line and exit code.
+    const QString pid = "[1-9]\\d*";
+    const std::pair<const char*, QString> steps[] = {
+        {"-isAppRunning", "^result::false$"},      {"-launchApp", "^result::" + pid + "$"},
+        {"-isAppRunning", "^result::true$"},       {"-launchApp", "^result::running," + pid + "$"},
+        {"-terminateApp", "^result::terminated$"}, {"-isAppRunning", "^result::false$"},
+        {"-terminateApp", "^result::terminated$"}, {"-uninstallApp", "^result::success$"},
+    };
+    QString launchedPid;
+    for (const auto& [action, answer] : steps) {
+        const ToolRun run = onPackage(action, *hello);
+        EXPECT_EQ(run.exitCode, 0) << action;
+        EXPECT_EQ(run.err, "") << action;
+        const QString last = run.outLines().value(run.outLines().size() - 1);
+        EXPECT_TRUE(QRegularExpression(answer).match(last).hasMatch())
+            << action << ": " << run.out.toStdString();
+        if (last.startsWith("result::running,"))
+            EXPECT_EQ(last.mid(16), launchedPid) << "a running app keeps its process";
+        else if (QString(action) == "-launchApp")
+            launchedPid = last.mid(8);
+    }
     EXPECT_EQ(find(listApps(kFullTouch, "z30"), "com.example.Hello"), nullptr);
 
     for (const char* action : {"-uninstallApp", "-terminateApp", "-launchApp", "-isAppRunning"}) {
         const ToolRun gone = onPackage(action, *hello);
         EXPECT_EQ(gone.exitCode, 2) << action;
-        EXPECT_EQ(gone.outLines().last(), "result::failure 500 cannot determine package name")
-            << action;
+        EXPECT_EQ(gone.outLines().last(), kUnknownPackage) << action;
     }
 }
 
@@ -333,13 +411,19 @@ TEST_F(DeviceSimulator, InstallCanLaunchAndAppsCanBeNamedByTheirBar) {
     const ToolRun run = sim_.run(QStringList{"-installApp", "-launchApp"} +
                                  Login(kKeyboard, "q10") + QStringList{"-package", path});
     ASSERT_EQ(run.exitCode, 0) << run.merged().toStdString();
-    EXPECT_TRUE(run.outLines().contains("result::success"));
-    EXPECT_TRUE(run.outLines().last().startsWith("result::"));
+    const QStringList lines = run.outLines();
+    ASSERT_GE(lines.size(), 4);
+    const QString id = lines.filter(QRegularExpression("^actual_id::")).value(0).mid(11);
+    EXPECT_EQ(lines.mid(lines.size() - 3, 2),
+              (QStringList{"result::success", "Info: Launching com.example.Clock." + id + "..."}));
+    EXPECT_TRUE(QRegularExpression("^result::[1-9]\\d*$").match(lines.last()).hasMatch())
+        << run.out.toStdString();
     const ToolRun running = sim_.run(QStringList{"-isAppRunning"} + Login(kKeyboard, "q10") +
                                      QStringList{"-package", path});
     EXPECT_EQ(running.outLines().last(), "result::true") << running.merged().toStdString();
 }
 
+// A device that refuses an installation answers empty "actual_" lines and its failure line.
 TEST_F(DeviceSimulator, RefusedInstallsNeverReachOneHundredPerCent) {
     const QString notZip = files_.filePath("notes.bar");
     QFile file(notZip);
@@ -348,71 +432,93 @@ TEST_F(DeviceSimulator, RefusedInstallsNeverReachOneHundredPerCent) {
     file.close();
     const QString noManifest = files_.filePath("empty.bar");
     WriteStoredZip(noManifest, {{"native/a.txt", "a"}});
+    const QStringList refusal{"actual_dname::", "actual_id::", "actual_version::"};
 
     struct RefusalCase {
-        QString path;
-        int exitCode;
-        QString lastLinePrefix;
+        const char* name;
+        QString path, failAt, failure;
+        QString lastProgress, result;
     };
     const RefusalCase cases[] = {
-        {notZip, 2, "result::failure 500 not a BAR file"},
-        {noManifest, 2, "result::failure 500 not a BAR file: it has no META-INF/MANIFEST.MF"},
-        {files_.filePath("missing.bar"), 1, "Error: Cannot read BAR file: "},
+        {"not a ZIP archive", notZip, "", "", "", "result::failure 500 not a BAR file"},
+        {"no manifest", noManifest, "", "", "",
+         "result::failure 500 not a BAR file: it has no META-INF/MANIFEST.MF"},
+        {"refused at 50 %", bar("a.bar", "com.example.Broken"), "50", "", "Info: Progress 40%...",
+         "result::failure 881 no debug token found"},
+        {"refused at once, own text", bar("b.bar", "com.example.Broken"), "0",
+         "500 OSError: [Errno 17] File exists", "",
+         "result::failure 500 OSError: [Errno 17] File exists"},
     };
     for (const RefusalCase& c : cases) {
+        sim_.setEnv("KESTRANE_DEVICESIM_FAIL_INSTALL_AT", c.failAt);
+        sim_.setEnv("KESTRANE_DEVICESIM_INSTALL_FAILURE", c.failure);
         const ToolRun run = install(kFullTouch, "z30", c.path);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.path.toStdString();
-        EXPECT_TRUE(SplitLines(run.merged()).last().startsWith(c.lastLinePrefix))
-            << run.merged().toStdString();
-        EXPECT_FALSE(run.merged().contains("100%")) << c.path.toStdString();
-        EXPECT_FALSE(run.merged().contains("result::success")) << c.path.toStdString();
+        EXPECT_EQ(run.exitCode, 2) << c.name;
+        EXPECT_EQ(run.err, "") << c.name;
+        const QStringList lines = run.outLines();
+        ASSERT_GE(lines.size(), 4) << c.name;
+        EXPECT_TRUE(lines.last().startsWith(c.result)) << c.name << ": " << run.out.toStdString();
+        EXPECT_EQ(lines.mid(lines.size() - 4, 3), refusal) << c.name;
+        const QStringList progress = lines.filter("Info: Progress");
+        EXPECT_EQ(progress.isEmpty() ? QString() : progress.last(), c.lastProgress) << c.name;
     }
-
-    sim_.setEnv("KESTRANE_DEVICESIM_FAIL_INSTALL_AT", "50");
-    const ToolRun broken = install(kFullTouch, "z30", bar("a.bar", "com.example.Broken"));
-    EXPECT_EQ(broken.exitCode, 2);
-    EXPECT_TRUE(broken.outLines().contains("Info: Progress 40%..."));
-    EXPECT_FALSE(broken.out.contains("Info: Progress 50%"));
-    EXPECT_TRUE(broken.outLines().last().startsWith("result::failure 500 "));
     EXPECT_EQ(find(listApps(kFullTouch, "z30"), "com.example.Broken"), nullptr);
 }
 
-// Kestrane reads list lines by position; every line a device prints must read back as the app
-// it describes, also for package names that contain the start of a development-mode id.
-TEST_F(DeviceSimulator, EveryListedLineReadsBackAsItsApp) {
-    ASSERT_EQ(install(kPlayBook, "playbook", bar("t.bar", "com.test.testDev_app")).exitCode, 0);
+// Every line the devices list has the device's shape, with a name for every app; development-mode
+// ids are "testDev_", the last 11 characters of the package name's last part (padded with "_") and
+// 8 hex digits, also when the package name holds "test" or the start of an id.
+TEST_F(DeviceSimulator, ListedLinesAndIdsHaveTheDevicesShape) {
+    const std::pair<QByteArray, QString> ids[] = {
+        {"com.acme.speedtest", "testDev_speedtest__"},
+        {"com.test.testDev_app", "testDev_testDev_app"},
+        {"com.example.averyverylongname", "testDev_erylongname"},
+        {"test", "testDev_test_______"},
+    };
+    for (const auto& [package, prefix] : ids) {
+        const ToolRun run = install(kPlayBook, "playbook", bar("t.bar", package));
+        ASSERT_EQ(run.exitCode, 0) << run.merged().toStdString();
+        EXPECT_TRUE(QRegularExpression("^actual_id::" + prefix + "[0-9a-f]{8}$")
+                        .match(run.outLines().value(run.outLines().size() - 3))
+                        .hasMatch())
+            << run.out.toStdString();
+    }
     const QString unnamed = files_.filePath("chess.bar");
     WriteBar(unnamed, "Application-Name: Pocket Chess\r\nApplication-Version: 1.1.0.0\r\n");
     ASSERT_EQ(install(kPlayBook, "playbook", unnamed).exitCode, 0);
+
     const std::pair<QString, QString> devices[] = {
         {kFullTouch, "z30"}, {kKeyboard, "q10"}, {kPlayBook, "playbook"}};
     for (const auto& [address, password] : devices) {
-        const ToolRun run = sim_.run(QStringList{"-listInstalledApps"} + Login(address, password));
-        const QStringList lines = run.outLines();
-        ASSERT_GE(lines.size(), 5) << address.toStdString();
-        EXPECT_EQ(lines[0], "Info: Sending request: LIST");
-        for (const QString& line : lines.mid(1)) {
-            const InstalledApp app = ReadInstalledAppLine(line);
-            EXPECT_FALSE(app.appName.isEmpty()) << line.toStdString();
-            EXPECT_EQ(app.packageId.size(), 27) << line.toStdString();
-            EXPECT_TRUE(line.startsWith(app.packageName + "." + app.packageId +
-                                        "::" + app.packageId + "," + app.version + ","))
-                << line.toStdString();
-            if (line.contains("source::developer"))
-                EXPECT_EQ(app.appName, app.packageName.section('.', -1)) << line.toStdString();
-            else
-                EXPECT_TRUE(line.endsWith(",name::" + app.appName + ",")) << line.toStdString();
+        const std::vector<ListedApp> apps = listApps(address, password);
+        ASSERT_GE(apps.size(), 5u) << address.toStdString();
+        for (const ListedApp& app : apps) {
+            EXPECT_EQ(app.packageId.size(), 27) << app.packageName.toStdString();
+            EXPECT_EQ(app.folder, app.packageId) << app.packageName.toStdString();
+            EXPECT_FALSE(app.name.isEmpty()) << app.packageName.toStdString();
+            EXPECT_FALSE(app.version.isEmpty()) << app.packageName.toStdString();
+            EXPECT_EQ(app.source == "developer", app.packageId.startsWith("testDev_"))
+                << app.packageName.toStdString();
         }
     }
-    const std::vector<InstalledApp> apps = listApps(kPlayBook, "playbook");
+    const ToolRun z30 = sim_.run(QStringList{"-listInstalledApps"} + Login(kFullTouch, "z30"));
+    EXPECT_TRUE(z30.outLines().contains(
+        "com.acme.speedtest.testDev_speedtest__0b911cdd::testDev_speedtest__0b911cdd,3.2.0.1,,,"
+        "402112,name::Speed Test,source::developer"))
+        << z30.out.toStdString();
+    const std::vector<ListedApp> apps = listApps(kPlayBook, "playbook");
     ASSERT_NE(find(apps, "com.test.testDev_app"), nullptr);
-    const InstalledApp* chess = find(apps, "PocketChess");
+    const ListedApp* chess = find(apps, "PocketChess");
     ASSERT_NE(chess, nullptr) << "a manifest without Package-Name installs under its app name";
-    EXPECT_EQ(chess->appName, "PocketChess");
+    EXPECT_EQ(chess->name, "Pocket Chess");
     EXPECT_EQ(chess->version, "1.1.0.0");
 }
 
+// Commands to the same address at once each find the others' empty login entries; those are
+// held by running commands, so none waits as for an entry left behind (that wait is made long
+// enough here to end the test).
 TEST_F(DeviceSimulator, CommandsRunningAtOnceLoseNoChange) {
+    sim_.setEnv("KESTRANE_DEVICESIM_STALE_ENTRY_MS", "600000");
     constexpr int kCount = 4;
     std::vector<QString> bars;
     for (int i = 0; i < kCount; ++i)
@@ -429,7 +535,7 @@ TEST_F(DeviceSimulator, CommandsRunningAtOnceLoseNoChange) {
     for (auto& run : runs)
         run.get();
 
-    const std::vector<InstalledApp> apps = listApps(kKeyboard, "q10");
+    const std::vector<ListedApp> apps = listApps(kKeyboard, "q10");
     for (int i = 0; i < kCount; ++i)
         EXPECT_NE(find(apps, QString("com.example.Parallel%1").arg(i)), nullptr) << i;
     EXPECT_EQ(sim_.run(QStringList{"-listDeviceInfo"} + Login(kPlayBook, "nope")).err,
@@ -447,6 +553,147 @@ TEST_F(DeviceSimulator, ResetForgetsInstalledAppsAndFailedAttempts) {
     EXPECT_EQ(listApps(kFullTouch, "z30").size(), preinstalled);
     EXPECT_EQ(sim_.run(QStringList{"-listDeviceInfo"} + Login(kFullTouch, "x")).err,
               "Error: Authentication failed. There have been 1 of 10 failed attempts\n");
+}
+
+// The deploy tool's login data: .deployData in user.home, "ADDR=VALUE" lines, mode 0600; a login
+// leaves a cookie and the password's unsalted SHA-512, a failed login no entry; an empty entry
+// that no running command holds (a command was ended while it connected) makes the next command
+// to that address wait.
+TEST_F(DeviceSimulator, LoginDataIsKeptInUserHomeAsTheToolKeepsIt) {
+    const QString sha512 = QCryptographicHash::hash("z30", QCryptographicHash::Sha512).toHex();
+    ASSERT_EQ(sim_.run(QStringList{"-listDeviceInfo"} + Login(kFullTouch, "z30")).exitCode, 0);
+    ASSERT_EQ(sim_.deployData().size(), 1);
+    EXPECT_TRUE(QRegularExpression("^169\\.254\\.0\\.1=[0-9a-f]+;" + sha512 + "$")
+                    .match(sim_.deployData()[0])
+                    .hasMatch())
+        << sim_.deployData()[0].toStdString();
+    const QString file = QDir(sim_.userHome()).filePath(".deployData");
+    struct stat status {};
+    ASSERT_EQ(stat(QFile::encodeName(file).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+
+    struct EntryCase {
+        const char* name;
+        QStringList args;
+        QStringList entriesAfter; // regular expressions, in order
+    };
+    const EntryCase cases[] = {
+        {"another device logs in",
+         QStringList{"-listInstalledApps"} + Login(kKeyboard, "q10"),
+         {"^169\\.254\\.0\\.1=.+;" + sha512 + "$", "^169\\.254\\.1\\.1=[0-9a-f]+;[0-9a-f]{128}$"}},
+        {"a wrong password takes the device's cookie away",
+         QStringList{"-listDeviceInfo"} + Login(kFullTouch, "x"),
+         {"^169\\.254\\.1\\.1=[0-9a-f]+;[0-9a-f]{128}$"}},
+        {"a refused connection leaves nothing",
+         QStringList{"-listDeviceInfo"} + Login("127.0.0.1", "z30"),
+         {"^169\\.254\\.1\\.1=[0-9a-f]+;[0-9a-f]{128}$"}},
+    };
+    for (const EntryCase& c : cases) {
+        sim_.run(c.args);
+        const QStringList lines = sim_.deployData();
+        ASSERT_EQ(lines.size(), c.entriesAfter.size())
+            << c.name << ": " << lines.join('|').toStdString();
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(QRegularExpression(c.entriesAfter[i]).match(lines[i]).hasMatch())
+                << c.name << ": " << lines[i].toStdString();
+    }
+
+    // An empty entry nobody holds: the command to that address waits (here far longer than the
+    // test looks), while one to another address goes on.
+    sim_.setEnv("KESTRANE_DEVICESIM_STALE_ENTRY_MS", "600000");
+    QFile planted(file);
+    ASSERT_TRUE(planted.open(QIODevice::Append));
+    planted.write("169.254.2.1=\n");
+    planted.close();
+    QProcess waiting;
+    sim_.start(waiting, QStringList{"-listDeviceInfo"} + Login(kPlayBook, "playbook"));
+    EXPECT_EQ(sim_.run(QStringList{"-listDeviceInfo"} + Login(kKeyboard, "q10")).exitCode, 0);
+    EXPECT_FALSE(waiting.waitForFinished(2000)) << waiting.readAll().toStdString();
+    EXPECT_EQ(waiting.readAllStandardOutput(), "") << "it logged in at once";
+    waiting.kill();
+    EXPECT_TRUE(waiting.waitForFinished(10000));
+}
+
+// The device state folder follows the environment's HOME, not user.home: moving user.home (to keep
+// the login data private) must not move the devices' state.
+TEST_F(DeviceSimulator, DeviceStateFollowsHomeNotUserHome) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    sim_.unsetEnv("KESTRANE_DEVICESIM_HOME");
+    sim_.unsetEnv("XDG_STATE_HOME");
+    sim_.setEnv("HOME", home.path());
+    const QStringList wrong = QStringList{"-listDeviceInfo"} + Login(kFullTouch, "x");
+    ASSERT_EQ(sim_.run(wrong).exitCode, 3);
+    EXPECT_EQ(sim_.run(wrong).err,
+              "Error: Authentication failed. There have been 2 of 10 failed attempts\n");
+    EXPECT_TRUE(
+        QFile::exists(home.filePath(".local/state/kestrane-devicesim/169.254.0.1.properties")));
+    EXPECT_FALSE(QDir(sim_.userHome() + "/.local").exists());
+    ASSERT_EQ(sim_.run(QStringList{"-listDeviceInfo"} + Login(kFullTouch, "z30")).exitCode, 0);
+    EXPECT_EQ(sim_.deployData().size(), 1);
+    EXPECT_FALSE(QFile::exists(home.filePath(".deployData")));
+}
+
+// The arguments can come through a Java launcher argument file (java @FILE); nothing depends on
+// the process's command line.
+TEST_F(DeviceSimulator, ArgumentsFromALauncherFileAnswerAlike) {
+    const QString path = bar("file arg.bar", "com.example.FromFile");
+    const std::pair<QString, int> passwords[] = {{"q 10", 3}, {"q10", 0}};
+    for (const auto& [password, exitCode] : passwords) {
+        QFile argFile(files_.filePath("args"));
+        ASSERT_TRUE(argFile.open(QIODevice::WriteOnly));
+        for (const QString& arg : sim_.javaArgs() + QStringList{"-installApp"} +
+                                      Login(kKeyboard, password) + QStringList{path})
+            argFile.write("\"" + arg.toUtf8() + "\"\n");
+        argFile.close();
+        const ToolRun run = sim_.runJava({"@" + argFile.fileName()});
+        EXPECT_EQ(run.exitCode, exitCode) << password.toStdString();
+        if (exitCode == 0)
+            EXPECT_EQ(run.outLines().last(), "result::success") << run.merged().toStdString();
+        else
+            EXPECT_EQ(run.err,
+                      "Error: Authentication failed. There have been 1 of 10 failed attempts\n");
+    }
+}
+
+// A slow upload: after the request lines the tool writes nothing while it reads the BAR file, so
+// the process's read byte count grows while its output stands still; then the device answers.
+TEST_F(DeviceSimulator, TheUploadIsSilentButReads) {
+    QByteArray asset(256 * 1024, 'x');
+    const QString path = files_.filePath("big.bar");
+    WriteStoredZip(path,
+                   {{"META-INF/MANIFEST.MF", BarManifest("com.example.Big", "Big", "1.0.0.0")},
+                    {"native/asset", asset}});
+    sim_.setEnv("KESTRANE_DEVICESIM_UPLOAD_MS", "4000");
+    QProcess tool;
+    sim_.start(tool, QStringList{"-installApp"} + Login(kFullTouch, "z30") + QStringList{path});
+    auto readChars = [&tool] {
+        QFile io(QString("/proc/%1/io").arg(tool.processId()));
+        if (!io.open(QIODevice::ReadOnly))
+            return qint64(-1);
+        const QString text = QString::fromLatin1(io.readAll());
+        return QRegularExpression("rchar: (\\d+)").match(text).captured(1).toLongLong();
+    };
+    QString out;
+    QElapsedTimer waited;
+    waited.start();
+    while (!out.contains("Info: File size: ") && waited.elapsed() < 30000) {
+        tool.waitForReadyRead(100);
+        out += QString::fromUtf8(tool.readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.endsWith(QString("Info: File size: %1\n").arg(QFileInfo(path).size())))
+        << out.toStdString();
+    // Reads while the output stands still.
+    const qint64 before = readChars();
+    qint64 during = before;
+    while (tool.state() == QProcess::Running && !tool.waitForReadyRead(100))
+        during = std::max(during, readChars());
+    EXPECT_GT(during - before, 64 * 1024) << "read during the silent upload";
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QStringList rest = SplitLines(QString::fromUtf8(tool.readAllStandardOutput()));
+    EXPECT_EQ(rest.value(0), "Info: Installing ...");
+    EXPECT_EQ(rest.value(rest.size() - 1), "result::success");
+    EXPECT_EQ(tool.exitCode(), 0);
 }
 
 } // namespace

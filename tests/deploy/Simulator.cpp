@@ -2,6 +2,8 @@
 
 #include "TextUtils.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -14,13 +16,15 @@ QStringList ToolRun::outLines() const {
 }
 
 Simulator::Simulator() : env_(QProcessEnvironment::systemEnvironment()) {
-    if (!home_.isValid())
+    if (!home_.isValid() || !userHome_.isValid())
         throw std::runtime_error("no temporary folder");
     env_.insert("KESTRANE_DEVICESIM_HOME", home_.path());
     env_.insert("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "50");
     env_.insert("KESTRANE_DEVICESIM_PROGRESS_MS", "0");
-    env_.remove("KESTRANE_DEVICESIM_FAIL_INSTALL_AT");
-    env_.remove("KESTRANE_DEVICESIM_ARGS_LOG");
+    for (const char* name : {"KESTRANE_DEVICESIM_FAIL_INSTALL_AT",
+                             "KESTRANE_DEVICESIM_INSTALL_FAILURE", "KESTRANE_DEVICESIM_UPLOAD_MS",
+                             "KESTRANE_DEVICESIM_STALE_ENTRY_MS", "KESTRANE_DEVICESIM_ARGS_LOG"})
+        env_.remove(name);
 }
 
 QString Simulator::appDir() {
@@ -31,15 +35,31 @@ QString Simulator::jarPath() {
     return appDir() + QStringLiteral("/lib/BarDeploy.jar");
 }
 
+QStringList Simulator::javaArgs() const {
+    return {"-Duser.home=" + userHome(), "-jar", jarPath()};
+}
+
+QStringList Simulator::deployData() const {
+    QFile file(QDir(userHome()).filePath(".deployData"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return SplitLines(QString::fromUtf8(file.readAll()));
+}
+
 ToolRun Simulator::run(const QStringList& args) const {
+    return runJava(javaArgs() + args);
+}
+
+ToolRun Simulator::runJava(const QStringList& javaArgs) const {
     QProcess process;
-    start(process, args);
+    process.setProcessEnvironment(env_);
+    process.start(QStringLiteral(KESTRANE_TEST_JAVA), javaArgs);
     return finish(process);
 }
 
 void Simulator::start(QProcess& process, const QStringList& args) const {
     process.setProcessEnvironment(env_);
-    process.start(QStringLiteral(KESTRANE_TEST_JAVA), QStringList{"-jar", jarPath()} + args);
+    process.start(QStringLiteral(KESTRANE_TEST_JAVA), javaArgs() + args);
 }
 
 ToolRun Simulator::runShell(const QString& command, const QString& workingDir) const {

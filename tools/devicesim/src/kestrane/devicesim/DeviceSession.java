@@ -1,13 +1,21 @@
 package kestrane.devicesim;
 
 import java.io.IOException;
+import java.io.InputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
 
-/** Runs one deploy command against a simulated device, printing what the device answers. */
+/**
+ * Runs one deploy command against a simulated device, printing what the deploy tool prints: it
+ * connects and logs in (keeping its login data in .deployData), and only then sends the request
+ * ("Info: Sending request: X") and echoes the device's answer.
+ */
 final class DeviceSession {
     static final int MAX_ATTEMPTS = 10;
     static final String LINK_LOCAL_PREFIX = "169.254.";
+    /** The piece of the BAR file sent at a time during the upload, and the pause between two. */
+    private static final int UPLOAD_PIECE = 4096;
+    private static final long UPLOAD_PIECE_MILLIS = 25;
 
     private final Console console;
     private final Settings settings;
@@ -21,21 +29,29 @@ final class DeviceSession {
 
     void run(Invocation invocation) throws IOException {
         invocation.checkBeforeConnecting();
-        if (invocation.barPath() != null && !Files.isRegularFile(Path.of(invocation.barPath())))
-            throw ToolExit.fatal("Cannot read BAR file: " + invocation.barPath());
         Command command =
                 invocation.commands().contains(Command.INSTALL_APP)
                         ? Command.INSTALL_APP
                         : invocation.single();
-        console.line("Info: Sending request: " + requestName(command));
-        SimulatedDevice device = connect(invocation.host());
-        authenticate(device, invocation.password());
-        invocation.checkPackageArguments();
-        switch (command) {
-            case LIST_DEVICE_INFO -> listDeviceInfo(device);
-            case LIST_INSTALLED_APPS -> listInstalledApps(device);
-            case INSTALL_APP -> install(device, invocation);
-            default -> actOnPackage(device, command, PackageRef.of(invocation));
+        try (DeployData login = DeployData.connecting(settings.userHome(), invocation.host())) {
+            if (login.foundStaleEntry())
+                Console.pause(settings.staleEntryMillis());
+            SimulatedDevice device = connect(invocation.host());
+            authenticate(device, invocation.password(), login);
+            console.line("Info: Sending request: " + requestName(command));
+            if (!device.developmentMode())
+                throw ToolExit.deviceLine(
+                        "Error: Device is not in the Development Mode. Switch to Development Mode"
+                                + " from Security settings on the device.");
+            invocation.checkPackageArguments();
+            if (invocation.barPath() != null)
+                checkReadable(Path.of(invocation.barPath()));
+            switch (command) {
+                case LIST_DEVICE_INFO -> listDeviceInfo(device);
+                case LIST_INSTALLED_APPS -> listInstalledApps(device);
+                case INSTALL_APP -> install(device, invocation);
+                default -> actOnPackage(device, command, PackageRef.of(invocation));
+            }
         }
     }
 
@@ -44,7 +60,7 @@ final class DeviceSession {
             case LIST_DEVICE_INFO -> "DEVICE_INFO";
             case LIST_INSTALLED_APPS -> "LIST";
             case INSTALL_APP -> "INSTALL";
-            case IS_APP_RUNNING -> "IS_APP_RUNNING";
+            case IS_APP_RUNNING -> "IS_RUNNING";
             case LAUNCH_APP -> "LAUNCH";
             case TERMINATE_APP -> "TERMINATE";
             case UNINSTALL_APP -> "UNINSTALL";
@@ -52,14 +68,15 @@ final class DeviceSession {
         };
     }
 
+    private static void checkReadable(Path bar) {
+        if (!Files.isRegularFile(bar) || !Files.isReadable(bar))
+            throw ToolExit.fatal("File does not exist or not a file or cannot read: " + bar + " ");
+    }
+
     private SimulatedDevice connect(String host) {
         SimulatedDevice device = SimulatedDevice.find(host);
         if (device == null)
             throw failedConnection(host);
-        if (!device.developmentMode())
-            throw ToolExit.fatal(
-                    "Device is not in the Development Mode. Switch to Development Mode from"
-                            + " Security settings on the device.");
         return device;
     }
 
@@ -74,13 +91,20 @@ final class DeviceSession {
         if (fault == Fault.SILENT)
             waitForever();
         if (fault == Fault.CLOSES_CONNECTION) {
+            String director = "org.apache.http.impl.client.DefaultRequestDirector";
             for (int attempt = 0; attempt < Fault.RETRIES; attempt++) {
-                console.error(
-                        "INFO: I/O exception (org.apache.http.NoHttpResponseException) caught"
-                                + " when processing request: The target server failed to respond");
-                console.error("INFO: Retrying request");
+                console.logRecord(
+                        director,
+                        "execute",
+                        "I/O exception (org.apache.http.NoHttpResponseException) caught when"
+                                + " processing request: The target server failed to respond");
+                console.logRecord(director, "execute", "Retrying request");
             }
             return ToolExit.fatal("The target server failed to respond");
+        }
+        if (fault == Fault.LOGIN_SYSTEM_ERROR) {
+            console.error("[Fatal Error] :1:1: Premature end of file.");
+            return ToolExit.fatal("Authentication failed due to system error");
         }
         if (host.startsWith(LINK_LOCAL_PREFIX)) {
             Console.pause(settings.connectTimeoutMillis());
@@ -108,8 +132,12 @@ final class DeviceSession {
         }
     }
 
-    /** Checks the password; a wrong one counts, and the tenth locks the device. */
-    private void authenticate(SimulatedDevice device, String password) throws IOException {
+    /**
+     * Checks the password; a wrong one counts, and the tenth locks the device. A successful login
+     * is kept in .deployData, a failed one takes the address's entry away.
+     */
+    private void authenticate(SimulatedDevice device, String password, DeployData login)
+            throws IOException {
         String given = password == null ? "" : password;
         int failures =
                 store.update(
@@ -123,20 +151,25 @@ final class DeviceSession {
                             }
                             return state.failedAttempts;
                         });
+        if (failures == 0) {
+            login.loggedIn(given);
+            return;
+        }
+        login.loginFailed();
         if (failures >= MAX_ATTEMPTS)
             throw ToolExit.authentication(
-                    "Authentication failed. The device is locked after "
+                    "Authentication failed. There have been too many failed attempts ("
                             + MAX_ATTEMPTS
-                            + " failed attempts.",
+                            + "). Please enter your password on the device to reset the failed"
+                            + " attempts count and try again",
                     ToolExit.LOCKED);
-        if (failures > 0)
-            throw ToolExit.authentication(
-                    "Authentication failed. There have been "
-                            + failures
-                            + " of "
-                            + MAX_ATTEMPTS
-                            + " failed attempts",
-                    ToolExit.AUTHENTICATION_FAILED);
+        throw ToolExit.authentication(
+                "Authentication failed. There have been "
+                        + failures
+                        + " of "
+                        + MAX_ATTEMPTS
+                        + " failed attempts",
+                ToolExit.AUTHENTICATION_FAILED);
     }
 
     private void listDeviceInfo(SimulatedDevice device) {
@@ -149,16 +182,29 @@ final class DeviceSession {
             console.line(app.listLine());
     }
 
+    /**
+     * The tool announces the file and sends it, silently; the device then reports its progress
+     * and what it installed, or refuses with empty "actual_" lines and a failure line.
+     */
     private void install(SimulatedDevice device, Invocation invocation) throws IOException {
         Path bar = Path.of(invocation.barPath());
         long size = Files.size(bar);
         console.line("Info: Action: Install");
         console.line("Info: File size: " + size);
+        upload(bar);
         console.line("Info: Installing ...");
         console.line("Info: Processing " + size + " bytes");
-        BarManifest manifest = readBar(bar);
-        transfer();
-        InstalledApp app = store.update(device, state -> state.install(manifest, size));
+        InstalledApp app;
+        try {
+            BarManifest manifest = readBar(bar);
+            transfer();
+            app = store.update(device, state -> state.install(manifest, size));
+        } catch (ToolExit refusal) {
+            console.line("actual_dname::");
+            console.line("actual_id::");
+            console.line("actual_version::");
+            throw refusal;
+        }
         console.line("actual_dname::" + app.fullName());
         console.line("actual_id::" + app.packageId());
         console.line("actual_version::" + app.version());
@@ -167,20 +213,46 @@ final class DeviceSession {
             launch(device, new PackageRef(app.packageName(), app.packageId()));
     }
 
+    /**
+     * Sends the BAR file to the device over the configured time, writing nothing: the file is read
+     * in small pieces, from its start again whenever its end is reached, so that the process's
+     * read byte count grows as a real upload's does.
+     */
+    private void upload(Path bar) throws IOException {
+        if (settings.uploadMillis() <= 0)
+            return;
+        long end = System.nanoTime() + settings.uploadMillis() * 1_000_000;
+        byte[] piece = new byte[UPLOAD_PIECE];
+        InputStream in = Files.newInputStream(bar);
+        try {
+            while (System.nanoTime() < end) {
+                if (in.read(piece) < 0) {
+                    in.close();
+                    in = Files.newInputStream(bar);
+                }
+                Console.pause(UPLOAD_PIECE_MILLIS);
+            }
+        } finally {
+            in.close();
+        }
+    }
+
     private static BarManifest readBar(Path bar) throws IOException {
         try {
             return BarManifest.read(bar);
         } catch (BarManifest.InvalidBar e) {
-            throw ToolExit.deviceFailure(e.getMessage());
+            throw ToolExit.deviceFailure("500 " + e.getMessage());
         }
     }
 
-    /** Progress in steps of ten per cent, spread over the configured time. */
+    /**
+     * Progress in steps of ten per cent, spread over the configured time; refused at the
+     * configured percentage with the configured code and text.
+     */
     private void transfer() {
         for (int percent = 0; percent <= 100; percent += 10) {
             if (settings.failInstallAt() != Settings.NEVER && percent >= settings.failInstallAt())
-                throw ToolExit.deviceFailure(
-                        "connection to the device was lost during installation");
+                throw ToolExit.deviceFailure(settings.installFailure());
             if (percent > 0)
                 Console.pause(settings.progressMillis() / 10);
             console.line("Info: Progress " + percent + "%...");
@@ -201,26 +273,32 @@ final class DeviceSession {
             }
             case TERMINATE_APP -> {
                 console.line("Info: Action: Terminate");
-                succeedIf(store.update(device, state -> state.terminate(ref.name, ref.id)));
+                answerIfKnown(
+                        store.update(device, state -> state.terminate(ref.name, ref.id)),
+                        "result::terminated");
             }
             case UNINSTALL_APP -> {
                 console.line("Info: Action: Uninstall");
-                succeedIf(store.update(device, state -> state.uninstall(ref.name, ref.id)));
+                answerIfKnown(
+                        store.update(device, state -> state.uninstall(ref.name, ref.id)),
+                        "result::success");
             }
             default -> throw new IllegalArgumentException(command.option);
         }
     }
 
     private void launch(SimulatedDevice device, PackageRef ref) throws IOException {
-        InstalledApp app = known(store.update(device, state -> state.launch(ref.name, ref.id)));
-        console.line("Info: Launching " + app.fullName() + "...");
-        console.line("result::" + app.pid());
+        String answer = store.update(device, state -> state.launch(ref.name, ref.id));
+        if (answer == null)
+            throw unknownPackage();
+        console.line("Info: Launching " + ref.name + "." + ref.id + "...");
+        console.line("result::" + answer);
     }
 
-    private void succeedIf(boolean known) {
+    private void answerIfKnown(boolean known, String answer) {
         if (!known)
             throw unknownPackage();
-        console.line("result::success");
+        console.line(answer);
     }
 
     private static InstalledApp known(InstalledApp app) {
@@ -230,7 +308,7 @@ final class DeviceSession {
     }
 
     private static ToolExit unknownPackage() {
-        return ToolExit.deviceFailure("cannot determine package name");
+        return ToolExit.deviceFailure("500 cannot determine package name");
     }
 
     /** The package a command names: by -package-name and -package-id, or by its BAR file. */

@@ -48,15 +48,19 @@ final class DeviceState {
         return app;
     }
 
-    /** Starts the application unless it runs already; null when it is not installed. */
-    InstalledApp launch(String name, String id) {
+    /**
+     * Starts the application unless it runs already. The device's answer: the new process id, or
+     * "running," and the id of the process that runs; null when the application is not installed.
+     */
+    String launch(String name, String id) {
         InstalledApp app = find(name, id);
-        if (app == null || app.isRunning())
-            return app;
+        if (app == null)
+            return null;
+        if (app.isRunning())
+            return "running," + app.pid();
         long pid = ThreadLocalRandom.current().nextLong(10_000_000, 999_999_999);
-        InstalledApp running = app.withPid(pid);
-        apps.set(apps.indexOf(app), running);
-        return running;
+        apps.set(apps.indexOf(app), app.withPid(pid));
+        return Long.toString(pid);
     }
 
     boolean terminate(String name, String id) {

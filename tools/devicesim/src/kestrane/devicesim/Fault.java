@@ -2,7 +2,7 @@ package kestrane.devicesim;
 
 /**
  * Addresses where the simulated network misbehaves the way real devices and networks have been
- * seen to: something accepts the connection, but no device answers the request.
+ * seen to: something accepts the connection, but no device answers the login as a device does.
  */
 enum Fault {
     /** Accepts the connection and never answers: the deploy tool waits without end. */
@@ -11,7 +11,12 @@ enum Fault {
      * Closes every connection as soon as the request is sent: the deploy tool's HTTP client
      * logs each failure, retries three times and gives up.
      */
-    CLOSES_CONNECTION("169.254.5.1", "closes the connection; the request is retried, then fails");
+    CLOSES_CONNECTION("169.254.5.1", "closes the connection; the request is retried, then fails"),
+    /**
+     * Answers the login request with an empty document: the deploy tool's XML parser reports it,
+     * and the login fails with a system error.
+     */
+    LOGIN_SYSTEM_ERROR("169.254.6.1", "answers the login with nothing: a system error");
 
     /** How often the deploy tool's HTTP client retries a request that got no response. */
     static final int RETRIES = 3;

@@ -32,14 +32,22 @@ record InstalledApp(
     }
 
     /**
-     * The application's line in the list of installed applications: full name, "::", the id
-     * again, the version and further comma-separated fields. The window reads these lines by
-     * position, so the id never starts with four characters that occur earlier in the line
-     * (see PackageIds) and the version holds no comma (see BarManifest).
+     * The application's line in the list of installed applications, as a device writes it: full
+     * name, "::", the application's folder (its id), the version, two empty fields, the size, its
+     * name and where it came from, e.g.
+     * "com.acme.speedtest.testDev_speedtest__0b911cdd::testDev_speedtest__0b911cdd,3.2.0.1,,,402112,name::Speed Test,source::developer".
      */
     String listLine() {
-        String line =
-                fullName() + "::" + packageId + "," + version + ",size::" + size + ",source::";
-        return preinstalled ? line + "appworld,name::" + displayName + "," : line + "developer";
+        return fullName()
+                + "::"
+                + packageId
+                + ","
+                + version
+                + ",,,"
+                + size
+                + ",name::"
+                + displayName
+                + ",source::"
+                + (preinstalled ? "appworld" : "developer");
     }
 }

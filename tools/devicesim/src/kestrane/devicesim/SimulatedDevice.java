@@ -60,7 +60,15 @@ record SimulatedDevice(
                         store("sys.pim.calendar", "Calendar", "10.3.3.2163", 3_145_728, 0),
                         store("sys.pim.contacts", "Contacts", "10.3.3.2163", 2_621_440, 0),
                         store("sys.maps", "Maps", "10.3.3.1941", 8_388_608, 0),
-                        store("com.kestrane.weather", "Weather Now", "2.4.1.12", 1_572_864, 0)));
+                        store("com.kestrane.weather", "Weather Now", "2.4.1.12", 1_572_864, 0),
+                        // A developer's test build: its package name holds "test", as does
+                        // every development-mode id.
+                        sideloaded(
+                                "com.acme.speedtest",
+                                "testDev_speedtest__0b911cdd",
+                                "Speed Test",
+                                "3.2.0.1",
+                                402_112)));
     }
 
     private static SimulatedDevice keyboardPhone() {
@@ -159,7 +167,11 @@ record SimulatedDevice(
 
     private static InstalledApp sideloaded(
             String name, String displayName, String version, long size) {
-        return new InstalledApp(
-                name, PackageIds.development(name), version, displayName, size, false, 0);
+        return sideloaded(name, PackageIds.development(name), displayName, version, size);
+    }
+
+    private static InstalledApp sideloaded(
+            String name, String id, String displayName, String version, long size) {
+        return new InstalledApp(name, id, version, displayName, size, false, 0);
     }
 }

@@ -2,15 +2,15 @@ package kestrane.devicesim;
 
 /**
  * Ends a run early with one line of output and an exit code, the way the deploy tool reports its
- * failures: its own errors on standard error, a device's refusal ("result::failure ...") on
- * standard output.
+ * failures: its own errors on standard error, a device's refusal ("result::failure ..." or the
+ * device's own "Error: ..." line) on standard output.
  */
 final class ToolExit extends RuntimeException {
     private static final long serialVersionUID = 1L;
 
     /** Local error: bad arguments, no device, nothing to read. */
     static final int FATAL = 1;
-    /** The device answered with a failure line. */
+    /** The device answered with a failure line ("result::failure ..." or "Error: ..."). */
     static final int DEVICE_FAILURE = 2;
     /** Wrong password, attempts left. */
     static final int AUTHENTICATION_FAILED = 3;
@@ -34,7 +34,13 @@ final class ToolExit extends RuntimeException {
         return new ToolExit("Error: " + message, exitCode, false);
     }
 
-    static ToolExit deviceFailure(String reason) {
-        return new ToolExit("result::failure 500 " + reason, DEVICE_FAILURE, true);
+    /** A device's refusal with its code and text, e.g. "881 no debug token found". */
+    static ToolExit deviceFailure(String codeAndText) {
+        return deviceLine("result::failure " + codeAndText);
+    }
+
+    /** A line of the device's answer that makes the command fail. */
+    static ToolExit deviceLine(String line) {
+        return new ToolExit(line, DEVICE_FAILURE, true);
     }
 }
