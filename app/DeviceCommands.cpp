@@ -1,5 +1,9 @@
 #include "DeviceCommands.h"
 
+#include "ArgumentFile.h"
+#include "BarInfo.h"
+#include "DeployToolHome.h"
+
 #include <QApplication>
 #include <QTimer>
 
@@ -16,6 +20,10 @@ struct DeviceCommands::Command {
     Continuation whenDone;
     std::chrono::milliseconds silenceLimit{0};
     bool timedOut = false;
+    // A deploy tool's arguments, while it runs.
+    std::unique_ptr<ArgumentFile> argumentFile;
+    QString device;
+    QString toolHome;
 };
 
 DeviceCommands::DeviceCommands(QWidget* window, std::shared_ptr<ConsoleRunner> runner)
@@ -25,8 +33,24 @@ DeviceCommands::~DeviceCommands() {
     // Deleting a job that still runs kills its process group and reaps it.
     for (const std::unique_ptr<Command>& command : commands_) {
         delete command->job;
+        command->argumentFile.reset();
         releaseAll(*command);
     }
+    for (const std::unique_ptr<Command>& command : commands_)
+        RemoveEmptyLoginEntry(command->toolHome, command->device);
+}
+
+ConsoleJob* DeviceCommands::run(const DeployInvocation& invocation, const QString& workingDir,
+                                const Settings& settings, Continuation whenDone) {
+    auto argumentFile = std::make_unique<ArgumentFile>(
+        QString::fromStdString(GetTempDirectory()), JavaArgumentFileText(invocation.toolArguments));
+    ConsoleJob* job = run(LauncherCommand(invocation, argumentFile->path()), workingDir, settings,
+                          std::move(whenDone));
+    Command& command = *commands_.back();
+    command.argumentFile = std::move(argumentFile);
+    command.device = invocation.device;
+    command.toolHome = invocation.toolHome;
+    return job;
 }
 
 ConsoleJob* DeviceCommands::run(const QString& command, const QString& workingDir,
@@ -38,7 +62,7 @@ ConsoleJob* DeviceCommands::run(const QString& command, const QString& workingDi
     running->job = job;
     running->origin = CurrentHandlerOrigin();
     running->whenDone = std::move(whenDone);
-    watchSilence(*running, settings.silenceLimit);
+    watchSilence(*running, settings);
     for (QWidget* control : settings.heldBack) {
         hold(control);
         running->heldBack.append(control);
@@ -54,8 +78,10 @@ ConsoleJob* DeviceCommands::run(const QString& command, const QString& workingDi
     return job;
 }
 
-// The timer belongs to the job, so it goes with it; every piece of output starts it again.
-void DeviceCommands::watchSilence(Command& command, std::chrono::milliseconds limit) {
+// The timers belong to the job, so they go with it; every piece of output starts the silence
+// timer again, and so does a change of the command's I/O count when that counts.
+void DeviceCommands::watchSilence(Command& command, const Settings& settings) {
+    const std::chrono::milliseconds limit = settings.silenceLimit;
     if (limit <= std::chrono::milliseconds::zero())
         return;
     command.silenceLimit = limit;
@@ -63,14 +89,40 @@ void DeviceCommands::watchSilence(Command& command, std::chrono::milliseconds li
     timer->setSingleShot(true);
     timer->setInterval(limit);
     Command* raw = &command;
-    QObject::connect(command.job, &ConsoleJob::outputReceived, timer,
-                     qOverload<>(&QTimer::start));
+    QObject::connect(command.job, &ConsoleJob::outputReceived, timer, qOverload<>(&QTimer::start));
     QObject::connect(command.job, &ConsoleJob::finished, timer, &QTimer::stop);
     QObject::connect(timer, &QTimer::timeout, command.job, [raw] {
         raw->timedOut = true;
         raw->job->stop();
     });
     timer->start();
+    if (!settings.ioCountsAsActivity)
+        return;
+    // Looked at a few times per limit, so that a command that moves data is never stopped.
+    auto* poll = new QTimer(command.job);
+    poll->setInterval(
+        std::clamp(limit / 4, std::chrono::milliseconds(50), std::chrono::milliseconds(5000)));
+    auto lastCount = std::make_shared<qint64>(-1);
+    QObject::connect(poll, &QTimer::timeout, command.job, [raw, timer, lastCount] {
+        const qint64 count = raw->job->ioBytes();
+        if (count >= 0 && count != *lastCount && *lastCount >= 0)
+            timer->start();
+        *lastCount = count;
+    });
+    QObject::connect(command.job, &ConsoleJob::finished, poll, &QTimer::stop);
+    poll->start();
+}
+
+// A tool stopped while it connected leaves an empty login entry behind, which would slow down
+// the next command to its device; one that another command is using now stays.
+void DeviceCommands::forgetStoppedLogin(const Command& command) {
+    if (command.device.isEmpty())
+        return;
+    const bool deviceBusy = std::any_of(commands_.begin(), commands_.end(), [&](const auto& each) {
+        return each->device == command.device;
+    });
+    if (!deviceBusy)
+        RemoveEmptyLoginEntry(command.toolHome, command.device);
 }
 
 void DeviceCommands::stopAll() {
@@ -92,6 +144,9 @@ void DeviceCommands::finish(Command* command, const QString& output) {
     commands_.erase(found);
     // The job is in the middle of its own signal.
     ended->job->deleteLater();
+    ended->argumentFile.reset();
+    if (ended->job->exitCode() == -1)
+        forgetStoppedLogin(*ended);
     if (ended->whenDone) {
         CommandResult result;
         result.output = output;

@@ -2,6 +2,7 @@
 
 #include "CommandResult.h"
 #include "ConsoleRunner.h"
+#include "DeployCommand.h"
 #include "HandlerGuard.h"
 
 #include <QHash>
@@ -25,7 +26,14 @@ namespace kestrane {
 // controls are enabled again and the cursor restored, exactly once, on every path.
 //
 // A command that writes nothing for its silence limit is stopped with everything it started; its
-// continuation then receives a result marked as timed out.
+// continuation then receives a result marked as timed out. Where asked for (an installation,
+// whose tool says nothing while it uploads), the command's own reading and writing counts as
+// activity too: only a command whose output and I/O both stand still for the limit is stopped.
+//
+// A deploy tool invocation gets its arguments through a file in the program's private temporary
+// folder (mode 0600), removed when the command ends, so no process list shows the password. A
+// tool that was stopped may leave an empty login entry for its device in its home; it is removed
+// once no other command of this object talks to that device.
 //
 // stopAll() ends every running command with everything it started and drops their results;
 // destroying this object kills whatever still runs, so no command outlives the window.
@@ -39,6 +47,8 @@ public:
         bool hourglass = false;
         // Stopped when it writes nothing for this long; zero for no limit.
         std::chrono::milliseconds silenceLimit{0};
+        // The command's reading and writing also counts as activity.
+        bool ioCountsAsActivity = false;
     };
     using Continuation = std::function<void(const CommandResult& result)>;
 
@@ -54,8 +64,12 @@ public:
     DeviceCommands(const DeviceCommands&) = delete;
     DeviceCommands& operator=(const DeviceCommands&) = delete;
 
-    // Starts command in workingDir. The job is returned for live output (its line signals); it
-    // belongs to this object and must not be deleted by the caller.
+    // Starts the deploy tool as invocation says, in workingDir (the Java runtime's folder). The
+    // job is returned for live output (its line signals); it belongs to this object and must not
+    // be deleted by the caller. Throws Error when the argument file cannot be written.
+    ConsoleJob* run(const DeployInvocation& invocation, const QString& workingDir,
+                    const Settings& settings, Continuation whenDone);
+    // Starts a console command as it stands.
     ConsoleJob* run(const QString& command, const QString& workingDir, const Settings& settings,
                     Continuation whenDone);
 
@@ -75,7 +89,8 @@ private:
     struct Command;
 
     void finish(Command* command, const QString& output);
-    void watchSilence(Command& command, std::chrono::milliseconds limit);
+    void watchSilence(Command& command, const Settings& settings);
+    void forgetStoppedLogin(const Command& command);
     void hold(QWidget* control);
     void release(const QPointer<QWidget>& control);
     void releaseAll(Command& command);

@@ -3,6 +3,7 @@
 #include "DeviceInfo.h"
 #include "CommandResult.h"
 #include "DeployCommand.h"
+#include "DeployToolHome.h"
 #include "DeviceCommands.h"
 #include "MessageBox.h"
 #include "TextUtils.h"
@@ -42,6 +43,10 @@ void TfrmBB10::ShowCommandFailure(const CommandVerdict& verdict) {
     ShowCommandError(verdict.errorText, verdict.details);
 }
 
+DeployTool TfrmBB10::DeployToolInUse() const {
+    return {AppDir, DeployToolHome()};
+}
+
 CommandVerdict TfrmBB10::JudgeCommand(const CommandResult& result) const {
     return JudgeDeviceCommand(result, AppDir, JavaBinDir);
 }
@@ -52,8 +57,8 @@ void TfrmBB10::btnConnClick() {
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
     const DeviceTarget target{RemoveSpaces(edtIP->maskedText()), edtPwd->text()};
-    const QString command =
-        DeployCommandHead(AppDir, DeployAction::ListDeviceInfo, target.address, target.password);
+    const DeployInvocation command = DeployCommand(DeployToolInUse(), DeployAction::ListDeviceInfo,
+                                                   target.address, target.password);
     DeviceCommands::Settings settings;
     settings.heldBack = {btnConn};
     settings.hourglass = true;

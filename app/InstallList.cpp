@@ -289,13 +289,11 @@ void TfrmBB10::btnInstallBarClick() {
         return;
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
-    const QString head = DeployCommandHead(AppDir, DeployAction::InstallApp,
-                                           connectedTarget_.address, connectedTarget_.password);
     lstBarFile->clearSelection();
     const int count = lstBarFile->topLevelItemCount();
     if (lstBarFile->itemDelegateForColumn(StatusColumn) == nullptr)
         lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
-    installRun_ = InstallRunState{true, head, count, {}};
+    installRun_ = InstallRunState{true, count, {}};
     RemoveSelectedItems1->setEnabled(false);
     InstallRow(0);
 }
@@ -303,8 +301,9 @@ void TfrmBB10::btnInstallBarClick() {
 void TfrmBB10::InstallRow(int index) {
     QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
     const BarRow row = RowOf(item);
-    const QString command =
-        installRun_.commandHead + InstallArguments(row.subItems.value(PathSubItem));
+    const DeployInvocation command =
+        DeployCommand(DeployToolInUse(), DeployAction::InstallApp, connectedTarget_.address,
+                      connectedTarget_.password, InstallArguments(row.subItems.value(PathSubItem)));
     InstallIndex = index;
     // A row installed before keeps showing its last result until new progress arrives; the
     // new "Loading..." then lies beyond the Status column.
@@ -320,6 +319,8 @@ void TfrmBB10::InstallRow(int index) {
     settings.feed = ConsoleJob::Feed::Lines;
     settings.heldBack = InstallHeldBack();
     settings.silenceLimit = deviceCommands().silenceLimits().installation;
+    // The tool writes nothing while it uploads the BAR: moving data is not silence.
+    settings.ioCountsAsActivity = true;
     ConsoleJob* job =
         deviceCommands().run(command, JavaBinDir, settings,
                              [this](const CommandResult& result) { FinishInstallRow(result); });

@@ -35,7 +35,8 @@ struct TfrmBB10::AppActionRun {
         QString packageId;
     };
     DeployAction action;
-    QString commandHead;
+    DeployTool tool;
+    DeviceTarget target;
     QList<Turn> turns;
     qsizetype next = 0;
     quint64 generation = 0;
@@ -92,8 +93,9 @@ void TfrmBB10::btnRefreshAppClick() {
         return;
     PrepareAppsList();
     QDir::setCurrent(JavaBinDir);
-    const QString command = DeployCommandHead(AppDir, DeployAction::ListInstalledApps,
-                                              connectedTarget_.address, connectedTarget_.password);
+    const DeployInvocation command =
+        DeployCommand(DeployToolInUse(), DeployAction::ListInstalledApps, connectedTarget_.address,
+                      connectedTarget_.password);
     lstApps->clear();
     DeviceCommands::Settings settings;
     settings.feed = ConsoleJob::Feed::Lines;
@@ -166,8 +168,8 @@ void TfrmBB10::RunAppAction(DeployAction action) {
     PrepareAppsList();
     auto run = std::make_shared<AppActionRun>();
     run->action = action;
-    run->commandHead =
-        DeployCommandHead(AppDir, action, connectedTarget_.address, connectedTarget_.password);
+    run->target = connectedTarget_;
+    run->tool = DeployToolInUse();
     run->generation = appsListGeneration_;
     for (int index = 0; index < lstApps->topLevelItemCount(); ++index) {
         QTreeWidgetItem* row = lstApps->topLevelItem(index);
@@ -187,7 +189,9 @@ void TfrmBB10::RunAppActionTurn(const std::shared_ptr<AppActionRun>& run) {
     settings.heldBack = ManageActions();
     settings.hourglass = run->action == DeployAction::IsAppRunning;
     settings.silenceLimit = deviceCommands().silenceLimits().device;
-    const QString command = run->commandHead + PackageArguments(turn.packageName, turn.packageId);
+    const DeployInvocation command =
+        DeployCommand(run->tool, run->action, run->target.address, run->target.password,
+                      PackageArguments(turn.packageName, turn.packageId));
     ConsoleJob* job = deviceCommands().run(command, JavaBinDir, settings,
                                            [this, run](const CommandResult& result) {
                                                if (run->generation == appsListGeneration_)

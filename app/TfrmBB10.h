@@ -3,6 +3,7 @@
 #include "ArchivePrompts.h"
 #include "CommandResult.h"
 #include "Controls.h"
+#include "DeployCommand.h"
 #include "FileDialog.h"
 #include "Services.h"
 #include "ZipArchive.h"
@@ -22,7 +23,6 @@ namespace kestrane {
 class Anchors;
 class ConsoleJob;
 class DeviceCommands;
-enum class DeployAction;
 
 // The program's one window. Three full-size screens lie stacked in it: the main screen pMain
 // (connection panel and device information), the install screen pInstall (the queue of BAR files)
@@ -160,6 +160,8 @@ public:
         QString password;
     };
     const DeviceTarget& connectedTarget() const { return connectedTarget_; }
+    // The deploy tool the window's commands run: the one in AppDir/lib, with a home of its own.
+    DeployTool DeployToolInUse() const;
     // A device command's result judged with this window's program folder and Java runtime.
     CommandVerdict JudgeCommand(const CommandResult& result) const;
 
@@ -329,7 +331,6 @@ public:
 private:
     struct InstallRunState {
         bool active = false;
-        QString commandHead;
         int count = 0;
         // One line for each row that failed, for the closing box.
         QStringList failures;

@@ -11,6 +11,7 @@
 //   paced lag  the recorded lines fed steadily over about a second: the time from the last line
 //              until every row is listed and painted (the window keeping up while rows arrive).
 
+#include "ArgumentFile.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "TfrmBB10.h"
@@ -201,11 +202,19 @@ int main(int argc, char** argv) {
     }
     window.edtIP->setAddressText(Address);
     window.edtPwd->setText(Password);
+    window.btnConnClick();
+    while (window.deviceCommands().isRunning())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (window.connectedTarget().address != Address) {
+        std::fprintf(stderr, "cannot connect to the simulated phone\n");
+        return 1;
+    }
     window.AppsListPending = false;
-    window.btnManageApps->setEnabled(true);
     window.btnManageApps->click();
-    const QString command =
-        DeployCommandHead(window.AppDir, DeployAction::ListInstalledApps, Address, Password);
+    const DeployInvocation invocation =
+        DeployCommand(window.DeployToolInUse(), DeployAction::ListInstalledApps, Address, Password);
+    const ArgumentFile arguments(home.path(), JavaArgumentFileText(invocation.toolArguments));
+    const QString command = LauncherCommand(invocation, arguments.path());
 
     std::printf("%6s %8s %8s %14s %13s %14s %11s   (median of %d runs, ms)\n", "rows", "tool",
                 "window", "window - tool", "replay lines", "replay 16 KiB", "paced lag", runs);

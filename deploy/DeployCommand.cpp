@@ -50,11 +50,6 @@ QString DeployActionOption(DeployAction action) {
     return {};
 }
 
-bool ActionChecksJavaRuntime(DeployAction action) {
-    return action == DeployAction::ListDeviceInfo || action == DeployAction::ListInstalledApps ||
-           action == DeployAction::InstallApp;
-}
-
 QString JavaRuntimeMissingMessage(const QString& javaBinDir) {
     if (!javaBinDir.isEmpty())
         return {};
@@ -90,29 +85,39 @@ QString ShellQuote(const QString& value) {
     return singleQuoted(value);
 }
 
-QString ShellQuotePath(const QString& path) {
-    if (isPlainShellWord(path))
-        return QLatin1Char('"') + path + QLatin1Char('"');
-    return singleQuoted(path);
+DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
+                               const QString& addressField, const QString& passwordField,
+                               const QStringList& arguments) {
+    DeployInvocation invocation;
+    invocation.device = RemoveSpaces(addressField);
+    invocation.toolHome = tool.home;
+    invocation.javaOptions = {QStringLiteral("-Djava.security.properties=") +
+                              DeploySecurityPath(tool.appDir)};
+    if (!tool.home.isEmpty())
+        invocation.javaOptions.append(QStringLiteral("-Duser.home=") + tool.home);
+    invocation.javaOptions.append(QStringLiteral("-Xmx512M"));
+    invocation.toolArguments = {QStringLiteral("-jar"),     DeployToolPath(tool.appDir),
+                                DeployActionOption(action), QStringLiteral("-device"),
+                                invocation.device,          QStringLiteral("-password"),
+                                TrimControls(passwordField)};
+    invocation.toolArguments += arguments;
+    return invocation;
 }
 
-QString DeployCommandHead(const QString& appDir, DeployAction action, const QString& addressField,
-                          const QString& passwordField) {
-    return QStringLiteral("java -Djava.security.properties=") +
-           ShellQuote(DeploySecurityPath(appDir)) + QStringLiteral(" -Xmx512M -jar ") +
-           ShellQuotePath(DeployToolPath(appDir)) + QLatin1Char(' ') + DeployActionOption(action) +
-           QStringLiteral(" -device ") + ShellQuote(RemoveSpaces(addressField)) +
-           QStringLiteral(" -password ") + ShellQuote(TrimControls(passwordField)) +
-           QLatin1Char(' ');
+QStringList InstallArguments(const QString& barPath) {
+    return {barPath};
 }
 
-QString InstallArguments(const QString& barPath) {
-    return ShellQuotePath(barPath);
+QStringList PackageArguments(const QString& packageName, const QString& packageId) {
+    return {QStringLiteral("-package-name"), packageName, QStringLiteral("-package-id"), packageId};
 }
 
-QString PackageArguments(const QString& packageName, const QString& packageId) {
-    return QStringLiteral(" -package-name ") + ShellQuote(packageName) +
-           QStringLiteral(" -package-id ") + ShellQuote(packageId);
+QString LauncherCommand(const DeployInvocation& invocation, const QString& argumentFile) {
+    QStringList words{QStringLiteral("java")};
+    for (const QString& option : invocation.javaOptions)
+        words.append(ShellQuote(option));
+    words.append(ShellQuote(QLatin1Char('@') + argumentFile));
+    return words.join(QLatin1Char(' '));
 }
 
 } // namespace kestrane

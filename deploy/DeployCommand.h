@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kestrane {
 
@@ -17,10 +18,6 @@ enum class DeployAction {
 
 // The action's option on the tool's command line ("-listDeviceInfo", ...).
 QString DeployActionOption(DeployAction action);
-
-// Connect, Refresh and Install refuse to run without a Java runtime; the application actions,
-// reachable only after a successful Connect, do not check again.
-bool ActionChecksJavaRuntime(DeployAction action);
 
 // The message those handlers show when no Java runtime was found (javaBinDir empty); an empty text
 // when there is one.
@@ -39,25 +36,45 @@ QString DeploySecurityPath(const QString& appDir);
 // An empty value becomes '' so that it stays an argument of its own.
 QString ShellQuote(const QString& value);
 
-// A file path as one /bin/sh word in the tool's usual form: in double quotes when it consists of
-// the plain characters only (the quotes then protect nothing but keep the familiar command text),
-// otherwise single-quoted as ShellQuote does.
-QString ShellQuotePath(const QString& path);
+// Where the deploy tool is and where it keeps its login data.
+struct DeployTool {
+    // The program folder: the tool is lib/BarDeploy.jar below it, its TLS settings
+    // lib/deploy-tls.security.
+    QString appDir;
+    // The tool's home (Java's user.home), where it keeps .deployData; empty for its default.
+    QString home;
+};
 
-// The common part of every deploy command, up to and including the blank after the password:
-//   java -Djava.security.properties=<AppDir>/lib/deploy-tls.security -Xmx512M
-//        -jar "<AppDir>/lib/BarDeploy.jar" <action> -device <address> -password <password>
-// (one line). The address is the address field's text through RemoveSpaces, the password the
-// password field's text through TrimControls; every value is quoted for /bin/sh as needed, so
-// nothing typed is ever run by the shell.
-QString DeployCommandHead(const QString& appDir, DeployAction action, const QString& addressField,
-                          const QString& passwordField);
+// One run of the deploy tool, started as
+//   java -Djava.security.properties=<AppDir>/lib/deploy-tls.security [-Duser.home=<home>]
+//        -Xmx512M @<argument file>
+// with the tool's arguments in the argument file:
+//   -jar <AppDir>/lib/BarDeploy.jar <action> -device <address> -password <password> [arguments]
+// so that the password never stands on a command line that a process list shows.
+struct DeployInvocation {
+    // The device address as the tool receives it.
+    QString device;
+    // The tool's home (DeployTool::home), where its login data for the device is kept.
+    QString toolHome;
+    QStringList javaOptions;
+    QStringList toolArguments;
+};
 
-// The arguments the installation appends to the head: the BAR file's path (ShellQuotePath).
-QString InstallArguments(const QString& barPath);
+// The invocation of action on the device: the address is the address field's text through
+// RemoveSpaces, the password the password field's text through TrimControls; arguments are the
+// action's own (InstallArguments, PackageArguments).
+DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
+                               const QString& addressField, const QString& passwordField,
+                               const QStringList& arguments = {});
 
-// The arguments the application actions append to the head (which ends in a blank, so there are
-// two blanks before "-package-name"): " -package-name <name> -package-id <id>".
-QString PackageArguments(const QString& packageName, const QString& packageId);
+// The installation's own argument: the BAR file's path.
+QStringList InstallArguments(const QString& barPath);
+
+// The application actions' own arguments: -package-name <name> -package-id <id>.
+QStringList PackageArguments(const QString& packageName, const QString& packageId);
+
+// The /bin/sh command that starts invocation with its tool arguments read from argumentFile;
+// every word is quoted for the shell as ShellQuote does.
+QString LauncherCommand(const DeployInvocation& invocation, const QString& argumentFile);
 
 } // namespace kestrane

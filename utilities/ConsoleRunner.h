@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+#include <sys/types.h>
+
 namespace kestrane {
 
 // One run of a console command. It reports only from the event loop, after the call that started
@@ -28,6 +30,11 @@ public:
     // The command interpreter's exit code, once finished; -1 when it was not started, crashed or
     // was stopped.
     int exitCode() const { return exitCode_; }
+
+    // The bytes the command's processes have read and written so far, all of them together (what
+    // the kernel counts for them, files and sockets alike): growing while the command is busy
+    // without writing anything, standing still while it waits. -1 when it cannot be told.
+    virtual qint64 ioBytes() const { return -1; }
 
     // Ends the command and everything it started. finished() follows from the event loop with the
     // output gathered until then. Does nothing once finished.
@@ -113,6 +120,10 @@ private:
     QByteArray encoding_;
     std::chrono::milliseconds stopGrace_{2000};
 };
+
+// The bytes read and written (rchar + wchar of /proc/PID/io) by the processes of a process group
+// that this user may look at, the reaped children of each included; -1 when none was found.
+qint64 ProcessGroupIoBytes(pid_t group);
 
 // The character set console programs write in this locale (nl_langinfo(CODESET)); UTF-8 when the
 // locale names plain ASCII (the "C" locale), of which UTF-8 is a superset.

@@ -2,12 +2,14 @@
 #include "ConsoleRunner.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringDecoder>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <string>
@@ -55,8 +57,7 @@ QString withBackgroundChildrenAwaited(const QString& command) {
 // A decoder that can tell a character cut off at the very end of the output.
 class ConsoleDecoder : public QStringDecoder {
 public:
-    explicit ConsoleDecoder(const QByteArray& encoding)
-        : QStringDecoder(encoding.constData()) {
+    explicit ConsoleDecoder(const QByteArray& encoding) : QStringDecoder(encoding.constData()) {
         if (!isValid())
             static_cast<QStringDecoder&>(*this) = QStringDecoder(QStringConverter::Utf8);
     }
@@ -108,6 +109,10 @@ public:
         process_.start(Shell, {QStringLiteral("-c"), withBackgroundChildrenAwaited(command)});
         group_ = static_cast<pid_t>(process_.processId());
         CommandReaper::watch(group_);
+    }
+
+    qint64 ioBytes() const override {
+        return group_ > 0 && !isFinished() ? ProcessGroupIoBytes(group_) : -1;
     }
 
     void stop() override {
@@ -171,6 +176,50 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+// The process group of /proc/PID/stat: the fifth field, counted after the command name, which
+// ends at the last ')' (the name itself may hold blanks and parentheses).
+pid_t GroupOfStat(const QByteArray& stat) {
+    const qsizetype nameEnd = stat.lastIndexOf(')');
+    if (nameEnd < 0)
+        return -1;
+    const QList<QByteArray> fields = stat.mid(nameEnd + 2).split(' ');
+    return fields.size() > 2 ? static_cast<pid_t>(fields[2].toLongLong()) : -1;
+}
+
+qint64 IoCount(const QByteArray& io, const QByteArray& key) {
+    const qsizetype at = io.indexOf(key);
+    if (at < 0)
+        return 0;
+    const qsizetype end = io.indexOf('\n', at);
+    return io.mid(at + key.size(), end < 0 ? -1 : end - at - key.size()).trimmed().toLongLong();
+}
+
+QByteArray ReadSmallFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? file.read(4096) : QByteArray();
+}
+
+} // namespace
+
+qint64 ProcessGroupIoBytes(pid_t group) {
+    qint64 total = -1;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        if (entry.isEmpty() || !entry.front().isDigit())
+            continue;
+        const QString folder = QStringLiteral("/proc/") + entry;
+        if (GroupOfStat(ReadSmallFile(folder + QStringLiteral("/stat"))) != group)
+            continue;
+        const QByteArray io = ReadSmallFile(folder + QStringLiteral("/io"));
+        if (io.isEmpty())
+            continue;
+        total = std::max<qint64>(total, 0) + IoCount(io, "rchar:") + IoCount(io, "wchar:");
+    }
+    return total;
+}
 
 QByteArray LocaleConsoleEncoding() {
     const QByteArray codeset(nl_langinfo(CODESET));

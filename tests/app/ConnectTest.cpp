@@ -1,6 +1,7 @@
 // Connect and the device commands headless: a scripted deploy tool, the model pictures in a
 // program folder of the test's own.
 
+#include "DeployToolHome.h"
 #include "DeviceCommands.h"
 #include "DeviceInfoProbes.h"
 #include "Fonts.h"
@@ -169,18 +170,19 @@ void ConnectTest::connect_data() {
             .repeated(3) +
         QStringLiteral("Error: The target server failed to respond\n");
     QTest::newRow("the tool's retry logging, exit 1: the error box leads with the cause")
-        << retries << 1 << true << "The device closed the connection without answering."
-        << NoValues << "";
+        << retries << 1 << true << "The device closed the connection without answering." << NoValues
+        << "";
     QTest::newRow("many lines, exit 1 without an error line: the error box")
-        << "Info: one\nInfo: two\nInfo: three\n" << 1 << true
-        << "The deploy tool failed (exit code 1) without saying why." << NoValues << "";
+        << "Info: one\nInfo: two\nInfo: three\n"
+        << 1 << true << "The deploy tool failed (exit code 1) without saying why." << NoValues
+        << "";
     QTest::newRow("many lines, exit 0, an error line: the error box")
         << "[Fatal Error] :1:1: Premature end of file.\nInfo: two\nError: Authentication failed "
            "due to system error\n"
         << 0 << true << "The device could not check the password" << NoValues << "";
     QTest::newRow("two lines, exit 0, no error line: no information, the error box")
-        << "Info: Sending request: DEVICE_INFO\nInfo: done\n" << 0 << true
-        << NoDeviceInformationMessage << NoValues << "";
+        << "Info: Sending request: DEVICE_INFO\nInfo: done\n"
+        << 0 << true << NoDeviceInformationMessage << NoValues << "";
     QTest::newRow("empty output: a message, not an empty box")
         << "" << 0 << true << NoDeviceInformationMessage << NoValues << "";
     QTest::newRow("three lines without a key: connected")
@@ -188,14 +190,14 @@ void ConnectTest::connect_data() {
     QStringList z99 = NoValues;
     z99[0] = QStringLiteral("BlackBerry Z99");
     QTest::newRow("a model without a picture shows the default one")
-        << "modelfullname::BlackBerry Z99\nmodelname::Z99\nInfo: done\n" << 0 << false << ""
-        << z99 << "";
+        << "modelfullname::BlackBerry Z99\nmodelname::Z99\nInfo: done\n"
+        << 0 << false << "" << z99 << "";
     QStringList playBook = NoValues;
     playBook[0] = QStringLiteral("BlackBerry PlayBook");
     playBook[6] = QStringLiteral("BlackBerry PlayBook OS");
     QTest::newRow("PlayBook: named by its OS, its own picture")
-        << "Info: Sending request: DEVICE_INFO\ndevice_os::BlackBerry PlayBook OS\n@versions\n" << 0
-        << false << "" << playBook << "playbook";
+        << "Info: Sending request: DEVICE_INFO\ndevice_os::BlackBerry PlayBook OS\n@versions\n"
+        << 0 << false << "" << playBook << "playbook";
 }
 
 void ConnectTest::connect() {
@@ -240,11 +242,18 @@ void ConnectTest::commandTextAndWorkingFolder() {
     Connect(*window);
     QCOMPARE(world_.runner->runs().size(), 1);
     const doubles::FakeConsoleRun& run = world_.runner->runs()[0];
-    QCOMPARE(run.command, QStringLiteral("java -Djava.security.properties=%1/lib/"
-                                         "deploy-tls.security -Xmx512M -jar "
-                                         "\"%1/lib/BarDeploy.jar\" -listDeviceInfo "
-                                         "-device 169.254.0.1 -password z30 ")
-                              .arg(appDir_.path()));
+    // The command line names the security settings, the tool's own home and the argument file;
+    // the tool's arguments, the password among them, are in the file only.
+    QVERIFY2(run.command.startsWith(QStringLiteral("java -Djava.security.properties=%1/lib/"
+                                                   "deploy-tls.security -Duser.home=%2 -Xmx512M @")
+                                        .arg(appDir_.path(), DeployToolHome())),
+             qPrintable(run.command));
+    QVERIFY(!run.command.contains(QStringLiteral("z30")));
+    QCOMPARE(run.fileArguments,
+             (QStringList{"-jar", appDir_.path() + "/lib/BarDeploy.jar", "-listDeviceInfo",
+                          "-device", "169.254.0.1", "-password", "z30"}));
+    // The file went with the command.
+    QVERIFY(!QFile::exists(run.command.mid(run.command.indexOf('@') + 1)));
     QCOMPARE(run.workingDir, javaBinDir_.path());
     QCOMPARE(run.feed, ConsoleJob::Feed::WholeText);
     // The runtime's folder stays the program's current folder.
@@ -330,12 +339,21 @@ void ConnectTest::refusedBeforeRunning_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("removed"); // below the program folder, or "java"
     QTest::addColumn<QString>("message");
-    QTest::newRow("a group over 255") << "169.254.0.256" << "" << "\"169.254.0.256\" is not a device address";
-    QTest::newRow("a group left empty") << "169.254..1" << "" << "\"169.254..1\" is not a device address";
-    QTest::newRow("the deploy tool") << "169.254.0.1" << "lib/BarDeploy.jar" << "The deploy tool is missing: ";
-    QTest::newRow("its TLS settings")
-        << "169.254.0.1" << "lib/deploy-tls.security" << "The deploy tool's TLS settings file is missing: ";
-    QTest::newRow("the Java launcher") << "169.254.0.1" << "java" << "The Java runtime is missing: ";
+    QTest::newRow("a group over 255") << "169.254.0.256"
+                                      << ""
+                                      << "\"169.254.0.256\" is not a device address";
+    QTest::newRow("a group left empty") << "169.254..1"
+                                        << ""
+                                        << "\"169.254..1\" is not a device address";
+    QTest::newRow("the deploy tool") << "169.254.0.1"
+                                     << "lib/BarDeploy.jar"
+                                     << "The deploy tool is missing: ";
+    QTest::newRow("its TLS settings") << "169.254.0.1"
+                                      << "lib/deploy-tls.security"
+                                      << "The deploy tool's TLS settings file is missing: ";
+    QTest::newRow("the Java launcher") << "169.254.0.1"
+                                       << "java"
+                                       << "The Java runtime is missing: ";
 }
 
 void ConnectTest::refusedBeforeRunning() {
@@ -378,7 +396,8 @@ void ConnectTest::aSilentToolIsStopped() {
     QVERIFY(job.isNull() || job->wasStopped());
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
-    QVERIFY(boxes[0].text.startsWith(QStringLiteral("The device did not answer within 0.2 seconds.")));
+    QVERIFY(
+        boxes[0].text.startsWith(QStringLiteral("The device did not answer within 0.2 seconds.")));
     QCOMPARE(ValueLabels(*window), NoValues);
     QVERIFY(window->btnConn->isEnabled());
 }

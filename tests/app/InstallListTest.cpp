@@ -345,15 +345,18 @@ void InstallListTest::installsEachRow_data() {
                             "Installing ... (50%)",
                             "Installing ... (100%)",
                             "Done"}
-        << "" << "";
+        << ""
+        << "";
     QTest::newRow("the success marker followed by another line in the same chunk")
         << QStringList{Progress(40), "result::success\r\nInfo: Done\r\n"} << 0
         << QStringList{"", "Loading...", "Installing ... (40%)", "Installing ... (100%)", "Done"}
-        << "" << "";
+        << ""
+        << "";
     QTest::newRow("a progress line split across chunks")
         << QStringList{"12:00 Info: Prog", "ress 6", "0%\r", "\nresult::success"} << 0
         << QStringList{"", "Loading...", "Installing ... (60%)", "Installing ... (100%)", "Done"}
-        << "" << "";
+        << ""
+        << "";
     QTest::newRow("a tool that writes nothing")
         << QStringList{} << 0 << QStringList{"", "Loading...", "Error"}
         << "The deploy tool ended without reporting the installation's result."
@@ -366,7 +369,8 @@ void InstallListTest::installsEachRow_data() {
     QTest::newRow("an error line after full progress")
         << QStringList{Progress(100), "Error: package refused\r\n"} << 0
         << QStringList{"", "Loading...", "Installing ... (100%)", "Error"}
-        << "Error: package refused" << "Error: package refused";
+        << "Error: package refused"
+        << "Error: package refused";
     QTest::newRow("the device refuses the package: the reason leads, once")
         << QStringList{Progress(100), "actual_dname::\r\nactual_id::\r\nactual_version::\r\n"
                                       "result::failure 881 no debug token found\r\n"}
@@ -560,11 +564,13 @@ void InstallListTest::eachPathIsOneQuotedArgument() {
     // The fields changed since Connect: the run still goes to the connected phone.
     window_->edtIP->setAddressText(QStringLiteral("169.254.2.1"));
     window_->edtPwd->setText(QStringLiteral("playbook"));
-    const QString head = DeployCommandHead(appDir_.path(), DeployAction::InstallApp,
-                                           QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
+    const QStringList head{"-jar",        appDir_.path() + "/lib/BarDeploy.jar",
+                           "-installApp", "-device",
+                           "169.254.0.1", "-password",
+                           "z30"};
     QCOMPARE(world_.runner->runs().size(), paths.size());
     for (int i = 0; i < paths.size(); ++i) {
-        QCOMPARE(world_.runner->runs()[i].command, head + InstallArguments(paths[i]));
+        QCOMPARE(world_.runner->runs()[i].fileArguments, head + QStringList{paths[i]});
         QCOMPARE(world_.runner->runs()[i].workingDir, javaBinDir_.path());
     }
     QCOMPARE(QDir::currentPath(), QDir(javaBinDir_.path()).canonicalPath());

@@ -137,11 +137,13 @@ private:
         return window;
     }
 
-    QString CommandHead(const QString& action) const {
-        return QStringLiteral("java -Djava.security.properties=%1/lib/deploy-tls.security "
-                              "-Xmx512M -jar \"%1/lib/BarDeploy.jar\" %2 -device 169.254.0.1 "
-                              "-password z30 ")
-            .arg(appDir_.path(), action);
+    // The tool's arguments (from its argument file) for action on the connected phone.
+    QStringList Arguments(const QString& action, const QStringList& more = {}) const {
+        return QStringList{"-jar",        appDir_.path() + "/lib/BarDeploy.jar",
+                           action,        "-device",
+                           "169.254.0.1", "-password",
+                           "z30"} +
+               more;
     }
 
     // Refresh with the list output and wait for its end.
@@ -205,7 +207,7 @@ void InstalledAppsTest::refreshListsSortedUncheckedRows() {
         QCOMPARE(row->checkState(0), Qt::Unchecked);
     }
     QCOMPARE(world_.runner->runs().size(), 1);
-    QCOMPARE(world_.runner->runs()[0].command, CommandHead("-listInstalledApps"));
+    QCOMPARE(world_.runner->runs()[0].fileArguments, Arguments("-listInstalledApps"));
     QCOMPARE(world_.runner->runs()[0].workingDir, javaBinDir_.path());
     QCOMPARE(QDir::current().canonicalPath(), QDir(javaBinDir_.path()).canonicalPath());
     QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
@@ -389,10 +391,10 @@ void InstalledAppsTest::actionRunsOncePerTickedRowInOrder() {
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
     QApplication::restoreOverrideCursor();
 
-    QCOMPARE(world_.runner->runs()[1].command,
-             CommandHead(option) + " -package-name com.example.apple -package-id EfGh5678");
-    QCOMPARE(world_.runner->runs()[2].command,
-             CommandHead(option) + " -package-name sys.maps -package-id AbCd1234");
+    QCOMPARE(world_.runner->runs()[1].fileArguments,
+             Arguments(option, {"-package-name", "com.example.apple", "-package-id", "EfGh5678"}));
+    QCOMPARE(world_.runner->runs()[2].fileArguments,
+             Arguments(option, {"-package-name", "sys.maps", "-package-id", "AbCd1234"}));
     QCOMPARE(world_.runner->runs()[2].workingDir, javaBinDir_.path());
     QCOMPARE(Statuses(*window), (QStringList{word, "", "", word}));
     // Rows stay, ticked, whatever the action did.
@@ -491,11 +493,11 @@ void InstalledAppsTest::packageNamesAreQuoted() {
 
     window->btnTerminate->click();
     QTRY_VERIFY(!window->deviceCommands().isRunning());
-    QCOMPARE(world_.runner->runs()[1].command,
-             CommandHead("-terminateApp") +
-                 " -package-name 'com.ev il;$(x)' -package-id 'Q9Zk '\\''a`b`'");
-    QCOMPARE(world_.runner->runs()[2].command,
-             CommandHead("-terminateApp") + " -package-name sys.maps -package-id ''");
+    QCOMPARE(world_.runner->runs()[1].fileArguments,
+             Arguments("-terminateApp",
+                       {"-package-name", "com.ev il;$(x)", "-package-id", "Q9Zk 'a`b`"}));
+    QCOMPARE(world_.runner->runs()[2].fileArguments,
+             Arguments("-terminateApp", {"-package-name", "sys.maps", "-package-id", ""}));
 }
 
 // While a refresh or an action runs, the screen's actions wait: no row can go from under it.
@@ -506,7 +508,7 @@ void InstalledAppsTest::manageActionsAreHeldBackWhileOneRuns() {
     world_.runner->setHoldAnswers(true);
     world_.runner->setResponder([](const doubles::FakeConsoleRun& run) {
         return doubles::FakeConsoleAnswer{
-            {run.command.contains("-listInstalledApps") ? ListOutput : "result::true\n"}, 0};
+            {run.fileArguments.contains("-listInstalledApps") ? ListOutput : "result::true\n"}, 0};
     });
 
     window->btnCheckApp->click();
@@ -563,7 +565,7 @@ void InstalledAppsTest::anotherDeviceClearsTheListAndStopsTheAction() {
     window->btnBack2->click();
     window->btnManageApps->click();
     QTRY_VERIFY(!window->deviceCommands().isRunning());
-    QCOMPARE(world_.runner->runs().last().command.contains("-device 169.254.1.1"), true);
+    QCOMPARE(world_.runner->runs().last().fileArguments.contains("169.254.1.1"), true);
     QCOMPARE(window->lstApps->topLevelItemCount(), 2);
 }
 
@@ -587,8 +589,8 @@ void InstalledAppsTest::closingWhileTheListComesIn() {
 // list and the actions go to the device on screen, which the title names.
 void InstalledAppsTest::commandsGoToTheConnectedDevice() {
     auto window = ReadyWindow();
-    QCOMPARE(window->windowTitle(),
-             ConnectedWindowCaption(QStringLiteral("BlackBerry Z30"), QStringLiteral("169.254.0.1")));
+    QCOMPARE(window->windowTitle(), ConnectedWindowCaption(QStringLiteral("BlackBerry Z30"),
+                                                           QStringLiteral("169.254.0.1")));
     window->edtIP->setAddressText(QStringLiteral("169.254.2.1"));
     window->edtPwd->setText(QStringLiteral("playbook"));
     Refresh(*window);
@@ -598,8 +600,8 @@ void InstalledAppsTest::commandsGoToTheConnectedDevice() {
     QTRY_VERIFY(!window->deviceCommands().isRunning());
 
     QCOMPARE(world_.runner->runs().size(), 2);
-    QCOMPARE(world_.runner->runs()[0].command, CommandHead("-listInstalledApps"));
-    QVERIFY(world_.runner->runs()[1].command.startsWith(CommandHead("-isAppRunning")));
+    QCOMPARE(world_.runner->runs()[0].fileArguments, Arguments("-listInstalledApps"));
+    QCOMPARE(world_.runner->runs()[1].fileArguments.mid(0, 7), Arguments("-isAppRunning"));
     QCOMPARE(Statuses(*window).contains("Running"), true);
 }
 

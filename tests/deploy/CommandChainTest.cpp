@@ -1,6 +1,7 @@
-// The whole chain as Kestrane runs a device command: the built command text, /bin/sh -c, the Java
-// launcher and the simulator. Whatever a user types or a file is called must arrive as the one
-// argument it is, and nothing in it may run.
+// The whole chain as Kestrane runs a device command: the built command text and its argument
+// file, /bin/sh -c, the Java launcher and the simulator. Whatever a user types or a file is
+// called must arrive as the one argument it is, and nothing in it may run.
+#include "ArgumentFile.h"
 #include "BarFixture.h"
 #include "DeployCommand.h"
 #include "DeviceInfo.h"
@@ -27,7 +28,16 @@ protected:
         sim_.setEnv("KESTRANE_DEVICESIM_ARGS_LOG", argsLog_);
     }
 
-    ToolRun runInShell(const QString& command) { return sim_.runShell(command, work_.path()); }
+    // Runs the invocation as the window does: its tool arguments in an argument file.
+    ToolRun run(const DeployInvocation& invocation) {
+        const ArgumentFile arguments(files_.path(), JavaArgumentFileText(invocation.toolArguments));
+        return sim_.runShell(LauncherCommand(invocation, arguments.path()), work_.path());
+    }
+    DeployInvocation Command(DeployAction action, const QString& address, const QString& password,
+                             const QStringList& arguments = {},
+                             const QString& appDir = Simulator::appDir()) const {
+        return DeployCommand({appDir, sim_.userHome()}, action, address, password, arguments);
+    }
 
     // The arguments the simulator received in its last run.
     QStringList receivedArgs() const {
@@ -55,32 +65,46 @@ protected:
     QString argsLog_;
 };
 
-TEST_F(CommandChain, PasswordArrivesIntactAndRunsNothing) {
-    const QString password = "a'b $(touch x);\"c d";
-    const ToolRun run =
-        runInShell(DeployCommandHead(Simulator::appDir(), DeployAction::ListDeviceInfo,
-                                     " 169.254.0.1 ", "  " + password + "\t"));
-    EXPECT_EQ(receivedArgs(),
-              (QStringList{"-listDeviceInfo", "-device", kFullTouch, "-password", password}));
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.err, "Error: Authentication failed. There have been 1 of 10 failed attempts\n");
+// The launcher reads every value back from the argument file as it was typed.
+TEST_F(CommandChain, PasswordsArriveIntactAndRunNothing) {
+    const QString passwords[] = {
+        "z30",
+        "a b",
+        "it's",
+        "say \"hi\"",
+        "back\\slash\\",
+        "$(touch x)",
+        "#not a comment",
+        "a;b",
+        "caf\u00e9 \u00fcber \u2603",
+        "",
+        "@other-file",
+        "a'b $(touch x);\"c d",
+    };
+    for (const QString& password : passwords) {
+        const ToolRun result =
+            run(Command(DeployAction::ListDeviceInfo, " 169.254.0.1 ", password));
+        EXPECT_EQ(receivedArgs(),
+                  (QStringList{"-listDeviceInfo", "-device", kFullTouch, "-password", password}))
+            << password.toStdString();
+        // Wrong passwords are refused (the tenth locks the phone); the right one connects.
+        EXPECT_EQ(result.exitCode == 0, password == "z30") << result.merged().toStdString();
+    }
     expectNothingRan();
 }
 
 TEST_F(CommandChain, PlainCommandConnectsToTheSimulator) {
-    const ToolRun run = runInShell(
-        DeployCommandHead(Simulator::appDir(), DeployAction::ListDeviceInfo, kFullTouch, "z30"));
-    const DeviceInfo info = ReadDeviceInfo(run.merged());
-    EXPECT_TRUE(info.connected) << run.merged().toStdString();
+    const ToolRun result = run(Command(DeployAction::ListDeviceInfo, kFullTouch, "z30"));
+    const DeviceInfo info = ReadDeviceInfo(result.merged());
+    EXPECT_TRUE(info.connected) << result.merged().toStdString();
     EXPECT_EQ(info.deviceName, "BlackBerry Z30");
 }
 
 TEST_F(CommandChain, BarPathAndPackageNamesArriveIntact) {
     const QString barPath = files_.filePath("my `touch y` $(touch x); 'app' \"1\" *.bar");
     WriteBar(barPath, BarManifest("com.example.Quoted", "Quoted", "1.0.0.0"));
-    const QString head =
-        DeployCommandHead(Simulator::appDir(), DeployAction::InstallApp, kFullTouch, "z30");
-    const ToolRun installed = runInShell(head + InstallArguments(barPath));
+    const ToolRun installed =
+        run(Command(DeployAction::InstallApp, kFullTouch, "z30", InstallArguments(barPath)));
     EXPECT_EQ(receivedArgs(),
               (QStringList{"-installApp", "-device", kFullTouch, "-password", "z30", barPath}));
     EXPECT_EQ(SplitLines(installed.out).last(), "result::success")
@@ -88,9 +112,7 @@ TEST_F(CommandChain, BarPathAndPackageNamesArriveIntact) {
 
     const QString name = "com.example.Quoted; touch x";
     const QString id = "$(touch x) `touch y` *";
-    runInShell(
-        DeployCommandHead(Simulator::appDir(), DeployAction::UninstallApp, kFullTouch, "z30") +
-        PackageArguments(name, id));
+    run(Command(DeployAction::UninstallApp, kFullTouch, "z30", PackageArguments(name, id)));
     EXPECT_EQ(receivedArgs(), (QStringList{"-uninstallApp", "-device", kFullTouch, "-password",
                                            "z30", "-package-name", name, "-package-id", id}));
     expectNothingRan();
@@ -102,9 +124,8 @@ TEST_F(CommandChain, ProgramFolderWithBlanksAndQuotes) {
     ASSERT_TRUE(QDir().mkpath(appDir + "/lib"));
     for (const char* file : {"/lib/BarDeploy.jar", "/lib/deploy-tls.security"})
         ASSERT_TRUE(QFile::copy(Simulator::appDir() + file, appDir + file)) << file;
-    const ToolRun run =
-        runInShell(DeployCommandHead(appDir, DeployAction::ListDeviceInfo, kKeyboard, "q10"));
-    EXPECT_TRUE(ReadDeviceInfo(run.merged()).connected) << run.merged().toStdString();
+    const ToolRun result = run(Command(DeployAction::ListDeviceInfo, kKeyboard, "q10", {}, appDir));
+    EXPECT_TRUE(ReadDeviceInfo(result.merged()).connected) << result.merged().toStdString();
     expectNothingRan();
 }
 

@@ -1,94 +1,101 @@
 #include "DeployCommand.h"
+#include "ArgumentFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace kestrane;
 
 namespace {
 
-const QString kAppDir = QStringLiteral("/opt/kestrane");
-const QString kHead = QStringLiteral("java -Djava.security.properties=/opt/kestrane/lib/"
-                                     "deploy-tls.security -Xmx512M -jar "
-                                     "\"/opt/kestrane/lib/BarDeploy.jar\" ");
+const DeployTool kTool{QStringLiteral("/opt/kestrane"), QStringLiteral("/home/ann/.tool")};
+const QStringList kJar{"-jar", "/opt/kestrane/lib/BarDeploy.jar"};
 
 struct CommandCase {
     DeployAction action;
-    QString arguments; // appended to the head, as the handlers do
-    QString expected;  // after the common java part
+    QStringList arguments; // the action's own
+    QStringList expected;  // the tool's arguments after the jar
 };
 
-TEST(DeployCommand, PlainValuesReadAsTheToolExpectsThem) {
-    const QString common = QStringLiteral(" -device 169.254.0.1 -password z30 ");
+TEST(DeployCommand, EveryValueIsAToolArgumentOfItsOwn) {
+    const QStringList common{"-device", "169.254.0.1", "-password", "z30"};
+    const QStringList package{"-package-name", "com.example.notes", "-package-id", "abcd1234efgh"};
     const CommandCase cases[] = {
-        {DeployAction::ListDeviceInfo, {}, "-listDeviceInfo" + common},
-        {DeployAction::ListInstalledApps, {}, "-listInstalledApps" + common},
-        {DeployAction::InstallApp, InstallArguments("/home/ann/bars/game-1.0.bar"),
-         "-installApp" + common + "\"/home/ann/bars/game-1.0.bar\""},
+        {DeployAction::ListDeviceInfo, {}, QStringList{"-listDeviceInfo"} + common},
+        {DeployAction::ListInstalledApps, {}, QStringList{"-listInstalledApps"} + common},
+        {DeployAction::InstallApp, InstallArguments("/home/ann/bars/game 1.0.bar"),
+         QStringList{"-installApp"} + common + QStringList{"/home/ann/bars/game 1.0.bar"}},
         {DeployAction::IsAppRunning, PackageArguments("com.example.notes", "abcd1234efgh"),
-         "-isAppRunning" + common + " -package-name com.example.notes -package-id abcd1234efgh"},
+         QStringList{"-isAppRunning"} + common + package},
         {DeployAction::LaunchApp, PackageArguments("com.example.notes", "abcd1234efgh"),
-         "-launchApp" + common + " -package-name com.example.notes -package-id abcd1234efgh"},
+         QStringList{"-launchApp"} + common + package},
         {DeployAction::TerminateApp, PackageArguments("com.example.notes", "abcd1234efgh"),
-         "-terminateApp" + common + " -package-name com.example.notes -package-id abcd1234efgh"},
+         QStringList{"-terminateApp"} + common + package},
         {DeployAction::UninstallApp, PackageArguments("com.example.notes", "abcd1234efgh"),
-         "-uninstallApp" + common + " -package-name com.example.notes -package-id abcd1234efgh"},
+         QStringList{"-uninstallApp"} + common + package},
     };
     for (const CommandCase& c : cases) {
-        const QString command =
-            DeployCommandHead(kAppDir, c.action, "169.254.0.1", "z30") + c.arguments;
-        EXPECT_EQ(command, kHead + c.expected) << c.expected.toStdString();
+        const DeployInvocation invocation =
+            DeployCommand(kTool, c.action, "169.254.0.1", "z30", c.arguments);
+        EXPECT_EQ(invocation.toolArguments, kJar + c.expected)
+            << c.expected.join(' ').toStdString();
+        EXPECT_EQ(invocation.javaOptions,
+                  (QStringList{"-Djava.security.properties=/opt/kestrane/lib/deploy-tls.security",
+                               "-Duser.home=/home/ann/.tool", "-Xmx512M"}));
+        EXPECT_EQ(invocation.device, "169.254.0.1");
     }
 }
 
 TEST(DeployCommand, NormalisesAddressAndPasswordFields) {
-    EXPECT_EQ(DeployCommandHead(kAppDir, DeployAction::ListDeviceInfo, " \t169.254. 0.1 \r\n",
-                                "\t z30 \n"),
-              kHead + "-listDeviceInfo -device 169.254.0.1 -password z30 ");
-    // Blanks inside the password are kept; the password then needs quoting.
-    EXPECT_EQ(DeployCommandHead(kAppDir, DeployAction::ListDeviceInfo, "169.254.0.1", "  a b  "),
-              kHead + "-listDeviceInfo -device 169.254.0.1 -password 'a b' ");
-    // An empty password stays an argument of its own instead of vanishing from the command.
-    EXPECT_EQ(DeployCommandHead(kAppDir, DeployAction::InstallApp, "169.254.0.1", " ") +
-                  InstallArguments("/x.bar"),
-              kHead + "-installApp -device 169.254.0.1 -password '' \"/x.bar\"");
+    const DeployInvocation trimmed =
+        DeployCommand(kTool, DeployAction::ListDeviceInfo, " \t169.254. 0.1 \r\n", "\t a b \n");
+    EXPECT_EQ(trimmed.toolArguments.mid(2),
+              (QStringList{"-listDeviceInfo", "-device", "169.254.0.1", "-password", "a b"}));
+    // An empty password stays an argument of its own.
+    EXPECT_EQ(
+        DeployCommand(kTool, DeployAction::ListDeviceInfo, "169.254.0.1", " ").toolArguments.last(),
+        "");
+    // Without a home of its own the tool keeps its default one.
+    EXPECT_EQ(DeployCommand({"/opt/kestrane", {}}, DeployAction::ListDeviceInfo, "1.2.3.4", "p")
+                  .javaOptions.size(),
+              2);
+}
+
+// Only the Java options and the argument file's name stand on the command line.
+TEST(DeployCommand, LauncherCommandNamesTheArgumentFile) {
+    const DeployInvocation invocation = DeployCommand(
+        {"/opt/my apps", "/home/ann/.tool"}, DeployAction::ListInstalledApps, "169.254.1.1", "q10");
+    const QString command = LauncherCommand(invocation, "/tmp/kestrane-x/deploy-arguments-1");
+    EXPECT_EQ(command, "java '-Djava.security.properties=/opt/my apps/lib/deploy-tls.security' "
+                       "-Duser.home=/home/ann/.tool -Xmx512M @/tmp/kestrane-x/deploy-arguments-1");
+    EXPECT_FALSE(command.contains("q10"));
+    EXPECT_FALSE(command.contains("169.254.1.1"));
 }
 
 TEST(DeployCommand, QuotesEveryValueThatHoldsMoreThanPlainCharacters) {
-    struct QuoteCase {
-        QString value;
-        QString word;
-        QString pathWord;
+    const std::pair<QString, QString> cases[] = {
+        {"z30", "z30"},
+        {"p@ss:w%rd+=,-._/9", "p@ss:w%rd+=,-._/9"},
+        {"", "''"},
+        {"a b", "'a b'"},
+        {"it's", "'it'\\''s'"},
+        {"say \"hi\"", "'say \"hi\"'"},
+        {"$HOME", "'$HOME'"},
+        {"a;b", "'a;b'"},
+        {"`id`", "'`id`'"},
+        {"*.bar", "'*.bar'"},
+        {"~root", "'~root'"},
+        {"caf\u00e9", "'caf\u00e9'"},
     };
-    const QuoteCase cases[] = {
-        {"z30", "z30", "\"z30\""},
-        {"p@ss:w%rd+=,-._/9", "p@ss:w%rd+=,-._/9", "\"p@ss:w%rd+=,-._/9\""},
-        {"", "''", "\"\""},
-        {"a b", "'a b'", "'a b'"},
-        {"it's", "'it'\\''s'", "'it'\\''s'"},
-        {"say \"hi\"", "'say \"hi\"'", "'say \"hi\"'"},
-        {"$HOME", "'$HOME'", "'$HOME'"},
-        {"a;b", "'a;b'", "'a;b'"},
-        {"`id`", "'`id`'", "'`id`'"},
-        {"*.bar", "'*.bar'", "'*.bar'"},
-        {"~root", "'~root'", "'~root'"},
-        {"caf\u00e9", "'caf\u00e9'", "'caf\u00e9'"},
-    };
-    for (const QuoteCase& c : cases) {
-        EXPECT_EQ(ShellQuote(c.value), c.word) << c.value.toStdString();
-        EXPECT_EQ(ShellQuotePath(c.value), c.pathWord) << c.value.toStdString();
-    }
-}
-
-TEST(DeployCommand, ProgramFolderWithBlanksIsQuotedWherePathsAreNamed) {
-    EXPECT_EQ(
-        DeployCommandHead("/opt/my apps", DeployAction::ListInstalledApps, "169.254.1.1", "q10"),
-        "java -Djava.security.properties='/opt/my apps/lib/deploy-tls.security' -Xmx512M "
-        "-jar '/opt/my apps/lib/BarDeploy.jar' -listInstalledApps -device 169.254.1.1 "
-        "-password q10 ");
+    for (const auto& [value, word] : cases)
+        EXPECT_EQ(ShellQuote(value), word) << value.toStdString();
 }
 
 // The quoting must hold against the real shell: every value comes back as exactly one word,
@@ -112,28 +119,40 @@ TEST(DeployCommand, ShellReadsEveryQuotedValueBackUnchanged) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     for (const QString& value : values) {
-        for (const QString& word : {ShellQuote(value), ShellQuotePath(value)}) {
-            QProcess shell;
-            shell.setWorkingDirectory(folder.path());
-            shell.start("/bin/sh", {"-c", "printf '%s|' " + word});
-            ASSERT_TRUE(shell.waitForFinished());
-            EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()), value + "|")
-                << word.toStdString();
-        }
+        QProcess shell;
+        shell.setWorkingDirectory(folder.path());
+        shell.start("/bin/sh", {"-c", "printf '%s|' " + ShellQuote(value)});
+        ASSERT_TRUE(shell.waitForFinished());
+        EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()), value + "|")
+            << ShellQuote(value).toStdString();
     }
     EXPECT_TRUE(QDir(folder.path()).isEmpty()) << "the shell ran part of a value";
 }
 
-TEST(DeployCommand, ActionsThatCheckForAJavaRuntime) {
-    const std::pair<DeployAction, bool> cases[] = {
-        {DeployAction::ListDeviceInfo, true}, {DeployAction::ListInstalledApps, true},
-        {DeployAction::InstallApp, true},     {DeployAction::IsAppRunning, false},
-        {DeployAction::LaunchApp, false},     {DeployAction::TerminateApp, false},
-        {DeployAction::UninstallApp, false},
-    };
-    for (const auto& [action, checks] : cases)
-        EXPECT_EQ(ActionChecksJavaRuntime(action), checks)
-            << DeployActionOption(action).toStdString();
+TEST(JavaArgumentFile, QuotesEachArgumentOnALineOfItsOwn) {
+    EXPECT_EQ(JavaArgumentFileText({"-jar", "a b", "", "q\"\\", "l1\nl2\tx"}),
+              QByteArray("\"-jar\"\n\"a b\"\n\"\"\n\"q\\\"\\\\\"\n\"l1\\nl2\\tx\"\n"));
+}
+
+TEST(JavaArgumentFile, OnlyItsOwnerMayReadItAndItGoesWithTheObject) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QString path;
+    {
+        ArgumentFile file(folder.path(), "\"secret\"\n");
+        path = file.path();
+        EXPECT_TRUE(QFileInfo(path).fileName().startsWith(ArgumentFilePrefix));
+        struct stat status {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0600u);
+        QFile read(path);
+        ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+        EXPECT_EQ(read.readAll(), "\"secret\"\n");
+    }
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(DeployCommand, JavaRuntimeMissingMessage) {
     EXPECT_EQ(JavaRuntimeMissingMessage(""),
               "You have to install Java Runtime Environment before using this Utility");
     EXPECT_EQ(JavaRuntimeMissingMessage("/usr/lib/jvm/java-17-openjdk-amd64/bin"), "");

@@ -1,6 +1,9 @@
 // Connect through the whole chain: the Java runtime found in the JVM folders, /bin/sh, the built
 // device simulator (lib/BarDeploy.jar) and the model pictures beside it. Nothing is scripted.
 
+#include "ArgumentFile.h"
+#include "BarInfo.h"
+#include "DeployToolHome.h"
 #include "DeviceCommands.h"
 #include "DeviceInfoProbes.h"
 #include "FixedLocalAddresses.h"
@@ -55,6 +58,11 @@ class ConnectEndToEndTest : public QObject {
 
 private slots:
     void initTestCase() {
+        // A home and a state folder of the test's own: what the deploy tool keeps of a login
+        // must land in Kestrane's tool home and nowhere in the user's home.
+        QVERIFY(home_.isValid());
+        qputenv("HOME", home_.path().toUtf8());
+        qputenv("XDG_STATE_HOME", home_.filePath(QStringLiteral("state")).toUtf8());
         QApplication::setStyle(QStringLiteral("Fusion"));
         RegisterWindowFonts();
         qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
@@ -114,10 +122,15 @@ private:
     }
 
     // The arguments the simulator received in its last run.
-    QStringList ReceivedArguments() const {
-        return state_->receivedArguments();
+    QStringList ReceivedArguments() const { return state_->receivedArguments(); }
+
+    // The processes of this test's device commands: their command lines name an argument file
+    // in this program's private temporary folder (and hold nothing else of the command).
+    static QStringList CommandProcesses() {
+        return ProcessesWith(QString::fromStdString(GetTempDirectory()) + ArgumentFilePrefix);
     }
 
+    QTemporaryDir home_;
     std::unique_ptr<SimulatorState> state_;
     QString startFolder_;
 };
@@ -179,27 +192,35 @@ void ConnectEndToEndTest::connectsToEachDevice() {
 void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("lead");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("javaToolOptions");
     struct Refusal {
         const char* name;
         QString address;
         QString password;
-        QString error; // the tool's whole text
+        QString lead;  // how the box begins: what happened
+        QString error; // the tool's text, behind the box's details
     };
     const Refusal refusals[] = {
         {"wrong password", "169.254.0.1", "z31",
+         "The device refused the password: 1 of 10 failed attempts.",
          "Error: Authentication failed. There have been 1 of 10 failed attempts"},
         {"no device at the address", "169.254.9.9", "z30",
+         "The device at 169.254.9.9 did not take the connection in time.",
          "Error: Cannot connect: Connect to /169.254.9.9:443 timed out. Please check IP address "
          "settings for the target. You may have to reboot the target."},
         {"nothing listens at the address", "127.0.0.1", "z30",
+         "Nothing at 127.0.0.1 accepted the connection.",
          "Error: Cannot connect: Connection to https://127.0.0.1:443 refused. Please check IP "
          "address settings for the target. You may have to reboot the target."},
-        {"Development Mode off", "169.254.3.1", "z10",
+        {"Development Mode off", "169.254.3.1", "z10", "Development Mode is off on the device.",
          "Info: Sending request: DEVICE_INFO\n"
          "Error: Device is not in the Development Mode. Switch to Development Mode from "
          "Security settings on the device."},
+        {"login system error", "169.254.6.1", "any", "The device could not check the password",
+         "[Fatal Error] :1:1: Premature end of file.\n"
+         "Error: Authentication failed due to system error"},
     };
     // The Java runtime's notice adds a line to every answer; it never makes one a connection.
     for (const QString& options : {QString(), QStringLiteral("-Dkestrane.e2e=1")}) {
@@ -207,7 +228,7 @@ void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
             const QString name = QString::fromLatin1(refusal.name) +
                                  (options.isEmpty() ? QString() : QStringLiteral(", JVM notice"));
             QTest::newRow(qPrintable(name))
-                << refusal.address << refusal.password << refusal.error << options;
+                << refusal.address << refusal.password << refusal.lead << refusal.error << options;
         }
     }
 }
@@ -215,6 +236,7 @@ void ConnectEndToEndTest::refusalsShowTheToolsText_data() {
 void ConnectEndToEndTest::refusalsShowTheToolsText() {
     QFETCH(QString, address);
     QFETCH(QString, password);
+    QFETCH(QString, lead);
     QFETCH(QString, error);
     QFETCH(QString, javaToolOptions);
     if (!javaToolOptions.isEmpty())
@@ -227,10 +249,11 @@ void ConnectEndToEndTest::refusalsShowTheToolsText() {
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
+    QVERIFY2(boxes[0].text.startsWith(lead), qPrintable(boxes[0].text));
     const QString notice = javaToolOptions.isEmpty()
                                ? QString()
                                : "Picked up JAVA_TOOL_OPTIONS: " + javaToolOptions + "\n";
-    QCOMPARE(boxes[0].text, notice + error + "\n");
+    QCOMPARE(boxes[0].details, notice + error + "\n");
     QCOMPARE(ValueLabels(*window), NoValues);
     QCOMPARE(Pixels(window->imgModel->picture().toImage()), placeholder);
     QVERIFY(!Unlocked(*window));
@@ -255,8 +278,8 @@ void ConnectEndToEndTest::passwordArrivesIntactAndRunsNothing() {
              (QStringList{"-listDeviceInfo", "-device", "169.254.0.1", "-password", password}));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
-    QVERIFY2(boxes[0].text.contains(QStringLiteral("Error: Authentication failed.")),
-             qPrintable(boxes[0].text));
+    QVERIFY2(boxes[0].details.contains(QStringLiteral("Error: Authentication failed.")),
+             qPrintable(boxes[0].details));
     for (const QString& folder : {window->JavaBinDir, startFolder_}) {
         for (const char* name : {"x", "y"}) {
             QVERIFY2(!QFile::exists(QDir(folder).filePath(QLatin1String(name))),
@@ -276,49 +299,72 @@ void ConnectEndToEndTest::noCommandOutlivesTheWindow_data() {
 void ConnectEndToEndTest::noCommandOutlivesTheWindow() {
     QFETCH(bool, closeFirst);
     qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "60000");
-    const QString marker = QStringLiteral("outlive-%1").arg(QCoreApplication::applicationPid());
     auto window = ShownWindow();
-    StartConnect(*window, QStringLiteral("169.254.9.9"), marker);
+    StartConnect(*window, QStringLiteral("169.254.9.9"), QStringLiteral("z30"));
     // Both the shell and Java are running.
-    QTRY_VERIFY_WITH_TIMEOUT(ProcessesWith(marker).size() >= 2, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(CommandProcesses().size() >= 2, 30000);
 
     if (closeFirst) {
         MessageBox::setNextAnswer(MessageBox::Yes);
         QVERIFY(window->close());
         QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(ProcessesWith(marker).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(CommandProcesses().isEmpty(), 10000);
         QTRY_VERIFY(!window->deviceCommands().isRunning());
         QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
     }
     window.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(ProcessesWith(marker), QStringList(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(CommandProcesses(), QStringList(), 10000);
 }
 
-// The tool's retry logging is many lines, but the tool failed: the box shows all of it.
+// The tool's retry logging is many lines, but the tool failed: the box leads with what happened,
+// the logging stays behind its details.
 void ConnectEndToEndTest::aConnectionThatBreaksOffIsAFailure() {
     auto window = ShownWindow();
     Connect(*window, QStringLiteral("169.254.5.1"), QStringLiteral("z30"));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].kind, MessageBox::Kind::Error);
-    QVERIFY2(boxes[0].text.contains("INFO: Retrying request\n"), qPrintable(boxes[0].text));
-    QVERIFY(boxes[0].text.endsWith("Error: The target server failed to respond\n"));
+    QVERIFY2(boxes[0].text.startsWith("The device closed the connection without answering."),
+             qPrintable(boxes[0].text));
+    QVERIFY(!boxes[0].text.contains("INFO:"));
+    QVERIFY2(boxes[0].details.contains("INFO: Retrying request\n"), qPrintable(boxes[0].details));
+    QVERIFY(boxes[0].details.endsWith("Error: The target server failed to respond\n"));
     QCOMPARE(ValueLabels(*window), NoValues);
     QVERIFY(!Unlocked(*window));
     QCOMPARE(window->Panel1->width(), 295);
 }
 
 // A device that never answers: the command is stopped at the (shortened) silence limit, with
-// everything it started, and the box says so.
+// everything it started, and the box says so. While it ran, no process list showed the
+// password; afterwards its argument file is gone, and so is the empty login entry the tool left
+// in its home; the user's home holds no login data at all.
 void ConnectEndToEndTest::aSilentDeviceIsStoppedAtTheLimit() {
-    const QString marker = QStringLiteral("silent-%1").arg(QCoreApplication::applicationPid());
+    const QString password = QStringLiteral("secret-%1").arg(QCoreApplication::applicationPid());
+    const QString argumentFiles = QString::fromStdString(GetTempDirectory());
     auto window = ShownWindow();
-    window->deviceCommands().silenceLimits().device = std::chrono::milliseconds(1500);
-    Connect(*window, QStringLiteral("169.254.4.1"), marker);
+    window->deviceCommands().silenceLimits().device = std::chrono::milliseconds(3000);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    StartConnect(*window, QStringLiteral("169.254.4.1"), password);
+    QTRY_VERIFY_WITH_TIMEOUT(CommandProcesses().size() >= 2, 30000);
+    QCOMPARE(ProcessesWith(password), QStringList());
+    // The tool has begun its login: its empty entry for the device stands in its home.
+    const auto loginData = [] {
+        QFile file(DeployDataPath(DeployToolHome()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY(loginData().contains("169.254.4.1=\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->deviceCommands().isRunning(), 60000);
+
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].text, QStringLiteral("The device did not answer within 1.5 seconds."));
-    QTRY_COMPARE_WITH_TIMEOUT(ProcessesWith(marker), QStringList(), 10000);
+    QVERIFY2(
+        boxes[0].text.startsWith(QStringLiteral("The device did not answer within 3 seconds.")),
+        qPrintable(boxes[0].text));
+    QTRY_COMPARE_WITH_TIMEOUT(CommandProcesses(), QStringList(), 10000);
+    QCOMPARE(QDir(argumentFiles).entryList({QString(ArgumentFilePrefix) + "*"}, QDir::Files),
+             QStringList());
+    QVERIFY2(!loginData().contains("169.254.4.1="), "the empty login entry stayed");
+    QVERIFY(!QFile::exists(home_.filePath(QStringLiteral(".deployData"))));
     QVERIFY(window->btnConn->isEnabled());
     QVERIFY(!Unlocked(*window));
 }

@@ -1,5 +1,8 @@
 #include "FakeConsoleRunner.h"
 
+#include <QFile>
+#include <QRegularExpression>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -64,9 +67,51 @@ bool FakeConsoleRunner::waitForAll(int timeoutMs) const {
     return true;
 }
 
+QStringList ReadJavaArgumentFile(const QByteArray& text) {
+    QStringList arguments;
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.size() < 2 || line.front() != '"' || line.back() != '"')
+            continue;
+        QByteArray value;
+        for (qsizetype i = 1; i + 1 < line.size(); ++i) {
+            char c = line[i];
+            if (c == '\\' && i + 2 < line.size()) {
+                c = line[++i];
+                c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == 'f' ? '\f' : c;
+            }
+            value += c;
+        }
+        arguments.append(QString::fromUtf8(value));
+    }
+    return arguments;
+}
+
+namespace {
+
+// The file named by a command's last word "@FILE" (plain, or in single quotes).
+QString ArgumentFileOf(const QString& command) {
+    static const QRegularExpression plain(QStringLiteral(" @([^ ']+)$"));
+    static const QRegularExpression quoted(QStringLiteral(" '@(.*)'$"));
+    QRegularExpressionMatch match = plain.match(command);
+    if (match.hasMatch())
+        return match.captured(1);
+    match = quoted.match(command);
+    return match.hasMatch()
+               ? match.captured(1).replace(QStringLiteral("'\\''"), QStringLiteral("'"))
+               : QString();
+}
+
+} // namespace
+
 ConsoleJob* FakeConsoleRunner::start(const QString& command, const QString& workingDir,
                                      ConsoleJob::Feed feed, QObject* parent) {
-    const FakeConsoleRun run{command, workingDir, feed};
+    FakeConsoleRun run{command, workingDir, feed, {}};
+    const QString argumentFile = ArgumentFileOf(command);
+    if (!argumentFile.isEmpty()) {
+        QFile file(argumentFile);
+        if (file.open(QIODevice::ReadOnly))
+            run.fileArguments = ReadJavaArgumentFile(file.readAll());
+    }
     runs_.append(run);
     FakeConsoleAnswer answer;
     if (!answers_.empty()) {

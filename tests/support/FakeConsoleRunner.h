@@ -22,7 +22,14 @@ struct FakeConsoleRun {
     QString command;
     QString workingDir;
     ConsoleJob::Feed feed = ConsoleJob::Feed::WholeText;
+    // When the command ends in "@FILE" (the Java launcher's argument file), the arguments FILE
+    // held when the command started, read back as the launcher reads them.
+    QStringList fileArguments;
 };
+
+// The arguments of a Java launcher argument file as Kestrane writes them: one double-quoted
+// argument per line, with \\, \", \n, \r, \t and \f escaped inside the quotes.
+QStringList ReadJavaArgumentFile(const QByteArray& text);
 
 // A job of the scripted runner: delivers its chunks one per event-loop turn, then finishes.
 class FakeConsoleJob : public ConsoleJob {
