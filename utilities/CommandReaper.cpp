@@ -1,15 +1,29 @@
 #include "CommandReaper.h"
 
+#include "ArgumentFile.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+// The records getdents64 fills in (glibc declares no type for them); a name is at most 255
+// bytes and a NUL.
+struct linux_dirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[256];
+};
 
 namespace kestrane {
 
@@ -62,6 +76,29 @@ bool readExactly(int socket, void* buffer, std::size_t size) {
     return true;
 }
 
+// Removes the regular files named ArgumentFilePrefix... directly in folder. Raw system calls only
+// (no heap, no stdio), as the watcher may use; a folder that is a link is not opened.
+void removeArgumentFiles(const char* folder) {
+    const int directory = ::open(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0)
+        return;
+    alignas(8) char buffer[4096];
+    const std::size_t prefixLength = sizeof ArgumentFilePrefix - 1;
+    for (;;) {
+        const long got = ::syscall(SYS_getdents64, directory, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        for (long offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const struct linux_dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            if (entry->d_type == DT_REG &&
+                std::strncmp(entry->d_name, ArgumentFilePrefix, prefixLength) == 0)
+                ::unlinkat(directory, entry->d_name, 0);
+        }
+    }
+    ::close(directory);
+}
+
 // The watcher process. It runs after fork() in a program that has threads, so it uses only
 // async-signal-safe calls and no heap: a record is a group number, positive to watch it, negative
 // to forget it, or FolderRecord followed by a folder's path.
@@ -104,9 +141,12 @@ bool readExactly(int socket, void* buffer, std::size_t size) {
     }
     for (int i = 0; i < count; ++i)
         ::kill(-groups[i], SIGKILL);
-    // Only an empty folder goes: rmdir never removes anything else, and fails on a link.
-    for (int i = 0; i < folderCount; ++i)
+    // The deploy tool's argument files hold the device password: they go first. Then only an
+    // empty folder goes: rmdir never removes anything else, and fails on a link.
+    for (int i = 0; i < folderCount; ++i) {
+        removeArgumentFiles(folders[i]);
         ::rmdir(folders[i]);
+    }
     ::_exit(0);
 }
 

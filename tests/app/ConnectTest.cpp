@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 using namespace kestrane;
 using namespace kestrane::testing;
 
@@ -97,6 +99,8 @@ private slots:
     void continuationErrorsGoThroughTheGuard();
     void aControlHeldTwiceComesBackWhenBothEnd();
     void destroyingEndsWhatStillRuns();
+    void theSilenceWatch_data();
+    void theSilenceWatch();
 
 private:
     void WritePicture(const QString& model, Qt::GlobalColor colour) {
@@ -573,6 +577,44 @@ void ConnectTest::destroyingEndsWhatStillRuns() {
     QVERIFY(control.isEnabled());
     QTest::qWait(20);
     QVERIFY(!continued);
+}
+
+// The silence limit against real commands (the system's runner and /bin/sh): output restarts it;
+// so do reading and writing where they count; a command that stands still is stopped at it.
+void ConnectTest::theSilenceWatch_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("ioCounts");
+    QTest::addColumn<bool>("stopped");
+    // Each runs for about 2.4 s, four times the 600 ms limit.
+    const QString chatty =
+        QStringLiteral("for i in 1 2 3 4 5 6 7 8 9 10 11 12; do echo \"Info: Progress $i%\"; "
+                       "sleep 0.2; done; echo result::success");
+    const QString busy = QStringLiteral("for i in 1 2 3 4 5 6 7 8 9 10 11 12; do "
+                                        "head -c 65536 /dev/zero >/dev/null; sleep 0.2; done");
+    QTest::newRow("a chatty command runs to its end") << chatty << false << false;
+    QTest::newRow("a silent command moving data runs to its end where I/O counts")
+        << busy << true << false;
+    QTest::newRow("a silent command moving data is stopped where only output counts")
+        << busy << false << true;
+    QTest::newRow("a command standing still is stopped although I/O counts")
+        << QStringLiteral("sleep 2.4") << true << true;
+}
+
+void ConnectTest::theSilenceWatch() {
+    QFETCH(QString, command);
+    QFETCH(bool, ioCounts);
+    QFETCH(bool, stopped);
+    QWidget host;
+    DeviceCommands commands(&host, std::make_shared<ProcessConsoleRunner>());
+    DeviceCommands::Settings settings;
+    settings.silenceLimit = std::chrono::milliseconds(600);
+    settings.ioCountsAsActivity = ioCounts;
+    std::optional<CommandResult> result;
+    commands.run(command, QDir::tempPath(), settings,
+                 [&](const CommandResult& ended) { result = ended; });
+    QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20000);
+    QCOMPARE(result->timedOut, stopped);
+    QCOMPARE(result->exitCode, stopped ? -1 : 0);
 }
 
 QTEST_MAIN(ConnectTest)

@@ -68,6 +68,7 @@ private slots:
     void installsThreeBarsWithProgress();
     void aRefusedBarEndsInErrorAndIgnoreGoesOn();
     void anOddPathInstallsThatFileAndRunsNothingElse();
+    void aSlowSilentUploadIsNotSilence();
 
 private:
     std::unique_ptr<TfrmBB10> ShownWindow() {
@@ -230,6 +231,24 @@ void InstallEndToEndTest::anOddPathInstallsThatFileAndRunsNothingElse() {
             QVERIFY2(!QFile::exists(QDir(where).filePath(QLatin1String(name))),
                      qPrintable(where + "/" + name));
     MessageBox::takeAnsweredBoxes();
+}
+
+// The deploy tool writes nothing while it uploads a BAR; over a slow link that takes longer than
+// the installation's silence limit. Its reading counts as activity, so the row still installs.
+void InstallEndToEndTest::aSlowSilentUploadIsNotSilence() {
+    qputenv("KESTRANE_DEVICESIM_UPLOAD_MS", "3000");
+    window_->deviceCommands().silenceLimits().installation = std::chrono::milliseconds(1200);
+    Drop({Bar(QStringLiteral("slow.bar"), "com.example.slow", "Slow")});
+    // Answers for a warning too, so that a row stopped for silence fails here instead of waiting.
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    Install();
+    qunsetenv("KESTRANE_DEVICESIM_UPLOAD_MS");
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    MessageBox::reset();
+    QCOMPARE(Statuses(window_->lstBarFile), QStringList{"Done"});
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
 }
 
 QTEST_MAIN(InstallEndToEndTest)

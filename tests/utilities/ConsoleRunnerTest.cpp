@@ -255,6 +255,7 @@ TEST_P(RunnerOwnerKilled, EndsEveryCommandItStarted) {
     ASSERT_TRUE(owner.waitForReadyRead(FinishTimeoutMs));
     const QString folder = QString::fromLocal8Bit(owner.readLine()).trimmed();
     ASSERT_TRUE(QFileInfo(folder).isDir()) << folder.toStdString();
+    ASSERT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);
     while (!owner.canReadLine())
         ASSERT_TRUE(owner.waitForReadyRead(FinishTimeoutMs));
     const pid_t group = QString::fromLatin1(owner.readLine()).trimmed().toInt();
@@ -265,7 +266,8 @@ TEST_P(RunnerOwnerKilled, EndsEveryCommandItStarted) {
     ASSERT_TRUE(owner.waitForFinished(FinishTimeoutMs));
     EXPECT_TRUE(QTest::qWaitFor([group] { return ::kill(-group, 0) != 0 && errno == ESRCH; },
                                 FinishTimeoutMs));
-    // Its private folder goes with it, although its own exit handler never ran.
+    // Its private folder goes with it, the argument file in it first, although its own exit
+    // handler never ran.
     EXPECT_TRUE(QTest::qWaitFor([&folder] { return !QFileInfo::exists(folder); }, FinishTimeoutMs));
 }
 
