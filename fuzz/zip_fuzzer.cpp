@@ -1,4 +1,4 @@
-// libFuzzer target over the archive component: each input is opened from a memory file, its
+// libFuzzer target over the archive component: each input is opened from memory, its
 // directory is listed (FindFirst/FindNext over "*" and "*.mf", a walk over every directory item,
 // and the manifest's plain-name search with the manifest decoded in memory), and every entry is
 // decoded into memory through extraction's own decoding, checks and failure reactions, the
@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -56,38 +55,6 @@ private:
             Fail("failure text without the native error: " + text);
         return ZAButton::Ignore;
     }
-};
-
-// The input as a file that lives in memory (memfd), rewritten for each input and opened by the
-// component through its /proc/self/fd name like any archive file: no disk write per input.
-class MemoryFile {
-public:
-    MemoryFile() {
-        FHandle = memfd_create("kestrane-fuzz-input", MFD_CLOEXEC);
-        if (FHandle < 0)
-            Fail(std::string("memfd_create: ") + std::strerror(errno));
-        FName = "/proc/self/fd/" + std::to_string(FHandle);
-    }
-    ~MemoryFile() { close(FHandle); }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-
-    const std::string& Name() const { return FName; }
-
-    void Write(const std::uint8_t* data, std::size_t size) const {
-        if (ftruncate(FHandle, 0) != 0)
-            Fail(std::string("ftruncate: ") + std::strerror(errno));
-        for (std::size_t done = 0; done < size;) {
-            const ssize_t n = pwrite(FHandle, data + done, size - done, off_t(done));
-            if (n <= 0)
-                Fail(std::string("cannot write the input: ") + std::strerror(errno));
-            done += std::size_t(n);
-        }
-    }
-
-private:
-    int FHandle = -1;
-    std::string FName;
 };
 
 // The working folders of the on-disk extraction: ROOT/box/out, the extraction target. Anything
@@ -133,11 +100,10 @@ Workspace& Work() {
     return work;
 }
 
-bool Open(TZipArchive& zip, const std::string& fileName, bool openCorrupted) {
-    zip.FileName = fileName;
+bool Open(TZipArchive& zip, const std::string& bytes, bool openCorrupted) {
     zip.OpenCorruptedArchives = openCorrupted;
     try {
-        zip.OpenArchive(0);
+        zip.OpenArchive(std::make_shared<TZAMemoryStream>(bytes));
     } catch (const EZAException&) {
         return false;
     } catch (const EZAReadError&) {
@@ -228,7 +194,8 @@ void DecodeAll(TZipArchive& zip, std::size_t variant) {
     int blocks = 0;
     Prepare(zip, prompts, blocks, variant);
     const TZADirManager& dir = *zip.DMHandle();
-    std::string bytes;
+    // Kept from input to input: its room is reused, not mapped and unmapped for every entry.
+    static std::string bytes;
     for (int i = 0; i < dir.CDir.Count() && blocks <= BlockBudget; ++i) {
         const std::int64_t declared = dir.CDir.Item(i).UncompressedSize();
         try {
@@ -270,14 +237,11 @@ bool OnDiskShare(const std::uint8_t* data, std::size_t size) {
 } // namespace
 
 int RunZipFuzzInput(const std::uint8_t* data, std::size_t size, bool onDisk) {
-    static const MemoryFile input;
-    input.Write(data, size);
-    {
-        TZipArchive strict("ZipArchive1");
-        Open(strict, input.Name(), false);
-    }
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    // Opened as it is first; a damaged archive then as damaged archives are opened. Where the
+    // first open succeeds the second would take the same path, so it is not repeated.
     TZipArchive zip("ZipArchive1");
-    if (Open(zip, input.Name(), true)) {
+    if (Open(zip, input, false) || Open(zip, input, true)) {
         List(zip);
         if (onDisk) {
             const Workspace& work = Work();
