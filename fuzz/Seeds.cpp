@@ -1,7 +1,8 @@
 // The archive fuzzer's generated seeds: archives with the structures the peer fixtures have few
 // of (Zip64 records and blocks, a prepended stub, data descriptors, traditional encryption,
-// Unicode name blocks, folders, a damaged directory), and small archives of the faults fixed
-// so far.
+// Unicode name blocks, folders, a damaged directory), a small archive of each hostile shape
+// (recovery bomb, overlapping headers, count and size claims, traversal names, Zip64 variants)
+// and small archives of the faults fixed so far.
 #include "Seeds.h"
 
 #include "ZADirManager.h"
@@ -112,5 +113,58 @@ std::vector<std::pair<std::string, std::string>> FuzzSeeds() {
     Archive controls;
     controls.entries = {File(std::string("nul\0name", 8), "x", 0), File("tab\tline\n", "y", 0)};
     seeds.emplace_back("control-names.zip", Build(controls));
+
+    // Counts and sizes the end record claims: more entries than the directory holds (rebuilt
+    // from the local headers), far more, and a directory larger than the file before it.
+    Archive shortCount = Plain();
+    shortCount.entryCount = 4;
+    seeds.emplace_back("count-one-more.zip", Build(shortCount));
+    Archive farCount = Plain();
+    farCount.entryCount = 0xFFFE;
+    seeds.emplace_back("count-far-beyond.zip", Build(farCount));
+    Archive bigDirectory = Plain();
+    bigDirectory.dirSize = 0x7FFFFFFF;
+    seeds.emplace_back("directory-size-claim.zip", Build(bigDirectory));
+    // Entry sizes and offsets the data cannot hold.
+    Archive claims = Plain();
+    claims.entries[1].uncompSize = 0x7FFFFFFF;
+    claims.entries[2].offset = 0xFFFFFFF0;
+    seeds.emplace_back("entry-claims.zip", Build(claims));
+
+    // Names that climb out of the extraction folder or name another root.
+    Archive traversal;
+    traversal.entries = {
+        File("../evil.txt", "evil", 0),         File("a/../../evil.txt", "evil", 0),
+        File("/tmp/evil.txt", "evil", 0),       File("C:\\evil.txt", "evil", 0),
+        File("a\\..\\..\\evil.txt", "evil", 0), File("..", "evil", 0),
+        File("a/..b/./c..", "fine", 0)};
+    seeds.emplace_back("traversal-names.zip", Build(traversal));
+
+    // Zip64 variants: the locator without its record, the record past the end of the file, a
+    // second disk, a Zip64 block shorter than its values, and sizes near 2^64 that overflow sums.
+    std::string noRecord = Build(zip64);
+    noRecord[noRecord.rfind(std::string("PK\x06\x06", 4))] = 'X';
+    seeds.emplace_back("zip64-locator-without-record.zip", noRecord);
+    std::string farRecord = Build(zip64);
+    farRecord[farRecord.rfind(std::string("PK\x06\x07", 4)) + 8 + 5] = '\x7F';
+    seeds.emplace_back("zip64-record-past-end.zip", farRecord);
+    Archive twoDisks = zip64;
+    twoDisks.diskNumber = 0xFFFF;
+    twoDisks.zip64TotalDisks = 2;
+    seeds.emplace_back("zip64-two-disks.zip", Build(twoDisks));
+    Archive shortBlock = Plain();
+    std::string seven;
+    Put32(seven, 7);
+    shortBlock.entries[1].uncompSize = 0xFFFFFFFF;
+    shortBlock.entries[1].extra = ExtraBlock(ZAExtraZip64, seven);
+    seeds.emplace_back("zip64-short-block.zip", Build(shortBlock));
+    Archive huge = Plain();
+    std::string all;
+    Put64(all, ~std::uint64_t{0});
+    for (Entry& e : huge.entries) {
+        e.compSize = e.uncompSize = 0xFFFFFFFF;
+        e.extra = ExtraBlock(ZAExtraZip64, all + all);
+    }
+    seeds.emplace_back("zip64-huge-sizes.zip", Build(huge));
     return seeds;
 }

@@ -1,8 +1,11 @@
 #!/bin/sh
-# Builds the archive fuzzer (clang++-14, libFuzzer, ASan + UBSan) in build-fuzz/ and runs it for
-# SECONDS over a working corpus seeded from the peer fixtures and generated archives. Exits
-# non-zero on any finding: crash, leak, timeout, memory blow-up or undefined behaviour; the
-# input that caused it is kept in build-fuzz/findings/.
+# Builds the fuzzers (clang++-14, libFuzzer, ASan + UBSan) in build-fuzz/ and runs each in turn,
+# sharing SECONDS between them, over a working corpus per target seeded every time:
+#   zip_fuzzer            archives: the peer fixtures, past findings and generated archives
+#   device_output_fuzzer  the deploy tool's output: fuzz/device-seeds and past findings
+# Reports executions, executions per second, peak memory and findings per target, and exits
+# non-zero on any finding (crash, leak, timeout, memory blow-up, undefined behaviour); the input
+# that caused it is kept in build-fuzz/findings/<target>/.
 #
 #   fuzz/run.sh SECONDS
 set -eu
@@ -10,22 +13,31 @@ SECONDS_TO_RUN=${1:?usage: fuzz/run.sh SECONDS}
 FUZZ=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$FUZZ")
 BUILD=$ROOT/build-fuzz
-CORPUS=$FUZZ/corpus-work
-FINDINGS=$BUILD/findings
+TARGETS="zip_fuzzer device_output_fuzzer"
 
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$FUZZ" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 fi
-cmake --build "$BUILD" -j "$(nproc 2>/dev/null || echo 2)" --target zip_fuzzer make_seeds
+# shellcheck disable=SC2086
+cmake --build "$BUILD" -j "$(nproc 2>/dev/null || echo 2)" --target $TARGETS make_seeds
 
-# The working corpus keeps what earlier runs found; the seeds are added every time.
-mkdir -p "$CORPUS" "$FINDINGS"
-find "$ROOT/tests/zip/fixtures/zip-peers" "$ROOT/tests/zip/fixtures/fuzz-findings" -type f ! -name '*.json' ! -name '*.md' |
-  while read -r seed; do
-    cp "$seed" "$CORPUS/peer-$(basename "$(dirname "$seed")")-$(basename "$seed")"
+# The working corpora keep what earlier runs found; the seeds are added every time.
+seed() { # seed CORPUS FOLDER...
+  corpus=$1
+  shift
+  mkdir -p "$corpus"
+  for folder in "$@"; do
+    [ -d "$folder" ] || continue
+    find "$folder" -type f ! -name '*.json' ! -name '*.md' |
+      while read -r file; do
+        cp "$file" "$corpus/peer-$(basename "$(dirname "$file")")-$(basename "$file")"
+      done
   done
-"$BUILD/make_seeds" "$CORPUS"
+}
+seed "$FUZZ/corpus-work" "$ROOT/tests/zip/fixtures/zip-peers" "$ROOT/tests/zip/fixtures/fuzz-findings"
+"$BUILD/make_seeds" "$FUZZ/corpus-work"
+seed "$FUZZ/corpus-device-work" "$FUZZ/device-seeds" "$ROOT/tests/deploy/fixtures/fuzz-findings"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
 # AddressSanitizer keeps up to 256 MB of freed memory in quarantine by default, which alone would
@@ -35,19 +47,53 @@ case $ASAN_OPTIONS in
   *) export ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=32" ;;
 esac
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-LOG=$BUILD/fuzz.log
-echo "fuzzing for $SECONDS_TO_RUN s (log: $LOG)"
-# 72 KiB holds every seed, also the 70 KiB ones about the end-record search window. The memory
-# limits are low enough that an input which makes the component copy far more than it read
-# (amplification) is a finding.
-status=0
-"$BUILD/zip_fuzzer" -max_total_time="$SECONDS_TO_RUN" -max_len=73728 -timeout=20 \
-  -rss_limit_mb=256 -malloc_limit_mb=256 -dict="$FUZZ/zip.dict" -print_final_stats=1 \
-  -artifact_prefix="$FINDINGS/" "$CORPUS" >"$LOG" 2>&1 || status=$?
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$LOG" || true
-if [ "$status" -ne 0 ]; then
-  tail -n 60 "$LOG"
-  echo "fuzzer finding (exit $status); inputs in $FINDINGS" >&2
-  exit "$status"
+
+count=0
+for target in $TARGETS; do count=$((count + 1)); done
+share=$((SECONDS_TO_RUN / count))
+[ "$share" -ge 1 ] || share=1
+echo "fuzzing for $SECONDS_TO_RUN s: $share s per target (logs: $BUILD/<target>.log)"
+
+failed=""
+report=""
+for target in $TARGETS; do
+  # The memory limits are low enough that an input which makes a reader copy far more than it
+  # read (amplification) is a finding.
+  case $target in
+    zip_fuzzer)
+      # 72 KiB holds every seed, also the 70 KiB ones about the end-record search window.
+      corpus=$FUZZ/corpus-work
+      options="-max_len=73728 -timeout=20 -dict=$FUZZ/zip.dict" ;;
+    device_output_fuzzer)
+      # Long enough for long lines and many lines; a reader slower than linear in its input
+      # shows as a timeout or slow unit at this length.
+      corpus=$FUZZ/corpus-device-work
+      options="-max_len=65536 -timeout=10" ;;
+  esac
+  findings=$BUILD/findings/$target
+  log=$BUILD/$target.log
+  mkdir -p "$findings"
+  stamp=$BUILD/$target.started
+  touch "$stamp"
+  status=0
+  # shellcheck disable=SC2086
+  "$BUILD/$target" -max_total_time="$share" -rss_limit_mb=256 -malloc_limit_mb=256 $options \
+    -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
+  stat() { sed -n "s/^stat::$1: *//p" "$log" | tail -n 1; }
+  found=$(find "$findings" -type f -newer "$stamp" | wc -l)
+  line=$(printf '%-22s %9s executions %6s/s  peak %4s MB  findings %s' "$target" \
+    "$(stat number_of_executed_units)" "$(stat average_exec_per_sec)" "$(stat peak_rss_mb)" "$found")
+  report="$report$line
+"
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$log"
+    echo "$target: finding (exit $status); inputs in $findings" >&2
+    failed="$failed $target"
+  fi
+done
+printf '%s' "$report"
+if [ -n "$failed" ]; then
+  echo "fuzzer findings:$failed" >&2
+  exit 1
 fi
-echo "fuzzer: no findings"
+echo "fuzzers: no findings"

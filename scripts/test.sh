@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, then builds and runs every test: a Release build, the Debian package
 # (built from that build, unpacked and driven), the same suite under AddressSanitizer +
-# UndefinedBehaviorSanitizer, and the archive fuzzer. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer, and the fuzzers. Exits non-zero on any failure.
 set -eu
 . "$(dirname "$0")/env.sh"
 "$KESTRANE_ROOT/scripts/install-deps.sh"
@@ -36,7 +36,7 @@ build_strict "$KESTRANE_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SAN
 ctest --test-dir "$KESTRANE_ROOT/build-asan" --output-on-failure --no-tests=error -j "$JOBS"
 
 if [ -x "$KESTRANE_ROOT/fuzz/run.sh" ]; then
-  echo "== archive fuzzer =="
+  echo "== fuzzers (archives, device output) =="
   "$KESTRANE_ROOT/fuzz/run.sh" "${KESTRANE_FUZZ_SECONDS:-60}"
 fi
 echo "All tests passed."

@@ -635,6 +635,12 @@ bool TZABaseArchiver::Output::Progress(std::size_t n) {
 }
 
 void TZABaseArchiver::Output::Finish() {
+    // Space may have handed out room that nothing was committed to (a decoder that failed or
+    // produced nothing): the bytes end with what was committed, as a file would.
+    if (Memory) {
+        Memory->resize(static_cast<std::size_t>(FCommitted));
+        return;
+    }
     if (!FPipelined)
         return;
     Submit();

@@ -73,6 +73,23 @@ void TZABaseArchiver::OpenArchive(std::uint16_t Mode) {
     // Self-extracting archives are not read.
     if (LowerExtension(FileName).find(".exe") != std::string::npos)
         throw EZAException(44, "");
+    LoadOpened();
+}
+
+void TZABaseArchiver::OpenArchive(std::shared_ptr<TZAStream> stream) {
+    FUpdated = false;
+    if (!stream)
+        throw EZAException(10, Name);
+    CloseArchive();
+    IsCustomStream = true;
+    FCustomStream = std::move(stream);
+    FileOpenMode = 0;
+    SpanningMode = smNone;
+    FVolumeNumberInfo = 0;
+    LoadOpened();
+}
+
+void TZABaseArchiver::LoadOpened() {
     try {
         LoadDirectory();
     } catch (...) {
@@ -90,7 +107,10 @@ void TZABaseArchiver::LoadDirectory() {
         // While the spanning mode is decided, a damaged archive is not to be opened.
         FlagRestore probe(OpenCorruptedArchives, false);
         FDirManager.reset();
-        FCompressedStream = std::make_shared<TZAFileStream>(FileName, FileOpenMode);
+        if (IsCustomStream)
+            FCompressedStream = FCustomStream;
+        else
+            FCompressedStream = std::make_shared<TZAFileStream>(FileName, FileOpenMode);
         FDirManager = std::make_shared<TZADirManager>(*FCompressedStream, DirSettings());
         found = FDirManager->HasCentralDirEnd();
         // A record (accepted or only a rejected candidate) of a multi-volume archive: such
@@ -109,6 +129,7 @@ void TZABaseArchiver::CloseArchive() {
     FSearch.reset();
     FDirManager.reset();
     FCompressedStream.reset();
+    FCustomStream.reset();
 }
 
 void TZABaseArchiver::RequireOpen() const {

@@ -157,6 +157,9 @@ public:
     // Opens FileName (Mode: bits 0-1 access; 0xFF00 would create an archive, which this
     // read-only component refuses with error 44) and loads its directory.
     void OpenArchive(std::uint16_t Mode);
+    // Opens the archive that stream holds (a memory stream, say) read-only instead of the file
+    // FileName names, and loads its directory as OpenArchive does. FileName is not used.
+    void OpenArchive(std::shared_ptr<TZAStream> stream);
     void CloseArchive();
 
     bool Active() const { return FActive; }
@@ -203,6 +206,7 @@ private:
     bool StartSearch(Search search, TZAArchiveItem& F);
     bool Found(int index, TZAArchiveItem& F);
 
+    void LoadOpened(); // loads the directory of the stream or file just chosen, or closes
     void LoadDirectory();
     TZADirSettings DirSettings() const;
     void RequireOpen() const;
@@ -229,6 +233,7 @@ private:
     bool FActive = false;
     bool FUpdated = false;
     bool IsCustomStream = false;
+    std::shared_ptr<TZAStream> FCustomStream; // the stream to open when IsCustomStream
     std::uint16_t FileOpenMode = 0;
     int FVolumeNumberInfo = 0;
     // Shared so that an extraction run keeps them alive even if a handler closes the archive.

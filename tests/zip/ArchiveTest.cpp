@@ -200,6 +200,36 @@ TEST(ZipArchive, StateWhileOpenAndClosed) {
     EXPECT_EQ(zip.Comment(), "");
 }
 
+TEST(ZipArchive, OpensAnArchiveHeldInMemory) {
+    TZipArchive zip("ZipArchive1");
+    zip.AnsiCodePage = ZACodePage::Utf8();
+    zip.FileName = "/nonexistent/ignored.exe"; // not used for a stream
+    zip.OpenArchive(std::make_shared<TZAMemoryStream>(Sample()));
+    EXPECT_TRUE(zip.Active());
+    EXPECT_EQ(zip.Size(), std::int64_t(Sample().size()));
+    EXPECT_EQ(zip.FileCount(), 3);
+    EXPECT_EQ(zip.Comment(), "BAR \xE2\x9C\x93");
+    std::string bytes;
+    EXPECT_TRUE(zip.ExtractToMemory(zip.DMHandle()->CDir.IndexOfName("readme.txt"), bytes, 100));
+    EXPECT_EQ(bytes, "data");
+    zip.CloseArchive();
+    EXPECT_FALSE(zip.Active());
+
+    try {
+        zip.OpenArchive(std::shared_ptr<TZAStream>());
+        ADD_FAILURE() << "opened without a stream";
+    } catch (const EZAException& e) {
+        EXPECT_EQ(e.NativeError, 10);
+    }
+    try {
+        zip.OpenArchive(std::make_shared<TZAMemoryStream>("not an archive"));
+        ADD_FAILURE() << "opened text";
+    } catch (const EZAException& e) {
+        EXPECT_EQ(e.NativeError, 35);
+    }
+    EXPECT_FALSE(zip.Active());
+}
+
 TEST(ZAMask, MatchesNamesByTheMaskRules) {
     struct Case {
         const char* mask;

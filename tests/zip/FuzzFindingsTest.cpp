@@ -1,8 +1,9 @@
 // Inputs the archive fuzzer found faults with (fixtures/fuzz-findings) and its generated seeds
 // (among them an archive of each fault fixed since), run through the fuzzer's own entry
-// function: open, list, and extract everything with every failure answered Ignore, checking
-// that nothing is written outside the extraction folder. A fault aborts the test program with
-// the fuzzer's message; under the sanitizer build each input must also pass without a finding.
+// function both ways: open, list, and decode everything into memory, or extract everything
+// into a folder, checking that nothing is written outside it; every failure is answered Ignore. A
+// fault aborts the test program with the fuzzer's message; under the sanitizer build each input
+// must also pass without a finding.
 #include "Seeds.h"
 #include "TestSupport.h"
 #include "ZipFuzzTarget.h"
@@ -40,9 +41,9 @@ class FuzzInput : public ::testing::TestWithParam<Input> {};
 
 TEST_P(FuzzInput, RunsThroughTheFuzzTargetWithoutFault) {
     const std::string& bytes = GetParam().bytes;
-    EXPECT_EQ(
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-        0);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    EXPECT_EQ(RunZipFuzzInput(data, bytes.size(), false), 0);
+    EXPECT_EQ(RunZipFuzzInput(data, bytes.size(), true), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(FuzzFindings, FuzzInput, ::testing::ValuesIn(Inputs()),
