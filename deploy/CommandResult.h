@@ -68,6 +68,9 @@ DeviceFailure NoAnswerFailure(std::chrono::milliseconds limit);
 // when everything is in place. JavaRuntimeMissingMessage's own text comes first when no runtime
 // was found at all.
 QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir);
+// The same as a failure of its kind (JavaMissing, DeployToolMissing, TlsSettingsMissing); kind
+// None when everything is in place.
+DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir);
 
 // The tool's output as an error box shows it: its lines, each followed by a line break.
 QString ToolOutputText(const QString& output);
