@@ -357,7 +357,5 @@ inline const QString DevelopmentModeHelp =
     QStringLiteral("Go to Settings -> Security and Privacy -> Development Mode") +
     QLatin1Char('\r') + QStringLiteral("Set \"Use Development Mode\" to On");
 
-// The folder of the running executable with links resolved, without a trailing separator.
-QString ExecutableFolder();
 
 } // namespace kestrane

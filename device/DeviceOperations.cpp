@@ -1,6 +1,8 @@
 #include "DeviceOperations.h"
 
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace kestrane {
@@ -46,6 +48,41 @@ AppListing ReadAppListing(const DeviceContext& context, const CommandResult& res
     if (listing.verdict.succeeded)
         listing.apps = ReadInstalledApps(result.output);
     return listing;
+}
+
+int DeviceExitCode(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::None:
+        return 0;
+    case FailureKind::InvalidAddress:
+    case FailureKind::BarFileMissing:
+        return 1;
+    case FailureKind::WrongPassword:
+        return 3;
+    case FailureKind::NoAttemptsLeft:
+        return 4;
+    case FailureKind::CannotConnect:
+    case FailureKind::ConnectionClosed:
+    case FailureKind::NoAnswer:
+    case FailureKind::LoginSystemError:
+        return 5;
+    case FailureKind::JavaMissing:
+    case FailureKind::DeployToolMissing:
+    case FailureKind::TlsSettingsMissing:
+        return 6;
+    case FailureKind::DevelopmentModeOff:
+    case FailureKind::DeviceRefused:
+    case FailureKind::NoResult:
+    case FailureKind::Unknown:
+        return 2;
+    }
+    return 2;
+}
+
+QString ExecutableFolder() {
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    const QString resolved = executable.canonicalFilePath();
+    return QFileInfo(resolved.isEmpty() ? executable.absoluteFilePath() : resolved).absolutePath();
 }
 
 } // namespace kestrane
