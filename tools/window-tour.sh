@@ -59,6 +59,8 @@ trap 'exit 1' INT TERM HUP
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export KESTRANE_DEVICESIM_HOME="$work/state"
+# Kestrane's own state (the deploy tool's login data) stays in the tour's folder too.
+export XDG_STATE_HOME="$work/kestrane-state"
 export KESTRANE_DEVICESIM_ARGS_LOG="$work/args.log"
 # The same window in every run: no platform theme, the design's own style.
 unset QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
