@@ -26,7 +26,8 @@ bool TfrmBB10::ReadyForDeviceCommand(const QString& address) {
         ShowCommandError(badAddress);
         return false;
     }
-    const QString missing = MissingDeployToolMessage(AppDir, JavaBinDir);
+    const QString missing =
+        MissingDeployToolMessage(AppDir, JavaBinDir, CurrentDeployTool().folder);
     if (!missing.isEmpty()) {
         ShowCommandError(missing);
         return false;
@@ -40,15 +41,11 @@ void TfrmBB10::ShowCommandError(const QString& text, const QString& details) {
 }
 
 void TfrmBB10::ShowCommandFailure(const CommandVerdict& verdict) {
-    ShowCommandError(verdict.errorText, verdict.details);
-}
-
-DeployTool TfrmBB10::DeployToolInUse() const {
-    return {AppDir, DeployToolHome()};
+    ShowCommandError(WithDeployToolNote(verdict.errorText), verdict.details);
 }
 
 CommandVerdict TfrmBB10::JudgeCommand(const CommandResult& result) const {
-    return JudgeDeviceCommand(result, AppDir, JavaBinDir);
+    return JudgeDeviceCommand(result, AppDir, JavaBinDir, CurrentDeployTool().folder);
 }
 
 void TfrmBB10::btnConnClick() {
@@ -81,7 +78,8 @@ void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& t
     }
     ForgetOtherDevice(target.address + QLatin1Char('/') + info.pin);
     connectedTarget_ = target;
-    ShowConnectedDevice(info.deviceName);
+    connectedDeviceName_ = info.deviceName;
+    UpdateWindowTitle();
     ShowModelPicture(info.modelKey);
     const std::pair<QLabel*, const QString&> values[] = {
         {lbDevName, info.deviceName},
@@ -117,9 +115,15 @@ void TfrmBB10::ForgetOtherDevice(const QString& deviceKey) {
     AppsListPending = true;
 }
 
-// The title names the device every command now goes to, on whichever screen is on top.
-void TfrmBB10::ShowConnectedDevice(const QString& deviceName) {
-    setWindowTitle(ConnectedWindowCaption(deviceName, connectedTarget_.address));
+// The title names the device every command now goes to, on whichever screen is on top, and
+// says when the simulator answers instead of a device.
+void TfrmBB10::UpdateWindowTitle() {
+    QString title = connectedTarget_.address.isEmpty()
+                        ? WindowCaption
+                        : ConnectedWindowCaption(connectedDeviceName_, connectedTarget_.address);
+    if (CurrentDeployTool().simulator)
+        title += SimulatorTitleNote;
+    setWindowTitle(title);
 }
 
 // A model without a picture file, or with one that does not decode, shows the default picture.

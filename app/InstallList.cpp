@@ -358,9 +358,10 @@ void TfrmBB10::FinishInstallRow(const CommandResult& result) {
         const CommandVerdict failure = InstallFailure(result, verdict);
         const QString path = RowOf(item).subItems.value(PathSubItem);
         installRun_.failures.append(InstallFailureLine(item->text(0), path, failure.reason));
-        const MessageBox::Button answer = MessageBox::show(
-            this, {MessageBox::Kind::Warning, QStringLiteral("Warning"), failure.errorText,
-                   MessageBox::Abort | MessageBox::Ignore, failure.details});
+        const MessageBox::Button answer =
+            MessageBox::show(this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
+                                    WithDeployToolNote(failure.errorText),
+                                    MessageBox::Abort | MessageBox::Ignore, failure.details});
         if (answer == MessageBox::Abort) {
             EndInstallRun();
             return;

@@ -221,7 +221,7 @@ void TfrmBB10::FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run,
     }
     EndAppsOperation();
     if (!run->failures.isEmpty())
-        ShowCommandError(run->failures, run->failureDetails);
+        ShowCommandError(WithDeployToolNote(run->failures), run->failureDetails);
 }
 
 } // namespace kestrane

@@ -85,6 +85,11 @@ QString ShellQuote(const QString& value) {
     return singleQuoted(value);
 }
 
+QString DeployToolJarPath(const DeployTool& tool) {
+    return tool.folder.isEmpty() ? DeployToolPath(tool.appDir)
+                                 : tool.folder + QStringLiteral("/BarDeploy.jar");
+}
+
 DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
                                const QString& addressField, const QString& passwordField,
                                const QStringList& arguments) {
@@ -96,7 +101,7 @@ DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
     if (!tool.home.isEmpty())
         invocation.javaOptions.append(QStringLiteral("-Duser.home=") + tool.home);
     invocation.javaOptions.append(QStringLiteral("-Xmx512M"));
-    invocation.toolArguments = {QStringLiteral("-jar"),     DeployToolPath(tool.appDir),
+    invocation.toolArguments = {QStringLiteral("-jar"),     DeployToolJarPath(tool),
                                 DeployActionOption(action), QStringLiteral("-device"),
                                 invocation.device,          QStringLiteral("-password"),
                                 TrimControls(passwordField)};

@@ -43,13 +43,19 @@ struct DeployTool {
     QString appDir;
     // The tool's home (Java's user.home), where it keeps .deployData; empty for its default.
     QString home;
+    // The folder of BarDeploy.jar when it is not AppDir/lib (a real tool found elsewhere); the
+    // TLS settings stay Kestrane's own.
+    QString folder;
 };
+
+// The deploy tool's jar: in tool.folder, or below the program folder.
+QString DeployToolJarPath(const DeployTool& tool);
 
 // One run of the deploy tool, started as
 //   java -Djava.security.properties=<AppDir>/lib/deploy-tls.security [-Duser.home=<home>]
 //        -Xmx512M @<argument file>
 // with the tool's arguments in the argument file:
-//   -jar <AppDir>/lib/BarDeploy.jar <action> -device <address> -password <password> [arguments]
+//   -jar <DeployToolJarPath> <action> -device <address> -password <password> [arguments]
 // so that the password never stands on a command line that a process list shows.
 struct DeployInvocation {
     // The device address as the tool receives it.

@@ -164,10 +164,13 @@ add_bars() {
 
 "$program" >"$work/program.log" 2>&1 &
 pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name "^Kestrane - BlackBerry 10 Utilities\$" |
+window=$(timeout 30 xdotool search --sync --onlyvisible --name "^Kestrane - BlackBerry 10 Utilities" |
   head -1) || true
 [ -n "$window" ] || fail "the window did not appear; program output: $(cat "$work/program.log")"
 sleep 1
+# The bundled simulator answers here, and the title says so.
+xdotool getwindowname "$window" | grep -q "\[device simulator\]" ||
+  fail "the title does not say that the device simulator answers: $(xdotool getwindowname "$window")"
 
 # Connect to the simulated Z30: its address and password typed in, then "Connect".
 click 180 92 # the address field

@@ -203,7 +203,8 @@ void InstallEndToEndTest::aRefusedBarEndsInErrorAndIgnoreGoesOn() {
     // The device's answer leads; the tool's text is behind the details; the closing box names
     // the refused BAR once, with its reason.
     QCOMPARE(boxes[0].text, QStringLiteral("The device refused the command: 500 invalid "
-                                           "Package-Name: not a package!."));
+                                           "Package-Name: not a package!.\n\n") +
+                                SimulatorAnsweredNote);
     QVERIFY2(boxes[0].details.contains(QStringLiteral("Info: Sending request: INSTALL")),
              qPrintable(boxes[0].details));
     QCOMPARE(boxes[1].text, QStringLiteral("Installation finished. Not installed:\nBad (bad.bar): "
