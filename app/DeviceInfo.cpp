@@ -16,6 +16,9 @@
 namespace kestrane {
 
 bool TfrmBB10::ReadyForDeviceCommand(const QString& address) {
+    // The tool may have been added or removed since the window last looked: the title and the
+    // panel say which one this command runs.
+    ShowDeployToolInUse();
     const QString missingJava = JavaRuntimeMissingMessage(JavaBinDir);
     if (!missingJava.isEmpty()) {
         MessageBox::plain(this, missingJava);
