@@ -2,6 +2,7 @@
 // simulator (lib/BarDeploy.jar), BAR files written by the test. Nothing is scripted.
 
 #include "BarFixture.h"
+#include "DeployToolHome.h"
 #include "DeviceCommands.h"
 #include "FileDialog.h"
 #include "FixedLocalAddresses.h"
@@ -122,8 +123,10 @@ private:
     // The package names the simulated device lists, asked of the simulator directly.
     QString InstalledApps() const {
         QProcess tool;
+        // The tool's login data goes to Kestrane's tool home, as the window's commands keep it.
         tool.start(QStringLiteral(KESTRANE_TEST_JAVA),
-                   {QStringLiteral("-jar"), ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
+                   {QStringLiteral("-Duser.home=") + DeployToolHome(), QStringLiteral("-jar"),
+                    ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
                     QStringLiteral("-listInstalledApps"), QStringLiteral("-device"),
                     QStringLiteral("169.254.0.1"), QStringLiteral("-password"),
                     QStringLiteral("z30")});
