@@ -40,12 +40,12 @@ QString ShellQuote(const QString& value);
 struct DeployTool {
     // The program folder: the tool is lib/BarDeploy.jar below it, its TLS settings
     // lib/deploy-tls.security.
-    QString appDir;
+    QString appDir{};
     // The tool's home (Java's user.home), where it keeps .deployData; empty for its default.
-    QString home;
+    QString home{};
     // The folder of BarDeploy.jar when it is not AppDir/lib (a real tool found elsewhere); the
     // TLS settings stay Kestrane's own.
-    QString folder;
+    QString folder{};
 };
 
 // The deploy tool's jar: in tool.folder, or below the program folder.
