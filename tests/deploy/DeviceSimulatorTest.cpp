@@ -60,6 +60,8 @@ const QString kLocked =
     "Error: Authentication failed. There have been too many failed attempts (10). Please enter "
     "your password on the device to reset the failed attempts count and try again";
 const QString kUnknownPackage = "result::failure 500 cannot determine package name";
+// The Passport: debug token expired, OS 10.2.1.3247.
+const QString kPassport = QStringLiteral("169.254.7.1");
 
 class DeviceSimulator : public ::testing::Test {
 protected:
@@ -438,7 +440,8 @@ TEST_F(DeviceSimulator, InstallAndLaunchNeedsThePackageId) {
     EXPECT_EQ(install(kKeyboard, "q10", path).exitCode, 0);
 }
 
-// A BAR that needs a newer OS than the device's is refused with 533; the Q10 runs 10.2.1.3247.
+// A BAR that needs a newer OS than the device's is refused with 533; the Passport runs
+// 10.2.1.3247.
 TEST_F(DeviceSimulator, RequiredSystemNewerThanTheDevicesIsRefused) {
     const auto requiring = [&](const char* file, const QByteArray& system) {
         const QString path = files_.filePath(file);
@@ -447,7 +450,7 @@ TEST_F(DeviceSimulator, RequiredSystemNewerThanTheDevicesIsRefused) {
         return path;
     };
     const ToolRun refused =
-        install(kKeyboard, "q10", requiring("newer.bar", "BlackBerry 10/10.3.0.0"));
+        install(kPassport, "passport", requiring("newer.bar", "BlackBerry 10/10.3.0.0"));
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.outLines().mid(refused.outLines().size() - 4),
               (QStringList{"actual_dname::", "actual_id::", "actual_version::",
@@ -455,8 +458,8 @@ TEST_F(DeviceSimulator, RequiredSystemNewerThanTheDevicesIsRefused) {
                            "want (10, 3, 0, 0) have (10, 2, 1, 3247)"}));
     EXPECT_EQ(install(kFullTouch, "z30", requiring("newer.bar", "BlackBerry 10/10.3.0.0")).exitCode,
               0);
-    EXPECT_EQ(install(kKeyboard, "q10", requiring("older.bar", "BlackBerry 10/10.2.1")).exitCode,
-              0);
+    EXPECT_EQ(
+        install(kPassport, "passport", requiring("older.bar", "BlackBerry 10/10.2.1")).exitCode, 0);
     const ToolRun tablet = install(kPlayBook, "playbook", requiring("tablet.bar", "Tablet OS/2.1.1"));
     EXPECT_EQ(tablet.exitCode, 2);
     EXPECT_EQ(tablet.outLines().last(), "result::failure 533 Application-Requires-System: version "
@@ -473,7 +476,7 @@ TEST_F(DeviceSimulator, DebugTokensAreReportedAndInstalled) {
     };
     EXPECT_EQ(DebugTokenText(tokenOf(kFullTouch, "z30")), "Debug token valid until 2031-06-30");
     EXPECT_EQ(tokenOf(kPlayBook, "playbook").status, Status::Unknown);
-    const DebugTokenState expired = tokenOf("169.254.7.1", "passport");
+    const DebugTokenState expired = tokenOf(kPassport, "passport");
     EXPECT_EQ(expired.status, Status::Expired);
     EXPECT_EQ(DebugTokenText(expired), "Debug token expired on 2024-01-31");
 
@@ -481,15 +484,15 @@ TEST_F(DeviceSimulator, DebugTokensAreReportedAndInstalled) {
     WriteBar(token, "Package-Author: Kestrane Developer\r\nPackage-Name: debug.token\r\n"
                     "Package-Type: debug-token\r\nDebug-Token-Expiry-Date: 2032-01-15\r\n"
                     "Debug-Token-Device-Id: 712981662,743344661\r\n"); // Z30 and Passport
-    const ToolRun installed = sim_.run(QStringList{"-installDebugToken", token, "-device",
-                                                   "169.254.7.1", "-password", "passport"});
+    const ToolRun installed = sim_.run(QStringList{"-installDebugToken", token, "-device", kPassport,
+                                                   "-password", "passport"});
     EXPECT_EQ(installed.exitCode, 0) << installed.merged().toStdString();
     EXPECT_EQ(installed.outLines(),
               (QStringList{"Info: Sending request: INSTALL_DEBUG_TOKEN",
                            "Info: Action: Install Debug Token",
                            "Info: File size: " + QString::number(QFileInfo(token).size()),
                            "result::success"}));
-    EXPECT_EQ(DebugTokenText(tokenOf("169.254.7.1", "passport")),
+    EXPECT_EQ(DebugTokenText(tokenOf(kPassport, "passport")),
               "Debug token valid until 2032-01-15");
     // The Q10's PIN is not among the ids: installed, but not valid for it.
     EXPECT_EQ(sim_.run(QStringList{"-installDebugToken", token} + Login(kKeyboard, "q10")).exitCode,

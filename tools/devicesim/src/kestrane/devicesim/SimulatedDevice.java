@@ -112,7 +112,7 @@ record SimulatedDevice(
         return new SimulatedDevice(
                 "169.254.1.1",
                 "q10",
-                "BlackBerry Q10, keyboard phone with OS 10.2.1 (password q10)",
+                "BlackBerry Q10, keyboard phone (password q10)",
                 true,
                 List.of(
                         "@deviceproperties",
@@ -132,8 +132,8 @@ record SimulatedDevice(
                         "devmode::true",
                         "debug_token_author::Kestrane Developer",
                         "@versions",
-                        "scmbundle::10.2.1.3247",
-                        "os_version::10.2.1.2977",
+                        "scmbundle::10.3.2.2876",
+                        "os_version::10.3.2.2639",
                         "air_version::3.5.0.21",
                         "flash_version::11.1.121.90"),
                 List.of(
@@ -198,12 +198,15 @@ record SimulatedDevice(
                 null);
     }
 
-    /** A phone whose debug token has expired: its information says so. */
+    /**
+     * A phone whose debug token has expired (its information says so), on an OS older than 10.3:
+     * BARs that require 10.3 are refused.
+     */
     private static SimulatedDevice phoneWithExpiredDebugToken() {
         return new SimulatedDevice(
                 "169.254.7.1",
                 "passport",
-                "BlackBerry Passport, debug token expired (password passport)",
+                "BlackBerry Passport, OS 10.2.1, debug token expired (password passport)",
                 true,
                 List.of(
                         "@deviceproperties",
@@ -223,8 +226,8 @@ record SimulatedDevice(
                         "devmode::true",
                         "debug_token_author::Kestrane Developer",
                         "@versions",
-                        "scmbundle::10.3.3.2205",
-                        "os_version::10.3.3.3216",
+                        "scmbundle::10.2.1.3247",
+                        "os_version::10.2.1.2977",
                         "air_version::3.5.0.26",
                         "flash_version::11.1.121.92"),
                 List.of(
