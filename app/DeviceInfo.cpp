@@ -16,6 +16,9 @@
 namespace kestrane {
 
 bool TfrmBB10::ReadyForDeviceCommand(const QString& address) {
+    // The tool may have been added or removed since the window last looked: the title and the
+    // panel say which one this command runs.
+    ShowDeployToolInUse();
     const CommandCheck check = CheckBeforeDeviceCommand(DeviceContextInUse(), address);
     if (check.ready())
         return true;
@@ -33,11 +36,7 @@ void TfrmBB10::ShowCommandError(const QString& text, const QString& details) {
 }
 
 void TfrmBB10::ShowCommandFailure(const CommandVerdict& verdict) {
-    ShowCommandError(verdict.errorText, verdict.details);
-}
-
-DeployTool TfrmBB10::DeployToolInUse() const {
-    return {AppDir, DeployToolHome()};
+    ShowCommandError(WithDeployToolNote(verdict.errorText), verdict.details);
 }
 
 CommandVerdict TfrmBB10::JudgeCommand(const CommandResult& result) const {
@@ -70,7 +69,8 @@ void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& t
     const DeviceInfo& info = outcome.info;
     ForgetOtherDevice(target.address + QLatin1Char('/') + info.pin);
     connectedTarget_ = target;
-    ShowConnectedDevice(info.deviceName);
+    connectedDeviceName_ = info.deviceName;
+    UpdateWindowTitle();
     ShowModelPicture(info.modelKey);
     const std::pair<QLabel*, const QString&> values[] = {
         {lbDevName, info.deviceName},
@@ -106,9 +106,15 @@ void TfrmBB10::ForgetOtherDevice(const QString& deviceKey) {
     AppsListPending = true;
 }
 
-// The title names the device every command now goes to, on whichever screen is on top.
-void TfrmBB10::ShowConnectedDevice(const QString& deviceName) {
-    setWindowTitle(ConnectedWindowCaption(deviceName, connectedTarget_.address));
+// The title names the device every command now goes to, on whichever screen is on top, and
+// says when the simulator answers instead of a device.
+void TfrmBB10::UpdateWindowTitle() {
+    QString title = connectedTarget_.address.isEmpty()
+                        ? WindowCaption
+                        : ConnectedWindowCaption(connectedDeviceName_, connectedTarget_.address);
+    if (CurrentDeployTool().simulator)
+        title += SimulatorTitleNote;
+    setWindowTitle(title);
 }
 
 // A model without a picture file, or with one that does not decode, shows the default picture.

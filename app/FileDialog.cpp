@@ -30,6 +30,16 @@ QStringList FileDialog::getOpenFileNames(QWidget* parent, const Request& request
     return QFileDialog::getOpenFileNames(parent, request.title, request.folder, request.filter);
 }
 
+QString FileDialog::getExistingDirectory(QWidget* parent, const Request& request) {
+    if (!QueuedChoices().empty()) {
+        const QStringList chosen = QueuedChoices().front();
+        QueuedChoices().pop_front();
+        AnsweredRequests().append(request);
+        return chosen.value(0);
+    }
+    return QFileDialog::getExistingDirectory(parent, request.title, request.folder);
+}
+
 void FileDialog::setNextFileNames(const QStringList& paths) {
     QueuedChoices().push_back(paths);
 }

@@ -22,6 +22,9 @@ public:
     // The full paths of the files the user chose, in the dialog's order; empty when cancelled.
     static QStringList getOpenFileNames(QWidget* parent, const Request& request);
 
+    // The folder the user chose in the system's folder dialog; empty when cancelled. Answered from
+    // the same queue (its first path).
+    static QString getExistingDirectory(QWidget* parent, const Request& request);
     static void setNextFileNames(const QStringList& paths);
     static void setNextFileName(const QString& path);
     // The requests answered from the queue since the last call, oldest first.

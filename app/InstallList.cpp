@@ -30,7 +30,6 @@ constexpr int SubItemsRole = Qt::UserRole + 1;
 // The Status cell of the row being installed: its progress percentage, for the drawn bar.
 constexpr int ProgressRole = Qt::UserRole + 2;
 
-
 BarRow RowOf(const QTreeWidgetItem* item) {
     return {item->text(0), item->data(0, SubItemsRole).toStringList()};
 }
@@ -317,9 +316,10 @@ void TfrmBB10::btnInstallBarClick() {
         SetStatus(item, status);
     };
     callbacks.decide = [this](int, const CommandVerdict& failure) {
-        const MessageBox::Button answer = MessageBox::show(
-            this, {MessageBox::Kind::Warning, QStringLiteral("Warning"), failure.errorText,
-                   MessageBox::Abort | MessageBox::Ignore, failure.details});
+        const MessageBox::Button answer =
+            MessageBox::show(this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
+                                    WithDeployToolNote(failure.errorText),
+                                    MessageBox::Abort | MessageBox::Ignore, failure.details});
         return answer == MessageBox::Abort ? InstallRun::Decision::Abort
                                            : InstallRun::Decision::Ignore;
     };

@@ -169,11 +169,10 @@ void TfrmBB10::RunAppAction(DeployAction action) {
     callbacks.ended = [this](const QString& failures, const QString& details) {
         EndAppsOperation();
         if (!failures.isEmpty())
-            ShowCommandError(failures, details);
+            ShowCommandError(WithDeployToolNote(failures), details);
     };
     appActions_ = AppActionQueue::Start(
-        deviceCommands().starter(JavaBinDir, ManageActions(),
-                                 action == DeployAction::IsAppRunning),
+        deviceCommands().starter(JavaBinDir, ManageActions(), action == DeployAction::IsAppRunning),
         DeviceContextInUse(), connectedTarget_, action, std::move(turns),
         deviceCommands().silenceLimits().device, std::move(callbacks));
 }

@@ -76,6 +76,8 @@ void TfrmBB10::FormCreate() {
 void TfrmBB10::FormShow() {
     btnRefreshClick();
     DiscoverJavaRuntime();
+    ShowDeployToolInUse();
+    AskDeployToolVersion();
 }
 
 void TfrmBB10::DiscoverJavaRuntime() {
@@ -157,6 +159,15 @@ void TfrmBB10::BindHandlers() {
     });
     BindReported(this, RemoveSelectedItems1, &QAction::triggered,
                  &TfrmBB10::RemoveSelectedItems1Click);
+    // The connection panel's menu: a right click anywhere on the panel, or a click on the label
+    // that names the deploy tool.
+    connect(Panel1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu2->popup(Panel1->mapToGlobal(at)); });
+    connect(lbDeployTool, &LinkLabel::clicked, this, [this] {
+        PopupMenu2->popup(lbDeployTool->mapToGlobal(QPoint(0, lbDeployTool->height())));
+    });
+    BindReported(this, ChooseDeployTool1, &QAction::triggered, &TfrmBB10::ChooseDeployTool1Click);
+    BindReported(this, UseSimulator1, &QAction::triggered, &TfrmBB10::UseSimulator1Click);
     connect(lstBarFile->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         RunHandler(this, HandlerOrigin::Click, [&] { lstBarFileColumnClick(column); });
     });

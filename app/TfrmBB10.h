@@ -1,13 +1,14 @@
 #pragma once
 
+#include "AppActionQueue.h"
 #include "ArchivePrompts.h"
 #include "CommandResult.h"
 #include "Controls.h"
 #include "DeployCommand.h"
+#include "DeployToolLookup.h"
 #include "DeviceOperations.h"
 #include "FileDialog.h"
 #include "InstallRun.h"
-#include "AppActionQueue.h"
 #include "Services.h"
 #include "ZipArchive.h"
 
@@ -67,6 +68,8 @@ public:
     PasswordEdit* edtPwd = nullptr;
     FlatButton* SpeedButton1 = nullptr;
     QPushButton* btnConn = nullptr;
+    // Which deploy tool answers ("Simulator", "BarDeploy 1.4.0"); a click opens PopupMenu2.
+    LinkLabel* lbDeployTool = nullptr;
     GroupFrame* GroupBox1 = nullptr;
     QLabel* Label8 = nullptr;
     QLabel* Label6 = nullptr;
@@ -137,6 +140,10 @@ public:
     OpenDialog* OpenDialog1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* RemoveSelectedItems1 = nullptr;
+    // The connection panel's menu: which deploy tool answers, and the choice of it.
+    QMenu* PopupMenu2 = nullptr;
+    QAction* ChooseDeployTool1 = nullptr;
+    QAction* UseSimulator1 = nullptr;
     // Reads BAR files; answers its own failures and questions with the window's dialogs.
     TZipArchive ZipArchive1{"ZipArchive1"};
 
@@ -160,10 +167,15 @@ public:
     // fields hold later; another device is reached by connecting to it.
     using DeviceTarget = kestrane::DeviceTarget;
     const DeviceTarget& connectedTarget() const { return connectedTarget_; }
-    // The deploy tool the window's commands run: the one in AppDir/lib, with a home of its own.
+    // The deploy tool the window's commands run (the chosen or found one, or the bundled
+    // simulator), with a home of its own.
     DeployTool DeployToolInUse() const;
     // The deploy tool and the Java runtime every device command of the window runs with.
     DeviceContext DeviceContextInUse() const { return {DeployToolInUse(), JavaBinDir}; }
+    DeployToolFound CurrentDeployTool() const;
+    // A failure box's text, with a note that a simulated device answered when the bundled
+    // simulator is the tool.
+    QString WithDeployToolNote(const QString& text) const;
     // A device command's result judged with this window's program folder and Java runtime.
     CommandVerdict JudgeCommand(const CommandResult& result) const;
 
@@ -191,6 +203,12 @@ public slots:
     virtual void SpeedButton1MouseUp(Qt::MouseButton button);
     // Tells how to switch on Development Mode.
     virtual void lbDevModeOnClick();
+
+    // ---- The deploy tool ----
+    // Asks for the folder of BlackBerry's deploy tool and keeps it in the settings.
+    virtual void ChooseDeployTool1Click();
+    // Forgets the chosen folder: the lookup decides again (the simulator when nothing is found).
+    virtual void UseSimulator1Click();
 
     // ---- Support links ----
     virtual void Label10Click();
@@ -250,7 +268,14 @@ private:
 
     // Connect's second half: the tool's answer shown, or its error.
     void ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target);
-    void ShowConnectedDevice(const QString& deviceName);
+    // The title: the program, the connected device, and whether the simulator answers.
+    void UpdateWindowTitle();
+    void ShowDeployToolInUse();
+    void AskDeployToolVersion();
+    QAction* deployToolInfo_ = nullptr;
+    QString deployToolVersion_;
+    QString deployToolVersionFolder_;
+    QString connectedDeviceName_;
     void ShowModelPicture(const QString& modelKey);
     // Clears what belongs to the previously connected device when deviceKey names another one.
     void ForgetOtherDevice(const QString& deviceKey);
@@ -350,12 +375,18 @@ inline QString ConnectedWindowCaption(const QString& deviceName, const QString& 
                              : deviceName;
     return WindowCaption + QStringLiteral(" - %1 at %2").arg(name, address);
 }
+// Added to a failure box when the bundled simulator answered.
+inline const QString SimulatorAnsweredNote = QStringLiteral(
+    "A simulated device answered: Kestrane's bundled device simulator stands in for BlackBerry's "
+    "deploy tool. To reach a real device, click \"Simulator\" in the connection panel and choose "
+    "the folder that holds BarDeploy.jar.");
+// Added to the title while the bundled simulator is the tool.
+inline const QString SimulatorTitleNote = QStringLiteral(" [device simulator]");
 inline const QString DefaultDevicePicture = QStringLiteral(":/kestrane/device-default.jpg");
 inline const QString StopCommandsQuestion =
     QStringLiteral("A device command is still running. Stop it and close the window?");
 inline const QString DevelopmentModeHelp =
     QStringLiteral("Go to Settings -> Security and Privacy -> Development Mode") +
     QLatin1Char('\r') + QStringLiteral("Set \"Use Development Mode\" to On");
-
 
 } // namespace kestrane

@@ -198,6 +198,9 @@ void TfrmBB10::SetupConnectionPanel() {
     btnConn = Place<QPushButton>(GroupBox2, "btnConn", QRect(102, 99, 97, 25));
     btnConn->setText(QStringLiteral("&Connect"));
     btnConn->setFont(TahomaFont(11));
+
+    lbDeployTool = AddLabel<LinkLabel>(GroupBox2, "lbDeployTool", QString(), {206, 104},
+                                       TahomaFont(11, FontWeight::Bold), Colours::Yellow);
 }
 
 void TfrmBB10::SetupAboutBox() {
@@ -386,6 +389,18 @@ void TfrmBB10::SetupComponents() {
     RemoveSelectedItems1 = PopupMenu1->addAction(QStringLiteral("&Remove Selected Items"));
     RemoveSelectedItems1->setObjectName(QStringLiteral("RemoveSelectedItems1"));
     lstBarFile->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    deployToolInfo_ = PopupMenu2->addAction(QString());
+    deployToolInfo_->setEnabled(false);
+    PopupMenu2->addSeparator();
+    ChooseDeployTool1 =
+        PopupMenu2->addAction(QStringLiteral("Choose the Deploy Tool's &Folder..."));
+    ChooseDeployTool1->setObjectName(QStringLiteral("ChooseDeployTool1"));
+    UseSimulator1 = PopupMenu2->addAction(QStringLiteral("Use the Device &Simulator"));
+    UseSimulator1->setObjectName(QStringLiteral("UseSimulator1"));
+    Panel1->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void TfrmBB10::SetupTabOrder() {

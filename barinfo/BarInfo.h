@@ -7,16 +7,37 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrane {
 
-// The four values read from a BAR file's manifest, in UTF-8; each empty when the manifest lacks
-// its key.
+// The values read from a BAR file's manifest, in UTF-8; each empty when the manifest lacks its
+// key. The first four are what the install list shows; the others serve debug tokens, the
+// system a BAR requires and the launch after an installation.
 struct BarInfo {
-    std::string AppName;
-    std::string AppVersion;
-    std::string Author;
-    std::string AppType; // "Flash Air", "Android", "Native", or empty without "Entry-Point-Type:"
+    std::string AppName{};
+    std::string AppVersion{};
+    std::string Author{};
+    std::string AppType{}; // "Flash Air", "Android", "Native", or empty without "Entry-Point-Type:"
+
+    std::string PackageName{}; // "Package-Name:"
+    std::string PackageId{};   // "Package-Id:"
+    std::string PackageType{}; // "Package-Type:"; a debug token's is "debug-token"
+    // "Debug-Token-Expiry-Date:", as the manifest writes it.
+    std::string DebugTokenExpiry{};
+    // "Debug-Token-Device-Id:": the PINs the token is valid for, written in decimal and separated
+    // by commas; an entry that is not a decimal number of at most 64 bits is left out.
+    std::vector<std::uint64_t> DebugTokenDeviceIds{};
+    // "Application-Requires-System:", "BlackBerry 10/10.3.0.0" or "Tablet OS/2.1.0": the system's
+    // name before the last "/", the version after it (the whole value when it has no "/").
+    std::string RequiredSystemName{};
+    std::string RequiredSystemVersion{};
+
+    bool IsDebugToken() const { return PackageType == "debug-token"; }
+    // Whether the device PIN, in hexadecimal as the device information gives it ("2A7F3C9E",
+    // either letter case, an optional "0x"), is among the token's device ids. False for a PIN that
+    // is not hexadecimal.
+    bool IsValidForDevice(std::string_view pinHex) const;
 
     bool operator==(const BarInfo&) const = default;
 };

@@ -1,8 +1,11 @@
 // Parsing a BAR file's manifest.
 #include "BarInfo.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
+#include <optional>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -50,15 +53,47 @@ std::string AppTypeOf(std::string_view value) {
     return "Native";
 }
 
+// A whole number of decimal (base 10) or hexadecimal (base 16) digits that fits in 64 bits.
+std::optional<std::uint64_t> NumberOf(std::string_view text, int base) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::uint64_t> DeviceIdsOf(std::string_view value) {
+    std::vector<std::uint64_t> ids;
+    while (!value.empty()) {
+        const std::size_t comma = std::min(value.find(','), value.size());
+        if (const auto id = NumberOf(TrimControls(value.substr(0, comma)), 10))
+            ids.push_back(*id);
+        value.remove_prefix(std::min(comma + 1, value.size()));
+    }
+    return ids;
+}
+
+void SetRequiredSystem(std::string_view value, BarInfo& info) {
+    const std::size_t slash = value.rfind('/');
+    info.RequiredSystemName =
+        slash == std::string_view::npos ? "" : TrimControls(value.substr(0, slash));
+    info.RequiredSystemVersion =
+        slash == std::string_view::npos ? value : TrimControls(value.substr(slash + 1));
+}
+
 void ReadLine(std::string_view line, BarInfo& info) {
     struct Key {
         std::string_view key;
         std::string BarInfo::*field;
     };
-    static constexpr std::array<Key, 3> TextKeys{{
+    static constexpr std::array<Key, 7> TextKeys{{
         {"Application-Name:", &BarInfo::AppName},
         {"Application-Version:", &BarInfo::AppVersion},
         {"Package-Author:", &BarInfo::Author},
+        {"Package-Name:", &BarInfo::PackageName},
+        {"Package-Id:", &BarInfo::PackageId},
+        {"Package-Type:", &BarInfo::PackageType},
+        {"Debug-Token-Expiry-Date:", &BarInfo::DebugTokenExpiry},
     }};
     for (const Key& key : TextKeys) {
         if (StartsWith(line, key.key)) {
@@ -67,8 +102,14 @@ void ReadLine(std::string_view line, BarInfo& info) {
         }
     }
     constexpr std::string_view TypeKey = "Entry-Point-Type:";
+    constexpr std::string_view DeviceIdKey = "Debug-Token-Device-Id:";
+    constexpr std::string_view SystemKey = "Application-Requires-System:";
     if (StartsWith(line, TypeKey))
         info.AppType = AppTypeOf(TrimControls(line.substr(TypeKey.size())));
+    else if (StartsWith(line, DeviceIdKey))
+        info.DebugTokenDeviceIds = DeviceIdsOf(line.substr(DeviceIdKey.size()));
+    else if (StartsWith(line, SystemKey))
+        SetRequiredSystem(TrimControls(line.substr(SystemKey.size())), info);
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -95,6 +136,15 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 } // namespace
+
+bool BarInfo::IsValidForDevice(std::string_view pinHex) const {
+    pinHex = TrimControls(pinHex);
+    if (StartsWith(pinHex, "0x") || StartsWith(pinHex, "0X"))
+        pinHex.remove_prefix(2);
+    const auto pin = NumberOf(pinHex, 16);
+    return pin && std::find(DebugTokenDeviceIds.begin(), DebugTokenDeviceIds.end(), *pin) !=
+                      DebugTokenDeviceIds.end();
+}
 
 BarInfo ParseBarManifestText(std::string_view bytes, const ZACodePage& ansi) {
     std::string text = DecodeManifest(bytes, ansi);

@@ -71,14 +71,15 @@ DeviceFailure NoAnswerFailure(std::chrono::milliseconds limit) {
             {}};
 }
 
-DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir) {
+DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir,
+                                const QString& toolFolder) {
     const DeviceFailure runtime = JavaRuntimeProblem(javaBinDir);
     if (runtime.kind != FailureKind::None)
         return runtime;
-    if (!QFileInfo(DeployToolPath(appDir)).isFile())
-        return MissingPiece(
-            FailureKind::DeployToolMissing,
-            missingFileMessage(QStringLiteral("The deploy tool"), DeployToolPath(appDir)));
+    const QString jar = DeployToolJarPath({appDir, {}, toolFolder});
+    if (!QFileInfo(jar).isFile())
+        return MissingPiece(FailureKind::DeployToolMissing,
+                            missingFileMessage(QStringLiteral("The deploy tool"), jar));
     if (!QFileInfo(DeploySecurityPath(appDir)).isFile())
         return MissingPiece(
             FailureKind::TlsSettingsMissing,
@@ -87,8 +88,9 @@ DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir
     return {};
 }
 
-QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir) {
-    return MissingDeployTool(appDir, javaBinDir).message;
+QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir,
+                                 const QString& toolFolder) {
+    return MissingDeployTool(appDir, javaBinDir, toolFolder).message;
 }
 
 QString ToolOutputText(const QString& output) {
@@ -99,14 +101,14 @@ QString ToolOutputText(const QString& output) {
 }
 
 CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
-                                  const QString& javaBinDir) {
+                                  const QString& javaBinDir, const QString& toolFolder) {
     if (result.timedOut) {
         DeviceFailure silence = NoAnswerFailure(result.silenceLimit);
         silence.details = ToolOutputText(result.output);
         return CommandVerdict::Failed(silence);
     }
     if (result.output.trimmed().isEmpty() && result.exitCode != 0) {
-        const DeviceFailure missing = MissingDeployTool(appDir, javaBinDir);
+        const DeviceFailure missing = MissingDeployTool(appDir, javaBinDir, toolFolder);
         if (missing.kind != FailureKind::None)
             return CommandVerdict::Failed(missing);
         const QString ended =

@@ -49,8 +49,9 @@ struct CommandVerdict {
 // and failed; Unknown with a plain "ended without writing anything" message naming the exit code
 // when nothing is missing; otherwise what DescribeToolFailure reads from the tool's text. A tool
 // that wrote nothing and exited with 0 passes this test; the action's own test decides then.
+// toolFolder: the folder of the deploy tool when it is not AppDir/lib.
 CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
-                                  const QString& javaBinDir);
+                                  const QString& javaBinDir, const QString& toolFolder = {});
 
 // True when some line of the output begins with "Error:" (after the line break, no blank skipped).
 bool HasErrorLine(const QString& output);
@@ -67,10 +68,13 @@ DeviceFailure NoAnswerFailure(std::chrono::milliseconds limit);
 // PATH), the deploy tool lib/BarDeploy.jar, or its TLS settings lib/deploy-tls.security. Empty
 // when everything is in place. JavaRuntimeMissingMessage's own text comes first when no runtime
 // was found at all.
-QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir);
+QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir,
+                                 const QString& toolFolder = {});
 // The same as a failure of its kind (JavaMissing, DeployToolMissing, TlsSettingsMissing); kind
-// None when everything is in place.
-DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir);
+// None when everything is in place. toolFolder: the deploy tool's folder when it is not
+// AppDir/lib.
+DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir,
+                                const QString& toolFolder = {});
 
 // The tool's output as an error box shows it: its lines, each followed by a line break.
 QString ToolOutputText(const QString& output);

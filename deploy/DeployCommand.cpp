@@ -30,24 +30,32 @@ QString singleQuoted(const QString& value) {
 
 } // namespace
 
-QString DeployActionOption(DeployAction action) {
+QStringList DeployActionOptions(DeployAction action) {
     switch (action) {
     case DeployAction::ListDeviceInfo:
-        return QStringLiteral("-listDeviceInfo");
+        return {QStringLiteral("-listDeviceInfo")};
     case DeployAction::ListInstalledApps:
-        return QStringLiteral("-listInstalledApps");
+        return {QStringLiteral("-listInstalledApps")};
     case DeployAction::InstallApp:
-        return QStringLiteral("-installApp");
+        return {QStringLiteral("-installApp")};
     case DeployAction::IsAppRunning:
-        return QStringLiteral("-isAppRunning");
+        return {QStringLiteral("-isAppRunning")};
     case DeployAction::LaunchApp:
-        return QStringLiteral("-launchApp");
+        return {QStringLiteral("-launchApp")};
     case DeployAction::TerminateApp:
-        return QStringLiteral("-terminateApp");
+        return {QStringLiteral("-terminateApp")};
     case DeployAction::UninstallApp:
-        return QStringLiteral("-uninstallApp");
+        return {QStringLiteral("-uninstallApp")};
+    case DeployAction::InstallAndLaunchApp:
+        return {QStringLiteral("-installApp"), QStringLiteral("-launchApp")};
+    case DeployAction::InstallDebugToken:
+        return {QStringLiteral("-installDebugToken")};
     }
     return {};
+}
+
+QString DeployActionOption(DeployAction action) {
+    return DeployActionOptions(action).join(QLatin1Char(' '));
 }
 
 QString JavaRuntimeMissingMessage(const QString& javaBinDir) {
@@ -85,6 +93,11 @@ QString ShellQuote(const QString& value) {
     return singleQuoted(value);
 }
 
+QString DeployToolJarPath(const DeployTool& tool) {
+    return tool.folder.isEmpty() ? DeployToolPath(tool.appDir)
+                                 : tool.folder + QStringLiteral("/BarDeploy.jar");
+}
+
 DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
                                const QString& addressField, const QString& passwordField,
                                const QStringList& arguments) {
@@ -96,16 +109,26 @@ DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
     if (!tool.home.isEmpty())
         invocation.javaOptions.append(QStringLiteral("-Duser.home=") + tool.home);
     invocation.javaOptions.append(QStringLiteral("-Xmx512M"));
-    invocation.toolArguments = {QStringLiteral("-jar"),     DeployToolPath(tool.appDir),
-                                DeployActionOption(action), QStringLiteral("-device"),
-                                invocation.device,          QStringLiteral("-password"),
-                                TrimControls(passwordField)};
-    invocation.toolArguments += arguments;
+    // A debug token's file is the value of its option; every other action's arguments come last.
+    const bool argumentsFollowOption = action == DeployAction::InstallDebugToken;
+    invocation.toolArguments = QStringList{QStringLiteral("-jar"), DeployToolJarPath(tool)} +
+                               DeployActionOptions(action);
+    if (argumentsFollowOption)
+        invocation.toolArguments += arguments;
+    invocation.toolArguments += QStringList{QStringLiteral("-device"), invocation.device,
+                                            QStringLiteral("-password"),
+                                            TrimControls(passwordField)};
+    if (!argumentsFollowOption)
+        invocation.toolArguments += arguments;
     return invocation;
 }
 
 QStringList InstallArguments(const QString& barPath) {
     return {barPath};
+}
+
+QStringList DebugTokenArguments(const QString& tokenPath) {
+    return {tokenPath};
 }
 
 QStringList PackageArguments(const QString& packageName, const QString& packageId) {

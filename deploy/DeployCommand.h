@@ -14,9 +14,18 @@ enum class DeployAction {
     LaunchApp,
     TerminateApp,
     UninstallApp,
+    // Installs a BAR and launches it in the same run: "-installApp -launchApp". The tool takes
+    // the package name and id from the BAR's manifest and refuses one without "Package-Id".
+    InstallAndLaunchApp,
+    // Installs a debug token (a BAR whose Package-Type is "debug-token"): "-installDebugToken".
+    InstallDebugToken,
 };
 
-// The action's option on the tool's command line ("-listDeviceInfo", ...).
+// The action's options on the tool's command line: {"-listDeviceInfo"}, ...,
+// {"-installApp", "-launchApp"}.
+QStringList DeployActionOptions(DeployAction action);
+
+// The same options as one text, joined by blanks ("-installApp -launchApp"), for messages.
 QString DeployActionOption(DeployAction action);
 
 // The message those handlers show when no Java runtime was found (javaBinDir empty); an empty text
@@ -40,16 +49,22 @@ QString ShellQuote(const QString& value);
 struct DeployTool {
     // The program folder: the tool is lib/BarDeploy.jar below it, its TLS settings
     // lib/deploy-tls.security.
-    QString appDir;
+    QString appDir{};
     // The tool's home (Java's user.home), where it keeps .deployData; empty for its default.
-    QString home;
+    QString home{};
+    // The folder of BarDeploy.jar when it is not AppDir/lib (a real tool found elsewhere); the
+    // TLS settings stay Kestrane's own.
+    QString folder{};
 };
+
+// The deploy tool's jar: in tool.folder, or below the program folder.
+QString DeployToolJarPath(const DeployTool& tool);
 
 // One run of the deploy tool, started as
 //   java -Djava.security.properties=<AppDir>/lib/deploy-tls.security [-Duser.home=<home>]
 //        -Xmx512M @<argument file>
 // with the tool's arguments in the argument file:
-//   -jar <AppDir>/lib/BarDeploy.jar <action> -device <address> -password <password> [arguments]
+//   -jar <DeployToolJarPath> <action> -device <address> -password <password> [arguments]
 // so that the password never stands on a command line that a process list shows.
 struct DeployInvocation {
     // The device address as the tool receives it.
@@ -62,13 +77,18 @@ struct DeployInvocation {
 
 // The invocation of action on the device: the address is the address field's text through
 // RemoveSpaces, the password the password field's text through TrimControls; arguments are the
-// action's own (InstallArguments, PackageArguments).
+// action's own (InstallArguments, PackageArguments, DebugTokenArguments). They follow the
+// password, except a debug token's file, which follows its option as the tool's usage writes it:
+//   -installDebugToken <token.bar> -device <address> -password <password>
 DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
                                const QString& addressField, const QString& passwordField,
                                const QStringList& arguments = {});
 
-// The installation's own argument: the BAR file's path.
+// The installation's own argument (also of install and launch): the BAR file's path.
 QStringList InstallArguments(const QString& barPath);
+
+// The debug token installation's own argument: the token's BAR file.
+QStringList DebugTokenArguments(const QString& tokenPath);
 
 // The application actions' own arguments: -package-name <name> -package-id <id>.
 QStringList PackageArguments(const QString& packageName, const QString& packageId);

@@ -3,6 +3,7 @@
 #include "TextUtils.h"
 
 #include <array>
+#include <optional>
 
 namespace kestrane {
 
@@ -58,6 +59,45 @@ void readLine(const QString& line, DeviceInfo& info) {
         info.pin = upperCaseAscii(runAfter(line, QLatin1StringView("0x"), 8));
 }
 
+// The debug token's lines, read as they come; the status is decided once all lines are read.
+struct DebugTokenLines {
+    std::optional<QString> installed;
+    std::optional<QString> valid;
+    QString expiration;
+    QString validationError;
+
+    void read(const QString& line) {
+        static const QLatin1StringView separator("::");
+        if (line.contains(QLatin1StringView("debug_token_installed:")))
+            installed = runAfter(line, separator, kLongLimit).trimmed();
+        if (line.contains(QLatin1StringView("debug_token_valid:")))
+            valid = runAfter(line, separator, kLongLimit).trimmed();
+        if (line.contains(QLatin1StringView("debug_token_expiration:")))
+            expiration = runAfter(line, separator, kLongLimit).trimmed();
+        if (line.contains(QLatin1StringView("debug_token_validation_error:")))
+            validationError = runAfter(line, separator, kLongLimit).trimmed();
+    }
+
+    DebugTokenState state() const {
+        using Status = DebugTokenState::Status;
+        DebugTokenState token{Status::Unknown, expiration, validationError};
+        const auto isTrue = [](const std::optional<QString>& value) {
+            return value && value->compare(QLatin1StringView("true"), Qt::CaseInsensitive) == 0;
+        };
+        if (!installed && !valid)
+            token.status = Status::Unknown;
+        else if (installed && !isTrue(installed))
+            token.status = Status::None;
+        else if (!valid || isTrue(valid))
+            token.status = Status::Valid;
+        else if (validationError.contains(QLatin1StringView("expire"), Qt::CaseInsensitive))
+            token.status = Status::Expired;
+        else
+            token.status = Status::Invalid;
+        return token;
+    }
+};
+
 void applyPlayBookRule(DeviceInfo& info) {
     if (info.deviceName == QLatin1StringView("...") &&
         info.os == QLatin1StringView("BlackBerry PlayBook OS")) {
@@ -74,10 +114,37 @@ DeviceInfo ReadDeviceInfo(const QString& output) {
     if (lines.size() < 3)
         return info;
     info.connected = true;
-    for (const QString& line : lines)
+    DebugTokenLines token;
+    for (const QString& line : lines) {
         readLine(line, info);
+        token.read(line);
+    }
     applyPlayBookRule(info);
+    info.debugToken = token.state();
     return info;
+}
+
+QString DebugTokenText(const DebugTokenState& token) {
+    using Status = DebugTokenState::Status;
+    const auto withDetail = [](const char* text, const char* joint, const QString& detail) {
+        QString result = QString::fromLatin1(text);
+        if (!detail.isEmpty())
+            result += QLatin1StringView(joint) + detail;
+        return result;
+    };
+    switch (token.status) {
+    case Status::Unknown:
+        return {};
+    case Status::None:
+        return QStringLiteral("No debug token");
+    case Status::Valid:
+        return withDetail("Debug token valid", " until ", token.expiration);
+    case Status::Expired:
+        return withDetail("Debug token expired", " on ", token.expiration);
+    case Status::Invalid:
+        return withDetail("Debug token invalid", ": ", token.validationError);
+    }
+    return {};
 }
 
 QString ModelPicturePath(const QString& appDir, const QString& modelKey) {

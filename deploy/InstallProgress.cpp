@@ -1,5 +1,9 @@
 #include "InstallProgress.h"
 
+#include "TextUtils.h"
+
+#include <QRegularExpression>
+
 namespace kestrane {
 namespace {
 
@@ -50,6 +54,67 @@ CommandVerdict InstallFailure(const CommandResult& result, const CommandVerdict&
                         "it is not there."),
          QStringLiteral("the installation's result was not reported"),
          ToolOutputText(result.output)});
+}
+
+LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdict& verdict) {
+    static const QLatin1StringView answerMarker("result::");
+    static const QLatin1StringView failureMarker("result::failure");
+    static const QRegularExpression pidAnswer(QStringLiteral("^(running,)?([0-9]+)$"));
+    const QStringList lines = SplitLines(result.output);
+    qsizetype at = 0;
+    while (at < lines.size() && !lines[at].contains(SuccessMarker))
+        ++at;
+    LaunchOutcome outcome;
+    const QString verdictReason = verdict.succeeded ? QString() : verdict.reason;
+    for (++at; at < lines.size(); ++at) {
+        const QString line = lines[at].trimmed();
+        if (line.startsWith(failureMarker)) {
+            outcome.reason = !verdictReason.isEmpty()
+                                 ? verdictReason
+                                 : line.mid(failureMarker.size()).trimmed();
+            return outcome;
+        }
+        if (!line.startsWith(answerMarker))
+            continue;
+        const QRegularExpressionMatch pid = pidAnswer.match(line.mid(answerMarker.size()));
+        if (pid.hasMatch() && verdict.succeeded) {
+            outcome.launched = true;
+            outcome.alreadyRunning = pid.capturedLength(1) > 0;
+            outcome.pid = pid.captured(2);
+        } else {
+            outcome.reason = !verdictReason.isEmpty()
+                                 ? verdictReason
+                                 : QStringLiteral("the device answered \"%1\"").arg(line);
+        }
+        return outcome;
+    }
+    outcome.reason =
+        !verdictReason.isEmpty() ? verdictReason : QStringLiteral("the launch was not reported");
+    return outcome;
+}
+
+QString LaunchOutcomeStatus(const LaunchOutcome& outcome) {
+    if (!outcome.launched)
+        return QStringLiteral("Installed, not launched (%1)").arg(outcome.reason);
+    if (outcome.alreadyRunning)
+        return QStringLiteral("Installed, already running (PID %1)").arg(outcome.pid);
+    return QStringLiteral("Installed and launched (PID %1)").arg(outcome.pid);
+}
+
+InstalledPackage ReadInstalledPackage(const QString& output) {
+    static const QLatin1StringView nameMarker("actual_dname::");
+    static const QLatin1StringView idMarker("actual_id::");
+    QString fullName, id;
+    for (const QString& line : SplitLines(output)) {
+        if (line.startsWith(nameMarker))
+            fullName = line.mid(nameMarker.size()).trimmed();
+        else if (line.startsWith(idMarker))
+            id = line.mid(idMarker.size()).trimmed();
+    }
+    const qsizetype dot = fullName.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || id.isEmpty())
+        return {};
+    return {fullName.left(dot), id};
 }
 
 QString InstallFailureLine(const QString& appName, const QString& barPath, const QString& reason) {

@@ -21,13 +21,47 @@ bool HasProgressMarker(QStringView line);
 QString InstallingStatus(int percent);
 
 // An installation succeeded only when the command did (exit code 0, no "Error:" line) and the
-// progress reached 100.
+// progress reached 100. A debug token's installation is judged the same way: it writes no
+// progress lines, its device answers "result::success" (progress 100) or
+// "result::failure CODE TEXT" with exit code 2.
 bool InstallSucceeded(const CommandVerdict& verdict, int progress);
 
 // Why an installation that did not succeed failed: the verdict itself when the command failed;
 // otherwise (the tool ended well but the device never reported the result) a NoResult verdict
 // whose details are the tool's output.
 CommandVerdict InstallFailure(const CommandResult& result, const CommandVerdict& verdict);
+
+// How an install-and-launch run ("-installApp -launchApp") ended once its installation
+// succeeded: the device's answer after the installation's "result::success" is the launch's,
+// "result::PID" or "result::running,PID" (launched), or a failure.
+struct LaunchOutcome {
+    bool launched = false;
+    QString pid;                 // the process id when launched
+    bool alreadyRunning = false; // "result::running,PID": it ran before
+    QString reason;              // why it was not launched
+};
+
+// Reads the launch's part of an install-and-launch run whose installation succeeded (see
+// InstallSucceeded with the progress the run reached): the first "result::" line after the first
+// line holding "result::success". Without a launch answer the reason is the verdict's (the tool
+// failed after installing) or "the launch was not reported"; a refusal's reason is the verdict's
+// one-line reason, else the device's own text after "result::failure ".
+LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdict& verdict);
+
+// The row's status after an install-and-launch run whose installation succeeded:
+// "Installed and launched (PID 123)", "Installed, already running (PID 123)",
+// "Installed, not launched (<reason>)".
+QString LaunchOutcomeStatus(const LaunchOutcome& outcome);
+
+// What an installation reports it installed ("actual_dname::NAME.ID", "actual_id::ID"): the
+// package's name (the full name up to its last ".") and id, the last such lines winning; both
+// empty when the device named nothing (a refused installation's empty lines). Serves a launch run
+// of its own after installing a BAR whose manifest has no Package-Id.
+struct InstalledPackage {
+    QString name;
+    QString id;
+};
+InstalledPackage ReadInstalledPackage(const QString& output);
 
 // One failed row in the run's closing box: "Speed Test (speedtest.bar): no debug token ...".
 QString InstallFailureLine(const QString& appName, const QString& barPath, const QString& reason);

@@ -1,6 +1,5 @@
 #include "DeviceOperations.h"
 
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -14,7 +13,8 @@ CommandCheck CheckBeforeDeviceCommand(const DeviceContext& context, const QStrin
     const QString badAddress = InvalidAddressMessage(address);
     if (!badAddress.isEmpty())
         return {FailureKind::InvalidAddress, badAddress};
-    const DeviceFailure missing = MissingDeployTool(context.tool.appDir, context.javaBinDir);
+    const DeviceFailure missing =
+        MissingDeployTool(context.tool.appDir, context.javaBinDir, context.tool.folder);
     if (missing.kind != FailureKind::None)
         return {missing.kind, missing.message};
     return {};
@@ -27,8 +27,7 @@ ConnectOutcome ReadConnectOutcome(const DeviceContext& context, const CommandRes
     outcome.info = ReadDeviceInfo(result.output);
     if (!outcome.info.connected)
         outcome.verdict = CommandVerdict(false, NoDeviceInformationMessage, FailureKind::NoResult,
-                                         NoDeviceInformationMessage,
-                                         ToolOutputText(result.output));
+                                         NoDeviceInformationMessage, ToolOutputText(result.output));
     return outcome;
 }
 

@@ -25,7 +25,7 @@ struct DeviceContext {
 
     // A device command's result judged with this tool's program folder and this runtime.
     CommandVerdict judge(const CommandResult& result) const {
-        return JudgeDeviceCommand(result, tool.appDir, javaBinDir);
+        return JudgeDeviceCommand(result, tool.appDir, javaBinDir, tool.folder);
     }
 };
 

@@ -25,7 +25,7 @@ std::shared_ptr<InstallRun> InstallRun::Start(StartDeviceCommand start, DeviceCo
 
 void InstallRun::installItem(int index) {
     QStringList arguments = InstallArguments(items_[index].barPath);
-    if (options_.launch)
+    if (options_.launch && items_[index].hasPackageId)
         arguments.prepend(DeployActionOption(DeployAction::LaunchApp));
     const DeployInvocation command = DeployCommand(context_.tool, DeployAction::InstallApp,
                                                    target_.address, target_.password, arguments);
@@ -70,16 +70,49 @@ void InstallRun::finishItem(const CommandResult& result) {
     const CommandVerdict verdict = context_.judge(result);
     const bool succeeded = InstallSucceeded(verdict, progress_);
     CommandVerdict failure(true);
-    if (!succeeded) {
+    if (succeeded && options_.launch && !items_[index_].hasPackageId) {
+        launchInstalled(result);
+        return;
+    }
+    if (!succeeded)
         failure = InstallFailure(result, verdict);
+    settleItem(succeeded, failure);
+}
+
+// The installation's answer names what it installed (actual_dname::, actual_id::); the launch
+// is then a run of its own.
+void InstallRun::launchInstalled(const CommandResult& installation) {
+    const InstalledPackage package = ReadInstalledPackage(installation.output);
+    if (package.name.isEmpty()) {
+        settleItem(false, CommandVerdict::Failed(
+                              {FailureKind::NoResult,
+                               QStringLiteral("Installed, but the device did not say which package "
+                                              "it installed, so it could not be launched."),
+                               QStringLiteral("installed, not launched"),
+                               ToolOutputText(installation.output)}));
+        return;
+    }
+    const DeployInvocation command =
+        DeployCommand(context_.tool, DeployAction::LaunchApp, target_.address, target_.password,
+                      PackageArguments(package.name, package.id));
+    DeviceCommandRunner::Settings settings;
+    settings.silenceLimit = options_.silenceLimit;
+    auto self = shared_from_this();
+    start_(command, settings, [self](const CommandResult& launch) {
+        const CommandVerdict verdict = self->context_.judge(launch);
+        self->settleItem(verdict.succeeded, verdict);
+    });
+}
+
+void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure) {
+    if (!succeeded) {
         const Item& item = items_[index_];
         failures_.append(InstallFailureLine(item.name, item.barPath, failure.reason));
     }
     if (callbacks_.finished)
         callbacks_.finished(index_, succeeded, succeeded ? InstallDoneStatus : InstallErrorStatus,
                             failure);
-    if (!succeeded && callbacks_.decide &&
-        callbacks_.decide(index_, failure) == Decision::Abort) {
+    if (!succeeded && callbacks_.decide && callbacks_.decide(index_, failure) == Decision::Abort) {
         end(true);
         return;
     }

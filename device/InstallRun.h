@@ -28,6 +28,10 @@ public:
     struct Item {
         QString name;
         QString barPath;
+        // The BAR's manifest names its Package-Id. The tool's install-and-launch needs it; without
+        // it the installation runs alone and the launch follows as a run of its own, with the
+        // package the installation's answer names.
+        bool hasPackageId = true;
     };
     enum class Decision { Ignore, Abort };
     struct Callbacks {
@@ -73,6 +77,8 @@ private:
     InstallRun() = default;
     void installItem(int index);
     void finishItem(const CommandResult& result);
+    void launchInstalled(const CommandResult& installation);
+    void settleItem(bool succeeded, const CommandVerdict& failure);
     void end(bool aborted);
 
     StartDeviceCommand start_;

@@ -59,6 +59,8 @@ trap 'exit 1' INT TERM HUP
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export KESTRANE_DEVICESIM_HOME="$work/state"
+# Kestrane's own state (the deploy tool's login data) stays in the tour's folder too.
+export XDG_STATE_HOME="$work/kestrane-state"
 export KESTRANE_DEVICESIM_ARGS_LOG="$work/args.log"
 # The same window in every run: no platform theme, the design's own style.
 unset QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
@@ -162,10 +164,13 @@ add_bars() {
 
 "$program" >"$work/program.log" 2>&1 &
 pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name "^Kestrane - BlackBerry 10 Utilities\$" |
+window=$(timeout 30 xdotool search --sync --onlyvisible --name "^Kestrane - BlackBerry 10 Utilities" |
   head -1) || true
 [ -n "$window" ] || fail "the window did not appear; program output: $(cat "$work/program.log")"
 sleep 1
+# The bundled simulator answers here, and the title says so.
+xdotool getwindowname "$window" | grep -q "\[device simulator\]" ||
+  fail "the title does not say that the device simulator answers: $(xdotool getwindowname "$window")"
 
 # Connect to the simulated Z30: its address and password typed in, then "Connect".
 click 180 92 # the address field

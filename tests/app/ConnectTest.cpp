@@ -2,8 +2,10 @@
 // program folder of the test's own.
 
 #include "DeployToolHome.h"
+#include "DeployToolLookup.h"
 #include "DeviceCommands.h"
 #include "DeviceInfoProbes.h"
+#include "FileDialog.h"
 #include "Fonts.h"
 #include "HandlerGuard.h"
 #include "MessageBox.h"
@@ -68,6 +70,7 @@ private slots:
     }
     void init() {
         MessageBox::reset();
+        FileDialog::reset();
         world_ = WindowWorld();
         startFolder_ = QDir::currentPath();
     }
@@ -99,6 +102,7 @@ private slots:
     void continuationErrorsGoThroughTheGuard();
     void aControlHeldTwiceComesBackWhenBothEnd();
     void destroyingEndsWhatStillRuns();
+    void theDeployToolInUse();
     void theSilenceWatch_data();
     void theSilenceWatch();
 
@@ -577,6 +581,61 @@ void ConnectTest::destroyingEndsWhatStillRuns() {
     QVERIFY(control.isEnabled());
     QTest::qWait(20);
     QVERIFY(!continued);
+}
+
+// The bundled simulator is named in the title and the connection panel, and its failure boxes
+// say that a simulated device answered; a folder chosen from the panel's menu holding the real
+// tool's seven jars takes its place (its version asked once), and going back is one click.
+void ConnectTest::theDeployToolInUse() {
+    auto window = ReadyWindow();
+    QCOMPARE(window->lbDeployTool->text(), QStringLiteral("Simulator"));
+    QVERIFY(window->windowTitle().endsWith(SimulatorTitleNote));
+
+    QTemporaryDir tool;
+    QVERIFY(tool.isValid());
+    for (const QString& jar : DeployToolJars()) {
+        QFile file(tool.filePath(jar));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // A folder without every companion jar is refused, naming what it lacks.
+    QVERIFY(QFile::remove(tool.filePath(QStringLiteral("httpmime-4.0.3.jar"))));
+    FileDialog::setNextFileName(tool.path());
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    window->ChooseDeployTool1->trigger();
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].text.contains(QStringLiteral("httpmime-4.0.3.jar")),
+             qPrintable(boxes[0].text));
+    QCOMPARE(window->lbDeployTool->text(), QStringLiteral("Simulator"));
+    QCOMPARE(world_.runner->runs().size(), 0);
+
+    QFile companion(tool.filePath(QStringLiteral("httpmime-4.0.3.jar")));
+    QVERIFY(companion.open(QIODevice::WriteOnly));
+    world_.runner->addAnswer(QStringLiteral("blackberry-deploy version 1.4.0\n"));
+    FileDialog::setNextFileName(tool.path());
+    window->ChooseDeployTool1->trigger();
+    QVERIFY(world_.runner->waitForAll());
+    QCOMPARE(world_.runner->runs()[0].fileArguments,
+             (QStringList{"-jar", tool.filePath("BarDeploy.jar"), "-version"}));
+    QCOMPARE(window->lbDeployTool->text(), QStringLiteral("BarDeploy"));
+    QVERIFY2(window->lbDeployTool->toolTip().contains(QStringLiteral("version 1.4.0")),
+             qPrintable(window->lbDeployTool->toolTip()));
+    QCOMPARE(window->windowTitle(), WindowCaption);
+
+    // Commands now run the chosen tool, and its failures carry no simulator note.
+    world_.runner->addAnswer(QStringLiteral("Error: Authentication failed. There have been 1 of "
+                                            "10 failed attempts\n"),
+                             3);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Connect(*window);
+    QCOMPARE(world_.runner->runs()[1].fileArguments.value(1), tool.filePath("BarDeploy.jar"));
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(!boxes[0].text.contains(SimulatorAnsweredNote));
+
+    window->UseSimulator1->trigger();
+    QCOMPARE(window->lbDeployTool->text(), QStringLiteral("Simulator"));
+    QVERIFY(window->windowTitle().endsWith(SimulatorTitleNote));
 }
 
 // The silence limit against real commands (the system's runner and /bin/sh): output restarts it;

@@ -17,7 +17,11 @@ namespace fs = std::filesystem;
 namespace kestrane {
 void PrintTo(const BarInfo& info, std::ostream* out) {
     *out << "{" << info.AppName << " | " << info.AppVersion << " | " << info.Author << " | "
-         << info.AppType << "}";
+         << info.AppType << " | " << info.PackageName << " | " << info.PackageId << " | "
+         << info.PackageType << " | " << info.DebugTokenExpiry << " | ids";
+    for (const std::uint64_t id : info.DebugTokenDeviceIds)
+        *out << " " << id;
+    *out << " | " << info.RequiredSystemName << " | " << info.RequiredSystemVersion << "}";
 }
 } // namespace kestrane
 
@@ -50,7 +54,7 @@ const std::string Full = "Application-Name: My App\r\nApplication-Version: 1.2.3
 
 class ParseBarManifestTest : public ::testing::TestWithParam<ManifestCase> {};
 
-TEST_P(ParseBarManifestTest, ReadsTheFourValues) {
+TEST_P(ParseBarManifestTest, ReadsTheValues) {
     EXPECT_EQ(ParseBarManifestText(GetParam().bytes, ZACodePage::Windows1252()),
               GetParam().expected);
 }
@@ -100,8 +104,58 @@ INSTANTIATE_TEST_SUITE_P(
                      {"\xC3\x85pp", "", "Me", ""}},
         ManifestCase{
             "Utf16BigEndian", Utf16(u"Application-Version: 3.0\n", true), {"", "3.0", "", ""}},
-        ManifestCase{"Empty", "", {}}),
+        ManifestCase{"Empty", "", {}},
+        ManifestCase{"DebugToken",
+                     "Package-Author: Kestrane Developer\r\nPackage-Name: debug.token\r\n"
+                     "Package-Type: debug-token\r\n"
+                     "Debug-Token-Expiry-Date: 2031-06-30T12:00:00Z\r\n"
+                     "Debug-Token-Device-Id: 712981662,1352917431\r\n",
+                     {.Author = "Kestrane Developer",
+                      .PackageName = "debug.token",
+                      .PackageType = "debug-token",
+                      .DebugTokenExpiry = "2031-06-30T12:00:00Z",
+                      .DebugTokenDeviceIds = {712981662, 1352917431}}},
+        // Blanks around the ids are dropped; an entry that is no decimal number is left out.
+        ManifestCase{"DeviceIdsBlanksAndBadEntries",
+                     "Debug-Token-Device-Id: 1, 2 ,x,,0x10,-3,18446744073709551616,7\n",
+                     {.DebugTokenDeviceIds = {1, 2, 7}}},
+        ManifestCase{"LaterDeviceIdsReplace",
+                     "Debug-Token-Device-Id: 1,2\nDebug-Token-Device-Id: 3\n",
+                     {.DebugTokenDeviceIds = {3}}},
+        ManifestCase{"PackageNameAndId",
+                     "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n",
+                     {.PackageName = "com.acme.speedtest",
+                      .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA"}},
+        ManifestCase{"RequiresBlackBerry10",
+                     "Application-Requires-System: BlackBerry 10/10.3.0.0\r\n",
+                     {.RequiredSystemName = "BlackBerry 10", .RequiredSystemVersion = "10.3.0.0"}},
+        ManifestCase{"RequiresTabletOs",
+                     "Application-Requires-System:  Tablet OS/2.1.0 \n",
+                     {.RequiredSystemName = "Tablet OS", .RequiredSystemVersion = "2.1.0"}},
+        ManifestCase{"RequiresVersionOnly",
+                     "Application-Requires-System: 10.2\n",
+                     {.RequiredSystemVersion = "10.2"}},
+        ManifestCase{"NewKeysAreCaseSensitive",
+                     "package-type: debug-token\nPackage-id: x\n"
+                     "application-requires-system: BlackBerry 10/10.3.0.0\n",
+                     {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BarInfoTest, DebugTokenIsKnownByItsPackageType) {
+    EXPECT_TRUE((BarInfo{.PackageType = "debug-token"}.IsDebugToken()));
+    EXPECT_FALSE((BarInfo{.PackageType = "Debug-Token"}.IsDebugToken()));
+    EXPECT_FALSE(BarInfo{}.IsDebugToken());
+}
+
+TEST(BarInfoTest, DevicePinInHexIsMatchedAgainstTheDecimalIds) {
+    const BarInfo token{.DebugTokenDeviceIds = {712981662, 1352917431}}; // 2A7F3C9E, 50A3E1B7
+    for (const char* pin : {"2A7F3C9E", "2a7f3c9e", "0x2a7f3c9e", "50A3E1B7"})
+        EXPECT_TRUE(token.IsValidForDevice(pin)) << pin;
+    // Another device, the window's "..." before a Connect, nothing, and the decimal id itself.
+    for (const char* pin : {"2B91D04F", "...", "", "0x", "712981662", "2A7F3C9E0"})
+        EXPECT_FALSE(token.IsValidForDevice(pin)) << pin;
+    EXPECT_FALSE(BarInfo{}.IsValidForDevice("2A7F3C9E"));
+}
 
 // ---- ReadBarInfo ------------------------------------------------------------------------------
 

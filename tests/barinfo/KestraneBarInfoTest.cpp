@@ -77,6 +77,33 @@ TEST_F(KestraneBarInfoTest, OneLinePerFileAndExitOneAfterAnyFailure) {
     EXPECT_EQ(run.output, expected);
 }
 
+// Package, debug token and required system keys follow the four values, only when present.
+TEST_F(KestraneBarInfoTest, FurtherManifestValuesOnlyWhenPresent) {
+    const std::string token = Bar("token.bar", "Package-Author: Me\n"
+                                               "Package-Name: debug.token\n"
+                                               "Package-Type: debug-token\n"
+                                               "Debug-Token-Expiry-Date: 2031-06-30\n"
+                                               "Debug-Token-Device-Id: 712981662,x,730976335\n");
+    const std::string app = Bar("app.bar", "Application-Name: A\n"
+                                           "Package-Id: abc_123\n"
+                                           "Application-Requires-System: Tablet OS/2.1.0\n"
+                                           "Debug-Token-Device-Id: none\n");
+    const InfoRun run = Info({token, app});
+    EXPECT_EQ(run.exitCode, 0);
+    const std::string expected =
+        "{\"file\":\"" + token +
+        "\",\"name\":\"\",\"version\":\"\",\"author\":\"Me\",\"type\":\"\","
+        "\"packageName\":\"debug.token\",\"packageType\":\"debug-token\","
+        "\"debugTokenExpiry\":\"2031-06-30\",\"debugTokenDeviceIds\":[712981662,730976335],"
+        "\"size\":" +
+        std::to_string(fs::file_size(token)) + "}\n" + "{\"file\":\"" + app +
+        "\",\"name\":\"A\",\"version\":\"\",\"author\":\"\",\"type\":\"\","
+        "\"packageId\":\"abc_123\",\"requiredSystem\":\"Tablet OS\","
+        "\"requiredVersion\":\"2.1.0\",\"size\":" +
+        std::to_string(fs::file_size(app)) + "}\n";
+    EXPECT_EQ(run.output, expected);
+}
+
 TEST_F(KestraneBarInfoTest, ExitZeroWhenEveryFileIsRead) {
     const InfoRun run = Info({Bar("a.bar", "Application-Name: A\n"), Bar("b.bar", "")});
     EXPECT_EQ(run.exitCode, 0);

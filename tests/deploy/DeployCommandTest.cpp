@@ -40,6 +40,12 @@ TEST(DeployCommand, EveryValueIsAToolArgumentOfItsOwn) {
          QStringList{"-terminateApp"} + common + package},
         {DeployAction::UninstallApp, PackageArguments("com.example.notes", "abcd1234efgh"),
          QStringList{"-uninstallApp"} + common + package},
+        {DeployAction::InstallAndLaunchApp, InstallArguments("/home/ann/bars/game 1.0.bar"),
+         QStringList{"-installApp", "-launchApp"} + common +
+             QStringList{"/home/ann/bars/game 1.0.bar"}},
+        // The token's file is the value of its option, ahead of the device.
+        {DeployAction::InstallDebugToken, DebugTokenArguments("/home/ann/debugtoken.bar"),
+         QStringList{"-installDebugToken", "/home/ann/debugtoken.bar"} + common},
     };
     for (const CommandCase& c : cases) {
         const DeployInvocation invocation =
@@ -51,6 +57,7 @@ TEST(DeployCommand, EveryValueIsAToolArgumentOfItsOwn) {
                                "-Duser.home=/home/ann/.tool", "-Xmx512M"}));
         EXPECT_EQ(invocation.device, "169.254.0.1");
     }
+    EXPECT_EQ(DeployActionOption(DeployAction::InstallAndLaunchApp), "-installApp -launchApp");
 }
 
 TEST(DeployCommand, NormalisesAddressAndPasswordFields) {

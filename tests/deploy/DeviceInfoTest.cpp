@@ -145,3 +145,48 @@ TEST(ReadDeviceInfo, PicturePath) {
 }
 
 } // namespace
+
+// The debug token's state and the main screen's text for it; the ten values are read as before.
+TEST(ReadDeviceInfo, DebugTokenState) {
+    using Status = DebugTokenState::Status;
+    struct Case {
+        const char* name;
+        const char* lines;
+        Status status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"playbook_without_keys", "debug_token_author::Me\ndevice_os::BlackBerry PlayBook OS\n",
+         Status::Unknown, ""},
+        {"expiration_alone_says_nothing", "debug_token_expiration::2031-06-30\n", Status::Unknown,
+         ""},
+        {"none", "debug_token_installed::false\ndebug_token_valid::false\n", Status::None,
+         "No debug token"},
+        {"valid", "debug_token_installed::true\ndebug_token_valid::true\n"
+                  "debug_token_expiration::2031-06-30\n",
+         Status::Valid, "Debug token valid until 2031-06-30"},
+        {"valid_without_date", "debug_token_installed::true\n", Status::Valid,
+         "Debug token valid"},
+        {"expired", "debug_token_installed::true\ndebug_token_valid::false\n"
+                    "debug_token_expiration::2024-01-31\n"
+                    "debug_token_validation_error::Debug token has expired\n",
+         Status::Expired, "Debug token expired on 2024-01-31"},
+        {"invalid_with_reason", "debug_token_installed::true\ndebug_token_valid::false\n"
+                                "debug_token_expiration::2031-06-30\n"
+                                "debug_token_validation_error::Device PIN not in token\n",
+         Status::Invalid, "Debug token invalid: Device PIN not in token"},
+        {"invalid_without_reason", "debug_token_installed::true\ndebug_token_valid::false\n",
+         Status::Invalid, "Debug token invalid"},
+        {"last_line_wins", "debug_token_installed::false\ndebug_token_installed::TRUE\n"
+                           "debug_token_valid::true\n",
+         Status::Valid, "Debug token valid"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DeviceInfo info =
+            ReadDeviceInfo(QStringLiteral("Info: Sending request: DEVICE_INFO\n@devmode\n") +
+                           QString::fromUtf8(c.lines));
+        EXPECT_EQ(info.debugToken.status, c.status);
+        EXPECT_EQ(DebugTokenText(info.debugToken), QString::fromUtf8(c.text));
+    }
+}

@@ -60,6 +60,8 @@ const QString kLocked =
     "Error: Authentication failed. There have been too many failed attempts (10). Please enter "
     "your password on the device to reset the failed attempts count and try again";
 const QString kUnknownPackage = "result::failure 500 cannot determine package name";
+// The Passport: debug token expired, OS 10.2.1.3247.
+const QString kPassport = QStringLiteral("169.254.7.1");
 
 class DeviceSimulator : public ::testing::Test {
 protected:
@@ -406,8 +408,11 @@ TEST_F(DeviceSimulator, AnInstalledAppGoesThroughItsWholeLife) {
     }
 }
 
+// Install and launch takes the package's name and id from the BAR's manifest.
 TEST_F(DeviceSimulator, InstallCanLaunchAndAppsCanBeNamedByTheirBar) {
-    const QString path = bar("clock.bar", "com.example.Clock", "Clock", "2.0.1.5");
+    const QString path = files_.filePath("clock.bar");
+    WriteBar(path, BarManifest("com.example.Clock", "Clock", "2.0.1.5") +
+                       "Package-Id: clock_0123456789abcdefghijk\r\n");
     const ToolRun run = sim_.run(QStringList{"-installApp", "-launchApp"} +
                                  Login(kKeyboard, "q10") + QStringList{"-package", path});
     ASSERT_EQ(run.exitCode, 0) << run.merged().toStdString();
@@ -421,6 +426,86 @@ TEST_F(DeviceSimulator, InstallCanLaunchAndAppsCanBeNamedByTheirBar) {
     const ToolRun running = sim_.run(QStringList{"-isAppRunning"} + Login(kKeyboard, "q10") +
                                      QStringList{"-package", path});
     EXPECT_EQ(running.outLines().last(), "result::true") << running.merged().toStdString();
+}
+
+// Without Package-Id in the BAR's manifest, install and launch stops before it connects.
+TEST_F(DeviceSimulator, InstallAndLaunchNeedsThePackageId) {
+    const QString path = bar("clock.bar", "com.example.Clock", "Clock", "2.0.1.5");
+    const ToolRun run = sim_.run(QStringList{"-installApp", "-launchApp"} +
+                                 Login(kKeyboard, "wrong") + QStringList{path});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Error: Package Id is required for this command\n");
+    // Nothing was tried: the wrong password counted no attempt.
+    EXPECT_EQ(install(kKeyboard, "q10", path).exitCode, 0);
+}
+
+// A BAR that needs a newer OS than the device's is refused with 533; the Passport runs
+// 10.2.1.3247.
+TEST_F(DeviceSimulator, RequiredSystemNewerThanTheDevicesIsRefused) {
+    const auto requiring = [&](const char* file, const QByteArray& system) {
+        const QString path = files_.filePath(file);
+        WriteBar(path, BarManifest("com.example.Newer", "Newer", "1.0.0.0") +
+                           "Application-Requires-System: " + system + "\r\n");
+        return path;
+    };
+    const ToolRun refused =
+        install(kPassport, "passport", requiring("newer.bar", "BlackBerry 10/10.3.0.0"));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.outLines().mid(refused.outLines().size() - 4),
+              (QStringList{"actual_dname::", "actual_id::", "actual_version::",
+                           "result::failure 533 Application-Requires-System: version forbidden, "
+                           "want (10, 3, 0, 0) have (10, 2, 1, 3247)"}));
+    EXPECT_EQ(install(kFullTouch, "z30", requiring("newer.bar", "BlackBerry 10/10.3.0.0")).exitCode,
+              0);
+    EXPECT_EQ(
+        install(kPassport, "passport", requiring("older.bar", "BlackBerry 10/10.2.1")).exitCode, 0);
+    const ToolRun tablet = install(kPlayBook, "playbook", requiring("tablet.bar", "Tablet OS/2.1.1"));
+    EXPECT_EQ(tablet.exitCode, 2);
+    EXPECT_EQ(tablet.outLines().last(), "result::failure 533 Application-Requires-System: version "
+                                        "forbidden, want (2, 1, 1, 0) have (2, 1, 0, 1917)");
+}
+
+// Each device's debug token as its information reports it, and a token installed changes it.
+TEST_F(DeviceSimulator, DebugTokensAreReportedAndInstalled) {
+    using Status = DebugTokenState::Status;
+    const auto tokenOf = [&](const QString& address, const QString& password) {
+        const ToolRun run = sim_.run(QStringList{"-listDeviceInfo"} + Login(address, password));
+        EXPECT_EQ(run.exitCode, 0) << run.merged().toStdString();
+        return ReadDeviceInfo(run.merged()).debugToken;
+    };
+    EXPECT_EQ(DebugTokenText(tokenOf(kFullTouch, "z30")), "Debug token valid until 2031-06-30");
+    EXPECT_EQ(tokenOf(kPlayBook, "playbook").status, Status::Unknown);
+    const DebugTokenState expired = tokenOf(kPassport, "passport");
+    EXPECT_EQ(expired.status, Status::Expired);
+    EXPECT_EQ(DebugTokenText(expired), "Debug token expired on 2024-01-31");
+
+    const QString token = files_.filePath("debugtoken.bar");
+    WriteBar(token, "Package-Author: Kestrane Developer\r\nPackage-Name: debug.token\r\n"
+                    "Package-Type: debug-token\r\nDebug-Token-Expiry-Date: 2032-01-15\r\n"
+                    "Debug-Token-Device-Id: 712981662,743344661\r\n"); // Z30 and Passport
+    const ToolRun installed = sim_.run(QStringList{"-installDebugToken", token, "-device", kPassport,
+                                                   "-password", "passport"});
+    EXPECT_EQ(installed.exitCode, 0) << installed.merged().toStdString();
+    EXPECT_EQ(installed.outLines(),
+              (QStringList{"Info: Sending request: INSTALL_DEBUG_TOKEN",
+                           "Info: Action: Install Debug Token",
+                           "Info: File size: " + QString::number(QFileInfo(token).size()),
+                           "result::success"}));
+    EXPECT_EQ(DebugTokenText(tokenOf(kPassport, "passport")),
+              "Debug token valid until 2032-01-15");
+    // The Q10's PIN is not among the ids: installed, but not valid for it.
+    EXPECT_EQ(sim_.run(QStringList{"-installDebugToken", token} + Login(kKeyboard, "q10")).exitCode,
+              0);
+    EXPECT_EQ(DebugTokenText(tokenOf(kKeyboard, "q10")),
+              "Debug token invalid: Device PIN is not in the debug token");
+    // An application's BAR is no debug token.
+    const ToolRun notToken = sim_.run(QStringList{"-installDebugToken",
+                                                  bar("app.bar", "com.example.App")} +
+                                      Login(kFullTouch, "z30"));
+    EXPECT_EQ(notToken.exitCode, 2);
+    EXPECT_EQ(notToken.outLines().last(),
+              "result::failure 500 not a debug token (Package-Type: debug-token)");
 }
 
 // A device that refuses an installation answers empty "actual_" lines and its failure line.

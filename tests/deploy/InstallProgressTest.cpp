@@ -67,4 +67,76 @@ TEST(InstallResultTest, FailureIsTheVerdictsOrNoResultWithTheOutput) {
     EXPECT_EQ(InstallFailure(result, failed).kind, FailureKind::NoAnswer);
 }
 
+// A debug token's installation writes no progress lines; its answer alone decides.
+TEST(InstallResultTest, DebugTokenEndsLikeAnApp) {
+    const QStringList done{"Info: Sending request: INSTALL_DEBUG_TOKEN",
+                           "Info: Action: Install Debug Token", "Info: File size: 1840",
+                           "result::success"};
+    int progress = 0;
+    for (const QString& line : done)
+        if (HasProgressMarker(line))
+            progress = InstallProgressOfLine(line);
+    EXPECT_TRUE(InstallSucceeded({true, {}}, progress));
+
+    CommandResult refused;
+    refused.exitCode = 2;
+    refused.output = "Info: Action: Install Debug Token\nInfo: File size: 1840\n"
+                     "result::failure 500 invalid debug token\n";
+    const CommandVerdict verdict = JudgeDeviceCommand(refused, "/opt/kestrane", "/usr/bin");
+    EXPECT_FALSE(InstallSucceeded(verdict, 0));
+    EXPECT_EQ(InstallFailure(refused, verdict).kind, FailureKind::DeviceRefused);
+}
+
+const char* const kInstalled = "Info: Sending request: INSTALL\nInfo: Progress 100%...\n"
+                               "actual_dname::com.acme.speedtest.testDev_speedtest__0b911cdd\n"
+                               "actual_id::testDev_speedtest__0b911cdd\n"
+                               "actual_version::3.2.0.1\nresult::success\n";
+
+TEST(LaunchOutcomeTest, LaunchedOrWhyNot) {
+    struct Case {
+        const char* name;
+        const char* after; // the output after the installation's lines
+        int exitCode;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"launched", "Info: Launching com.acme.speedtest.testDev_speedtest__0b911cdd...\n"
+                     "result::40124533\n",
+         0, "Installed and launched (PID 40124533)"},
+        {"already_running", "Info: Launching x.y...\r\nresult::running,77\r\n", 0,
+         "Installed, already running (PID 77)"},
+        {"refused", "Info: Launching x.y...\nresult::failure 500 cannot determine package name\n",
+         2, "Installed, not launched (no such application on the device (500))"},
+        {"not_reported", "", 0, "Installed, not launched (the launch was not reported)"},
+        {"odd_answer", "result::maybe\n", 0,
+         "Installed, not launched (the device answered \"result::maybe\")"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CommandResult result;
+        result.exitCode = c.exitCode;
+        result.output = QString::fromUtf8(kInstalled) + QString::fromUtf8(c.after);
+        const CommandVerdict verdict = JudgeDeviceCommand(result, "/opt/kestrane", "/usr/bin");
+        EXPECT_EQ(LaunchOutcomeStatus(ReadLaunchOutcome(result, verdict)), c.status);
+    }
+    CommandResult launched;
+    launched.exitCode = 0;
+    launched.output = QString::fromUtf8(kInstalled) + "result::123\n";
+    const LaunchOutcome outcome = ReadLaunchOutcome(launched, {true, {}});
+    EXPECT_TRUE(outcome.launched);
+    EXPECT_EQ(outcome.pid, "123");
+    EXPECT_FALSE(outcome.alreadyRunning);
+}
+
+TEST(InstalledPackageTest, NamedByTheInstallationsAnswer) {
+    const InstalledPackage package = ReadInstalledPackage(kInstalled);
+    EXPECT_EQ(package.name, "com.acme.speedtest");
+    EXPECT_EQ(package.id, "testDev_speedtest__0b911cdd");
+    // A refused installation names nothing.
+    const InstalledPackage none = ReadInstalledPackage(
+        "actual_dname::\nactual_id::\nactual_version::\nresult::failure 881 no debug token\n");
+    EXPECT_TRUE(none.name.isEmpty());
+    EXPECT_TRUE(none.id.isEmpty());
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "ArgumentFile.h"
 #include "BarInfo.h"
 #include "DeployToolHome.h"
+#include "DeployToolLookup.h"
 #include "DeviceCommands.h"
 #include "DeviceInfoProbes.h"
 #include "FixedLocalAddresses.h"
@@ -77,6 +78,7 @@ private slots:
     }
     void cleanup() {
         qunsetenv("JAVA_TOOL_OPTIONS");
+        qunsetenv("KESTRANE_DEPLOY_TOOL");
         QDir::setCurrent(startFolder_);
         qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -91,6 +93,7 @@ private slots:
     void noCommandOutlivesTheWindow();
     void aConnectionThatBreaksOffIsAFailure();
     void aSilentDeviceIsStoppedAtTheLimit();
+    void aToolFolderInTheEnvironmentAnswers();
 
 private:
     // The program's window with the system's runner and the given JVM folder, its program folder
@@ -367,6 +370,32 @@ void ConnectEndToEndTest::aSilentDeviceIsStoppedAtTheLimit() {
     QVERIFY(!QFile::exists(home_.filePath(QStringLiteral(".deployData"))));
     QVERIFY(window->btnConn->isEnabled());
     QVERIFY(!Unlocked(*window));
+}
+
+// A folder named by KESTRANE_DEPLOY_TOOL that holds the tool and its six companions is used
+// instead of the bundled simulator (here the simulator's jar under the tool's name, beside six
+// empty companions): nothing says "simulator", the tool's version is asked, and Connect runs it.
+void ConnectEndToEndTest::aToolFolderInTheEnvironmentAnswers() {
+    QTemporaryDir tool;
+    QVERIFY(tool.isValid());
+    QVERIFY(QFile::copy(ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
+                        tool.filePath(QStringLiteral("BarDeploy.jar"))));
+    for (const QString& jar : DeployToolJars().mid(1)) {
+        QFile companion(tool.filePath(jar));
+        QVERIFY(companion.open(QIODevice::WriteOnly));
+    }
+    qputenv("KESTRANE_DEPLOY_TOOL", tool.path().toUtf8());
+    auto window = ShownWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->lbDeployTool->toolTip().contains("version 1.4.0"), 30000);
+    QCOMPARE(window->lbDeployTool->text(), QStringLiteral("BarDeploy"));
+    QVERIFY(!window->windowTitle().contains(SimulatorTitleNote));
+
+    Connect(*window, QStringLiteral("169.254.0.1"), QStringLiteral("z31"));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].text.startsWith("The device refused the password"),
+             qPrintable(boxes[0].text));
+    QVERIFY(!boxes[0].text.contains(SimulatorAnsweredNote));
 }
 
 QTEST_MAIN(ConnectEndToEndTest)

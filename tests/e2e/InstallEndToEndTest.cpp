@@ -2,6 +2,7 @@
 // simulator (lib/BarDeploy.jar), BAR files written by the test. Nothing is scripted.
 
 #include "BarFixture.h"
+#include "DeployToolHome.h"
 #include "DeviceCommands.h"
 #include "FileDialog.h"
 #include "FixedLocalAddresses.h"
@@ -122,8 +123,10 @@ private:
     // The package names the simulated device lists, asked of the simulator directly.
     QString InstalledApps() const {
         QProcess tool;
+        // The tool's login data goes to Kestrane's tool home, as the window's commands keep it.
         tool.start(QStringLiteral(KESTRANE_TEST_JAVA),
-                   {QStringLiteral("-jar"), ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
+                   {QStringLiteral("-Duser.home=") + DeployToolHome(), QStringLiteral("-jar"),
+                    ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
                     QStringLiteral("-listInstalledApps"), QStringLiteral("-device"),
                     QStringLiteral("169.254.0.1"), QStringLiteral("-password"),
                     QStringLiteral("z30")});
@@ -203,7 +206,8 @@ void InstallEndToEndTest::aRefusedBarEndsInErrorAndIgnoreGoesOn() {
     // The device's answer leads; the tool's text is behind the details; the closing box names
     // the refused BAR once, with its reason.
     QCOMPARE(boxes[0].text, QStringLiteral("The device refused the command: 500 invalid "
-                                           "Package-Name: not a package!."));
+                                           "Package-Name: not a package!.\n\n") +
+                                SimulatorAnsweredNote);
     QVERIFY2(boxes[0].details.contains(QStringLiteral("Info: Sending request: INSTALL")),
              qPrintable(boxes[0].details));
     QCOMPARE(boxes[1].text, QStringLiteral("Installation finished. Not installed:\nBad (bad.bar): "

@@ -263,6 +263,36 @@ std::string DisplayedMessage(std::string message) {
     return message;
 }
 
+// The manifest's further values, each only when the manifest gives it: the package's name, id and
+// type, a debug token's expiry date and device ids (numbers), the system it requires.
+void AppendPresentFields(std::string& out, const kestrane::BarInfo& info) {
+    const std::pair<const char*, const std::string&> texts[] = {
+        {"packageName", info.PackageName},
+        {"packageId", info.PackageId},
+        {"packageType", info.PackageType},
+        {"debugTokenExpiry", info.DebugTokenExpiry},
+        {"requiredSystem", info.RequiredSystemName},
+        {"requiredVersion", info.RequiredSystemVersion},
+    };
+    for (const auto& [key, value] : texts) {
+        if (value.empty())
+            continue;
+        out += ",\"";
+        out += key;
+        out += "\":";
+        AppendJsonString(out, value);
+    }
+    if (info.DebugTokenDeviceIds.empty())
+        return;
+    out += ",\"debugTokenDeviceIds\":[";
+    for (std::size_t i = 0; i < info.DebugTokenDeviceIds.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += std::to_string(info.DebugTokenDeviceIds[i]);
+    }
+    out += ']';
+}
+
 // One JSON line for a BAR file: its manifest values and size as the install list shows them, or
 // the error the window would show when adding it.
 // Appends it to out; false when the file could not be read.
@@ -284,6 +314,7 @@ bool AppendInfoLine(std::string& out, TZipArchive& archive, const char* path) {
             out += "\":";
             AppendJsonString(out, value);
         }
+        AppendPresentFields(out, info);
         out += ',';
         AppendField(out, "size", static_cast<long long>(kestrane::GetFileSizeByName(path)));
     } catch (const std::exception& error) {

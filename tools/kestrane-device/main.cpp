@@ -32,7 +32,8 @@ namespace {
 constexpr int ParallelDevices = 4;
 
 const char HelpText[] =
-    "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE] COMMAND [ARG...]\n"
+    "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE] COMMAND "
+    "[ARG...]\n"
     "\n"
     "Commands:\n"
     "  info                      the device's identity\n"
@@ -132,9 +133,9 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
                        argument == QStringLiteral("--password-file")) {
                 if (i + 1 >= arguments.size())
                     return QStringLiteral("%1 needs a value").arg(argument);
-                (argument == QStringLiteral("--device") ? options.devices.append(arguments[++i])
-                                                         : void(options.passwordFile =
-                                                                    arguments[++i]));
+                (argument == QStringLiteral("--device")
+                     ? options.devices.append(arguments[++i])
+                     : void(options.passwordFile = arguments[++i]));
             } else if (argument.startsWith(QStringLiteral("--device="))) {
                 options.devices.append(argument.section(QLatin1Char('='), 1));
             } else if (argument == QStringLiteral("--password")) {
@@ -269,8 +270,7 @@ public:
             commands_.silenceLimits().device = std::chrono::milliseconds(limit.toLongLong());
             commands_.silenceLimits().installation = commands_.silenceLimits().device;
         }
-        for (const QString& address : std::as_const(options_.devices))
-            {
+        for (const QString& address : std::as_const(options_.devices)) {
             auto task = std::make_unique<DeviceTask>();
             task->address = RemoveSpaces(address);
             tasks_.push_back(std::move(task));
@@ -286,22 +286,22 @@ public:
         if (tasks_.size() > 1) {
             QString summary;
             for (const auto& task : tasks_) {
-                const QString result = task->exitCode == 0 ? QStringLiteral("ok")
-                                                           : QStringLiteral("failed");
-                summary += options_.json
-                               ? PrintableJson({{"device", task->address},
-                                                {"what", "summary"},
-                                                {"result", result},
-                                                {"exitCode", task->exitCode},
-                                                {"message", task->message}}) +
-                                     QLatin1Char('\n')
-                               : Columns({{task->address,
-                                           task->exitCode == 0
-                                               ? result
-                                               : QStringLiteral("%1 (exit code %2): %3")
-                                                     .arg(result)
-                                                     .arg(task->exitCode)
-                                                     .arg(task->message)}});
+                const QString result =
+                    task->exitCode == 0 ? QStringLiteral("ok") : QStringLiteral("failed");
+                summary +=
+                    options_.json
+                        ? PrintableJson({{"device", task->address},
+                                         {"what", "summary"},
+                                         {"result", result},
+                                         {"exitCode", task->exitCode},
+                                         {"message", task->message}}) +
+                              QLatin1Char('\n')
+                        : Columns({{task->address, task->exitCode == 0
+                                                       ? result
+                                                       : QStringLiteral("%1 (exit code %2): %3")
+                                                             .arg(result)
+                                                             .arg(task->exitCode)
+                                                             .arg(task->message)}});
             }
             progress_.print(stdout, summary);
         }
@@ -328,9 +328,8 @@ private:
         const CommandCheck check = CheckBeforeDeviceCommand(context_, task.address);
         if (!check.ready()) {
             // Reported from the event loop, as every other ending.
-            QTimer::singleShot(0, [this, &task, check] {
-                fail(task, DeviceExitCode(check.kind), check.message);
-            });
+            QTimer::singleShot(
+                0, [this, &task, check] { fail(task, DeviceExitCode(check.kind), check.message); });
             return;
         }
         switch (options_.command) {
@@ -361,8 +360,9 @@ private:
     void fail(DeviceTask& task, int exitCode, const QString& message) {
         task.exitCode = exitCode;
         task.message = message;
-        progress_.print(stderr, QStringLiteral("kestrane-device: %1: %2\n")
-                                    .arg(task.address, message.trimmed()));
+        progress_.print(
+            stderr,
+            QStringLiteral("kestrane-device: %1: %2\n").arg(task.address, message.trimmed()));
         finish(task);
     }
 
@@ -390,11 +390,16 @@ private:
 
     void printInfo(const DeviceTask& task, const DeviceInfo& info) {
         const std::pair<const char*, const QString&> values[] = {
-            {"name", info.deviceName},       {"modelNumber", info.modelNumber},
-            {"hardwareId", info.hardwareId}, {"imei", info.imei},
-            {"serialNumber", info.serialNumber}, {"pin", info.pin},
-            {"os", info.os},                 {"version", info.version},
-            {"airVersion", info.airVersion}, {"flashVersion", info.flashVersion},
+            {"name", info.deviceName},
+            {"modelNumber", info.modelNumber},
+            {"hardwareId", info.hardwareId},
+            {"imei", info.imei},
+            {"serialNumber", info.serialNumber},
+            {"pin", info.pin},
+            {"os", info.os},
+            {"version", info.version},
+            {"airVersion", info.airVersion},
+            {"flashVersion", info.flashVersion},
             {"modelKey", info.modelKey},
         };
         if (options_.json) {
@@ -404,15 +409,14 @@ private:
             progress_.print(stdout, PrintableJson(object) + QLatin1Char('\n'));
             return;
         }
-        static const char* const labels[] = {"Device name", "Model number", "Hardware ID",
-                                             "IMEI",        "Serial number", "PIN",
-                                             "OS",          "Version",       "AIR version",
-                                             "Flash version", "Model key"};
+        static const char* const labels[] = {
+            "Device name", "Model number", "Hardware ID", "IMEI",          "Serial number", "PIN",
+            "OS",          "Version",      "AIR version", "Flash version", "Model key"};
         QList<QStringList> rows{{QStringLiteral("Address"), task.address}};
         for (size_t i = 0; i < std::size(values); ++i)
             rows.append({QString::fromLatin1(labels[i]), values[i].second});
-        progress_.print(stdout, Columns(rows) + (tasks_.size() > 1 ? QStringLiteral("\n")
-                                                                   : QString()));
+        progress_.print(stdout,
+                        Columns(rows) + (tasks_.size() > 1 ? QStringLiteral("\n") : QString()));
     }
 
     void runListing(DeviceTask& task) {
@@ -467,8 +471,9 @@ private:
                        wanted == app.packageName + QLatin1Char('.') + app.packageId;
             });
             if (found == apps.end())
-                return fail(task, 1,
-                            QStringLiteral("no package \"%1\" is installed on the device").arg(wanted));
+                return fail(
+                    task, 1,
+                    QStringLiteral("no package \"%1\" is installed on the device").arg(wanted));
             turns.append({found->appName, found->packageName, found->packageId});
         }
         AppActionQueue::Callbacks callbacks;
@@ -484,16 +489,16 @@ private:
                            done.verdict.succeeded ? QString() : done.verdict.errorText});
         };
         const QList<AppActionQueue::Turn> named = turns;
-        callbacks.ended = [this, &task, firstFailure, lines, named](const QString&, const QString&) {
-            printResults(task, named, *lines, [](const AppActionQueue::Turn& turn) {
-                return turn.packageName;
-            });
+        callbacks.ended = [this, &task, firstFailure, lines, named](const QString&,
+                                                                    const QString&) {
+            printResults(task, named, *lines,
+                         [](const AppActionQueue::Turn& turn) { return turn.packageName; });
             task.exitCode = DeviceExitCode(*firstFailure);
             finish(task);
         };
         AppActionQueue::Start(starter(), context_, {task.address, password_},
-                              ActionOf(options_.command), turns,
-                              commands_.silenceLimits().device, std::move(callbacks));
+                              ActionOf(options_.command), turns, commands_.silenceLimits().device,
+                              std::move(callbacks));
     }
 
     template <class Item, class Name>
@@ -509,8 +514,8 @@ private:
                                        {"message", results[i].value(1)}}) +
                         QLatin1Char('\n');
             else
-                rows.append({task.address, name(items[i]), results[i].value(0),
-                             results[i].value(1)});
+                rows.append(
+                    {task.address, name(items[i]), results[i].value(0), results[i].value(1)});
         }
         progress_.print(stdout, options_.json ? text : Columns(rows));
     }
@@ -522,12 +527,13 @@ private:
         const auto key = [this, &task](int index) {
             return task.address + QLatin1Char(' ') + QFileInfo(bars_[index].barPath).fileName();
         };
-        callbacks.started = [this, key](int index, ConsoleJob*) { progress_.update(key(index), 0); };
+        callbacks.started = [this, key](int index, ConsoleJob*) {
+            progress_.update(key(index), 0);
+        };
         callbacks.progressed = [this, key](int index, int percent, const QString&) {
             progress_.update(key(index), percent);
         };
-        callbacks.finished = [this, &task, firstFailure, lines](int, bool succeeded,
-                                                                const QString&,
+        callbacks.finished = [this, &task, firstFailure, lines](int, bool succeeded, const QString&,
                                                                 const CommandVerdict& failure) {
             if (!succeeded && *firstFailure == FailureKind::None) {
                 *firstFailure = failure.kind;
@@ -573,7 +579,8 @@ std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths
     for (const QString& path : paths) {
         try {
             const BarInfo info = ReadBarInfo(archive, QFile::encodeName(path).toStdString());
-            items.append({QString::fromStdString(info.AppName), QFileInfo(path).absoluteFilePath()});
+            items.append({QString::fromStdString(info.AppName), QFileInfo(path).absoluteFilePath(),
+                          !info.PackageId.empty()});
         } catch (const std::exception& error) {
             return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(error.what()));
         }

@@ -14,7 +14,22 @@ import java.util.zip.ZipException;
 import java.util.zip.ZipFile;
 
 /** What a device takes from a BAR file's META-INF/MANIFEST.MF when it installs it. */
-record BarManifest(String packageName, String packageId, String applicationName, String version) {
+record BarManifest(
+        String packageName,
+        String packageId,
+        boolean idGiven,
+        String applicationName,
+        String version,
+        Map<String, String> fields) {
+
+    /** "Package-Type: debug-token". */
+    boolean isDebugToken() {
+        return "debug-token".equals(fields.get("package-type"));
+    }
+
+    String field(String key) {
+        return fields.getOrDefault(key, "");
+    }
 
     /** The BAR cannot be installed; the reason is shown after "result::failure 500". */
     static final class InvalidBar extends Exception {
@@ -41,6 +56,7 @@ record BarManifest(String packageName, String packageId, String applicationName,
         if (!PACKAGE_NAME.matcher(name).matches())
             throw new InvalidBar("invalid Package-Name: " + name);
         String id = fields.getOrDefault("package-id", "");
+        boolean idGiven = !id.isEmpty();
         if (id.isEmpty())
             id = PackageIds.development(name);
         else if (!PACKAGE_ID.matcher(id).matches())
@@ -50,7 +66,13 @@ record BarManifest(String packageName, String packageId, String applicationName,
                         "package-version", fields.getOrDefault("application-version", "1.0.0.0"));
         if (version.isEmpty() || version.contains(","))
             throw new InvalidBar("invalid Package-Version: " + version);
-        return new BarManifest(name, id, application.isEmpty() ? name : application, version);
+        return new BarManifest(
+                name, id, idGiven, application.isEmpty() ? name : application, version, fields);
+    }
+
+    /** The manifest's fields as they stand, without the checks an application's install makes. */
+    static Map<String, String> fields(Path bar) throws InvalidBar, IOException {
+        return parse(manifestText(bar));
     }
 
     private static String manifestText(Path bar) throws InvalidBar, IOException {

@@ -9,6 +9,7 @@ enum Command {
     LAUNCH_APP("-launchApp", "start an application"),
     TERMINATE_APP("-terminateApp", "stop a running application"),
     UNINSTALL_APP("-uninstallApp", "remove an application"),
+    INSTALL_DEBUG_TOKEN("-installDebugToken", "install a debug token (its BAR file follows)"),
     VERSION("-version", "print the deploy tool version the simulator answers as"),
     /** The simulator's own: forget every device's state. */
     RESET_SIMULATOR("-resetSimulator", "forget what the simulated devices remember");

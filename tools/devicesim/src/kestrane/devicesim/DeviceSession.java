@@ -50,6 +50,7 @@ final class DeviceSession {
                 case LIST_DEVICE_INFO -> listDeviceInfo(device);
                 case LIST_INSTALLED_APPS -> listInstalledApps(device);
                 case INSTALL_APP -> install(device, invocation);
+                case INSTALL_DEBUG_TOKEN -> installDebugToken(device, Path.of(invocation.barPath()));
                 default -> actOnPackage(device, command, PackageRef.of(invocation));
             }
         }
@@ -64,6 +65,7 @@ final class DeviceSession {
             case LAUNCH_APP -> "LAUNCH";
             case TERMINATE_APP -> "TERMINATE";
             case UNINSTALL_APP -> "UNINSTALL";
+            case INSTALL_DEBUG_TOKEN -> "INSTALL_DEBUG_TOKEN";
             default -> throw new IllegalArgumentException(command.option);
         };
     }
@@ -172,9 +174,53 @@ final class DeviceSession {
                 ToolExit.AUTHENTICATION_FAILED);
     }
 
-    private void listDeviceInfo(SimulatedDevice device) {
+    private void listDeviceInfo(SimulatedDevice device) throws IOException {
         console.line("Info: Action: List Device Info");
-        device.propertyLines().forEach(console::line);
+        DebugToken token = store.update(device, state -> state.debugToken);
+        device.propertyLines(token).forEach(console::line);
+    }
+
+    /**
+     * The tool announces the token file and sends it; the device takes a BAR whose manifest says
+     * "Package-Type: debug-token" and reports it from then on: valid until its
+     * Debug-Token-Expiry-Date when the device's PIN is among its Debug-Token-Device-Id values,
+     * otherwise installed but not valid, with the device's reason.
+     */
+    private void installDebugToken(SimulatedDevice device, Path token) throws IOException {
+        long size = Files.size(token);
+        console.line("Info: Action: Install Debug Token");
+        console.line("Info: File size: " + size);
+        upload(token);
+        java.util.Map<String, String> fields;
+        try {
+            fields = BarManifest.fields(token);
+        } catch (BarManifest.InvalidBar e) {
+            throw ToolExit.deviceFailure("500 " + e.getMessage());
+        }
+        if (!"debug-token".equals(fields.get("package-type")))
+            throw ToolExit.deviceFailure("500 not a debug token (Package-Type: debug-token)");
+        String expiry = fields.getOrDefault("debug-token-expiry-date", "");
+        boolean forThisDevice = tokenNamesDevice(fields.getOrDefault("debug-token-device-id", ""),
+                device.pin());
+        DebugToken installed =
+                forThisDevice
+                        ? DebugToken.valid(expiry)
+                        : new DebugToken(true, false, expiry, "Device PIN is not in the debug token");
+        store.update(device, state -> state.debugToken = installed);
+        console.line("result::success");
+    }
+
+    /** Whether the token's device ids (decimal, comma-separated) hold the device's PIN. */
+    private static boolean tokenNamesDevice(String ids, long pin) {
+        for (String id : ids.split(",")) {
+            try {
+                if (Long.parseLong(id.trim()) == pin)
+                    return true;
+            } catch (NumberFormatException e) {
+                // Not a number: names no device.
+            }
+        }
+        return false;
     }
 
     private void listInstalledApps(SimulatedDevice device) throws IOException {
@@ -197,7 +243,7 @@ final class DeviceSession {
         InstalledApp app;
         try {
             BarManifest manifest = readBar(bar);
-            transfer();
+            transfer(requirementRefusal(device, manifest));
             app = store.update(device, state -> state.install(manifest, size));
         } catch (ToolExit refusal) {
             console.line("actual_dname::");
@@ -246,11 +292,48 @@ final class DeviceSession {
     }
 
     /**
-     * Progress in steps of ten per cent, spread over the configured time; refused at the
-     * configured percentage with the configured code and text.
+     * The device's refusal of a BAR whose Application-Requires-System ("BlackBerry 10/10.3.0.0",
+     * "Tablet OS/2.1.0") names a newer version than the device's OS; null when it may install.
      */
-    private void transfer() {
+    private static String requirementRefusal(SimulatedDevice device, BarManifest manifest) {
+        String required = manifest.field("application-requires-system");
+        long[] want = versionOf(required.substring(required.lastIndexOf('/') + 1).trim());
+        long[] have = versionOf(device.osVersion());
+        if (want == null || have == null || java.util.Arrays.compare(have, want) >= 0)
+            return null;
+        return "533 Application-Requires-System: version forbidden, want "
+                + tuple(want)
+                + " have "
+                + tuple(have);
+    }
+
+    /** A dotted version's numbers, at least four (missing ones 0); null when it is none. */
+    private static long[] versionOf(String text) {
+        if (!text.matches("[0-9]{1,18}(\\.[0-9]{1,18})*"))
+            return null;
+        String[] parts = text.split("\\.");
+        long[] numbers = new long[Math.max(4, parts.length)];
+        for (int i = 0; i < parts.length; i++)
+            numbers[i] = Long.parseLong(parts[i]);
+        return numbers;
+    }
+
+    private static String tuple(long[] numbers) {
+        StringBuilder text = new StringBuilder("(");
+        for (int i = 0; i < numbers.length; i++)
+            text.append(i == 0 ? "" : ", ").append(numbers[i]);
+        return text.append(')').toString();
+    }
+
+    /**
+     * Progress in steps of ten per cent, spread over the configured time; refused at the
+     * configured percentage with the configured code and text, or after the first step with the
+     * device's own refusal when it has one.
+     */
+    private void transfer(String refusal) {
         for (int percent = 0; percent <= 100; percent += 10) {
+            if (refusal != null && percent > 0)
+                throw ToolExit.deviceFailure(refusal);
             if (settings.failInstallAt() != Settings.NEVER && percent >= settings.failInstallAt())
                 throw ToolExit.deviceFailure(settings.installFailure());
             if (percent > 0)

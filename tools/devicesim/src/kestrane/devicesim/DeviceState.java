@@ -11,18 +11,23 @@ import java.util.List;
 import java.util.Properties;
 import java.util.concurrent.ThreadLocalRandom;
 
-/** What a device remembers between runs: failed password attempts and its applications. */
+/**
+ * What a device remembers between runs: failed password attempts, its applications and its debug
+ * token.
+ */
 final class DeviceState {
     int failedAttempts;
     final List<InstalledApp> apps;
+    DebugToken debugToken;
 
-    private DeviceState(int failedAttempts, List<InstalledApp> apps) {
+    private DeviceState(int failedAttempts, List<InstalledApp> apps, DebugToken debugToken) {
         this.failedAttempts = failedAttempts;
         this.apps = apps;
+        this.debugToken = debugToken;
     }
 
     static DeviceState fresh(SimulatedDevice device) {
-        return new DeviceState(0, new ArrayList<>(device.preinstalled()));
+        return new DeviceState(0, new ArrayList<>(device.preinstalled()), device.debugToken());
     }
 
     InstalledApp find(String name, String id) {
@@ -88,7 +93,16 @@ final class DeviceState {
         int count = Integer.parseInt(stored.getProperty("apps", "0"));
         for (int i = 0; i < count; i++)
             apps.add(loadApp(stored, "app." + i + "."));
-        return new DeviceState(Integer.parseInt(stored.getProperty("failedAttempts", "0")), apps);
+        DebugToken token = device.debugToken();
+        if (stored.containsKey("token.installed"))
+            token =
+                    new DebugToken(
+                            Boolean.parseBoolean(stored.getProperty("token.installed")),
+                            Boolean.parseBoolean(stored.getProperty("token.valid", "false")),
+                            stored.getProperty("token.expiration", ""),
+                            stored.getProperty("token.validationError", ""));
+        return new DeviceState(
+                Integer.parseInt(stored.getProperty("failedAttempts", "0")), apps, token);
     }
 
     void save(Path file) throws IOException {
@@ -97,6 +111,12 @@ final class DeviceState {
         stored.setProperty("apps", Integer.toString(apps.size()));
         for (int i = 0; i < apps.size(); i++)
             saveApp(stored, "app." + i + ".", apps.get(i));
+        if (debugToken != null) {
+            stored.setProperty("token.installed", Boolean.toString(debugToken.installed()));
+            stored.setProperty("token.valid", Boolean.toString(debugToken.valid()));
+            stored.setProperty("token.expiration", debugToken.expiration());
+            stored.setProperty("token.validationError", debugToken.validationError());
+        }
         Path temporary = file.resolveSibling(file.getFileName() + ".tmp");
         try (Writer out = Files.newBufferedWriter(temporary, StandardCharsets.UTF_8)) {
             stored.store(out, "Kestrane device simulator: state of " + file.getFileName());

@@ -31,6 +31,11 @@ record Invocation(
             Command command = Command.byOption(arg);
             if (command != null) {
                 commands.add(command);
+                // The debug token's file is the option's value, as the tool's usage writes it.
+                if (command == Command.INSTALL_DEBUG_TOKEN
+                        && i + 1 < args.length
+                        && !args[i + 1].startsWith("-"))
+                    bar = args[++i];
                 continue;
             }
             switch (arg) {
@@ -65,6 +70,26 @@ record Invocation(
             throw ToolExit.fatal("Only one deploy command may be given (or -installApp -launchApp)");
         if (host == null || host.isEmpty())
             throw ToolExit.fatal("Device settings are missing");
+        if (commands.contains(Command.LAUNCH_APP) && commands.contains(Command.INSTALL_APP))
+            checkPackageIdOfBar();
+    }
+
+    /**
+     * Install and launch takes the package's name and id from the BAR's own manifest and stops
+     * before connecting when it has no Package-Id. A BAR that cannot be read is left to the
+     * installation, which reports it after the login.
+     */
+    private void checkPackageIdOfBar() {
+        if (barPath == null)
+            return;
+        BarManifest manifest;
+        try {
+            manifest = BarManifest.read(java.nio.file.Path.of(barPath));
+        } catch (BarManifest.InvalidBar | java.io.IOException | RuntimeException e) {
+            return;
+        }
+        if (!manifest.idGiven())
+            throw ToolExit.fatal("Package Id is required for this command");
     }
 
     /**
@@ -73,7 +98,9 @@ record Invocation(
      * once the connection has worked.
      */
     void checkPackageArguments() {
-        if (commands.contains(Command.INSTALL_APP) && barPath == null)
+        if ((commands.contains(Command.INSTALL_APP)
+                        || commands.contains(Command.INSTALL_DEBUG_TOKEN))
+                && barPath == null)
             throw ToolExit.fatal("BAR file is required for this command");
         if (namesPackage() && barPath == null && (packageName == null || packageId == null))
             throw ToolExit.fatal("Package name and package id are required for this command");

@@ -4,8 +4,9 @@ import java.util.List;
 
 /**
  * A device the simulator answers for: its address, its device password, what it is (for the usage
- * text), whether Development Mode is on, the property lines of its information and the
- * applications it comes with.
+ * text), whether Development Mode is on, the property lines of its information, the applications
+ * it comes with and the debug token it comes with (null for a device whose information reports
+ * none of the debug token's keys, as a PlayBook's).
  */
 record SimulatedDevice(
         String address,
@@ -13,10 +14,46 @@ record SimulatedDevice(
         String description,
         boolean developmentMode,
         List<String> propertyLines,
-        List<InstalledApp> preinstalled) {
+        List<InstalledApp> preinstalled,
+        DebugToken debugToken) {
 
     static final List<SimulatedDevice> ALL =
-            List.of(fullTouchPhone(), keyboardPhone(), playBook(), phoneWithoutDevelopmentMode());
+            List.of(
+                    fullTouchPhone(),
+                    keyboardPhone(),
+                    playBook(),
+                    phoneWithoutDevelopmentMode(),
+                    phoneWithExpiredDebugToken());
+
+    /** The device's PIN, from its "devicepin::0x..." line; -1 without one. */
+    long pin() {
+        for (String line : propertyLines)
+            if (line.startsWith("devicepin::0x"))
+                return Long.parseLong(line.substring("devicepin::0x".length()), 16);
+        return -1;
+    }
+
+    /** The software release ("scmbundle::"), the OS version an installation is checked against. */
+    String osVersion() {
+        for (String line : propertyLines)
+            if (line.startsWith("scmbundle::"))
+                return line.substring("scmbundle::".length());
+        return "";
+    }
+
+    /**
+     * The information's lines with the debug token's state: its lines follow "devmode::" on a
+     * device whose information reports them.
+     */
+    List<String> propertyLines(DebugToken token) {
+        List<String> lines = new java.util.ArrayList<>();
+        for (String line : propertyLines) {
+            lines.add(line);
+            if (line.startsWith("devmode::") && debugToken != null && token != null)
+                lines.addAll(token.propertyLines());
+        }
+        return lines;
+    }
 
     static SimulatedDevice find(String host) {
         for (SimulatedDevice device : ALL)
@@ -48,7 +85,6 @@ record SimulatedDevice(
                         "@devmode",
                         "devmode::true",
                         "debug_token_author::Kestrane Developer",
-                        "debug_token_expiration::2031-06-30",
                         "@versions",
                         "scmbundle::10.3.3.2205",
                         "os_version::10.3.3.3216",
@@ -68,7 +104,8 @@ record SimulatedDevice(
                                 "testDev_speedtest__0b911cdd",
                                 "Speed Test",
                                 "3.2.0.1",
-                                402_112)));
+                                402_112)),
+                DebugToken.valid("2031-06-30"));
     }
 
     private static SimulatedDevice keyboardPhone() {
@@ -94,7 +131,6 @@ record SimulatedDevice(
                         "@devmode",
                         "devmode::true",
                         "debug_token_author::Kestrane Developer",
-                        "debug_token_expiration::2031-06-30",
                         "@versions",
                         "scmbundle::10.3.2.2876",
                         "os_version::10.3.2.2639",
@@ -106,7 +142,8 @@ record SimulatedDevice(
                         store("sys.pim.remember", "Remember", "10.3.2.2474", 1_835_008, 0),
                         store("sys.music", "Music", "10.3.2.2339", 2_359_296, 0),
                         store("com.kestrane.notes", "Quick Notes", "1.2.0.4", 786_432, 0),
-                        sideloaded("com.example.Flashlight", "Flashlight", "1.0.0.3", 204_800)));
+                        sideloaded("com.example.Flashlight", "Flashlight", "1.0.0.3", 204_800)),
+                DebugToken.valid("2031-06-30"));
     }
 
     /** A PlayBook reports no model lines; the window recognises it by its OS name. */
@@ -141,7 +178,8 @@ record SimulatedDevice(
                         store("sys.pim.messages", "Messages", "2.1.0.1526", 2_883_584, 0),
                         store("sys.videochat", "Video Chat", "2.1.0.1088", 1_966_080, 0),
                         store("sys.pictures", "Pictures", "2.1.0.1088", 1_441_792, 0),
-                        store("com.kestrane.sketch", "Sketch Pad", "1.0.2.0", 917_504, 0)));
+                        store("com.kestrane.sketch", "Sketch Pad", "1.0.2.0", 917_504, 0)),
+                null);
     }
 
     private static SimulatedDevice phoneWithoutDevelopmentMode() {
@@ -156,7 +194,46 @@ record SimulatedDevice(
                         "modelname::Z10",
                         "modelnumber::STL100-2",
                         "device_os::BlackBerry 10"),
-                List.of());
+                List.of(),
+                null);
+    }
+
+    /**
+     * A phone whose debug token has expired (its information says so), on an OS older than 10.3:
+     * BARs that require 10.3 are refused.
+     */
+    private static SimulatedDevice phoneWithExpiredDebugToken() {
+        return new SimulatedDevice(
+                "169.254.7.1",
+                "passport",
+                "BlackBerry Passport, OS 10.2.1, debug token expired (password passport)",
+                true,
+                List.of(
+                        "@deviceproperties",
+                        "devicename::Kestrane Passport",
+                        "modelfullname::BlackBerry Passport",
+                        "modelname::Passport",
+                        "modelnumber::SQW100-1",
+                        "hardwareid::0x87002a07",
+                        "IMEI::355497060917384",
+                        "deviceserialnumber::3d8e61a2",
+                        "devicepin::0x2c4e8a15",
+                        "device_os::BlackBerry 10",
+                        "screen_width::1440",
+                        "screen_height::1440",
+                        "battery_level::71",
+                        "@devmode",
+                        "devmode::true",
+                        "debug_token_author::Kestrane Developer",
+                        "@versions",
+                        "scmbundle::10.2.1.3247",
+                        "os_version::10.2.1.2977",
+                        "air_version::3.5.0.26",
+                        "flash_version::11.1.121.92"),
+                List.of(
+                        store("sys.browser", "Browser", "10.3.3.3216", 4_718_592, 0),
+                        store("sys.pim.calendar", "Calendar", "10.3.3.2163", 3_145_728, 0)),
+                new DebugToken(true, false, "2024-01-31", "Debug token has expired"));
     }
 
     private static InstalledApp store(
