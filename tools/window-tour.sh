@@ -154,8 +154,12 @@ add_bars() {
   xdotool key --window "$dialog" Return
   sleep 0.5
   xdotool type --window "$dialog" '"game.bar" "notes.bar" "weather.bar"'
-  xdotool key --window "$dialog" Return
+  # The dialog closes on the key press and may be gone before the key's release is sent, which
+  # xdotool reports as an error: what counts is that the dialog went away.
+  xdotool key --window "$dialog" Return 2>/dev/null || true
   sleep 2
+  ! xdotool search --onlyvisible --name "^Select PlayBook BAR files\$" >/dev/null ||
+    fail "the file dialog did not take the three BAR files"
   # Without a window manager nobody gives the focus back when the dialog closes: a click on the
   # list's empty part does, so that the next accelerators reach the window.
   xdotool windowfocus "$window" 2>/dev/null || true
