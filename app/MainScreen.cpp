@@ -1,4 +1,4 @@
-// Connecting to the device and showing its identity.
+// The main screen: connecting to the device and showing its identity.
 
 #include "DeviceInfo.h"
 #include "CommandResult.h"
