@@ -7,6 +7,7 @@
 #include "DeviceCommands.h"
 #include "InstallProgress.h"
 #include "InstallRun.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "TfrmBB10.h"
 
@@ -22,13 +23,12 @@
 namespace kestrane {
 namespace {
 
-constexpr int StatusColumn = 5;
-constexpr int StatusSubItem = StatusColumn - 1;
-constexpr int PathSubItem = 3;
-// Column 0 keeps every sub-item, the hidden ones of repeated runs included.
-constexpr int SubItemsRole = Qt::UserRole + 1;
-// The Status cell of the row being installed: its progress percentage, for the drawn bar.
-constexpr int ProgressRole = Qt::UserRole + 2;
+constexpr int StatusColumn = BarColumn::Status;
+// Sub-items count from the Version column.
+constexpr int StatusSubItem = BarColumn::Status - BarColumn::Version;
+constexpr int PathSubItem = BarColumn::Path - BarColumn::Version;
+constexpr int SubItemsRole = BarSubItemsRole;
+constexpr int ProgressRole = BarProgressRole;
 
 BarRow RowOf(const QTreeWidgetItem* item) {
     return {item->text(0), item->data(0, SubItemsRole).toStringList()};

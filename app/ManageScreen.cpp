@@ -1,9 +1,10 @@
 // The manage screen: the list of installed applications and the actions on its ticked rows.
 
-#include "InstalledApps.h"
 #include "CommandResult.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
+#include "InstalledApps.h"
+#include "ListColumns.h"
 #include "ListRows.h"
 #include "TfrmBB10.h"
 
@@ -16,10 +17,9 @@
 namespace kestrane {
 namespace {
 
-// The columns of lstApps that hold more than the caption.
-constexpr int PackageNameColumn = 2;
-constexpr int StatusColumn = 3;
-constexpr int PackageIdColumn = 4;
+constexpr int PackageNameColumn = AppColumn::PackageName;
+constexpr int StatusColumn = AppColumn::Status;
+constexpr int PackageIdColumn = AppColumn::PackageId;
 
 // How often rows read from the tool's output join the list while it is being written.
 constexpr std::chrono::milliseconds ListingTurn{40};

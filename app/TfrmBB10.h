@@ -42,6 +42,9 @@ public:
     explicit TfrmBB10(Services services, QWidget* parent = nullptr);
     ~TfrmBB10() override;
 
+    // The connection panel's width when it is shown; folded away it is 0 wide.
+    static constexpr int ConnectionPanelWidth = 295;
+
     // ---- Program-wide values ----
     // The folder of the running executable (links resolved), without a trailing separator.
     QString AppDir;
