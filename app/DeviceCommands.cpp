@@ -1,191 +1,105 @@
 #include "DeviceCommands.h"
 
-#include "ArgumentFile.h"
-#include "BarInfo.h"
-#include "DeployToolHome.h"
-
 #include <QApplication>
-#include <QTimer>
 
-#include <algorithm>
 #include <utility>
 
 namespace kestrane {
 
-struct DeviceCommands::Command {
-    ConsoleJob* job = nullptr;
-    QList<QPointer<QWidget>> heldBack;
+// What one command holds while it runs.
+struct DeviceCommands::Held {
+    QList<QPointer<QWidget>> controls;
     bool hourglass = false;
-    HandlerOrigin origin = HandlerOrigin::Click;
-    Continuation whenDone;
-    std::chrono::milliseconds silenceLimit{0};
-    bool timedOut = false;
-    // A deploy tool's arguments, while it runs.
-    std::unique_ptr<ArgumentFile> argumentFile;
-    QString device;
-    QString toolHome;
 };
 
 DeviceCommands::DeviceCommands(QWidget* window, std::shared_ptr<ConsoleRunner> runner)
-    : window_(window), runner_(std::move(runner)) {}
+    : window_(window), commands_(std::make_unique<DeviceCommandRunner>(std::move(runner), window)) {}
 
 DeviceCommands::~DeviceCommands() {
-    // Deleting a job that still runs kills its process group and reaps it.
-    for (const std::unique_ptr<Command>& command : commands_) {
-        delete command->job;
-        command->argumentFile.reset();
-        releaseAll(*command);
+    // Ends every command still running; each gives back what it holds.
+    commands_.reset();
+}
+
+template <class Start>
+ConsoleJob* DeviceCommands::start(const Settings& settings, Continuation whenDone,
+                                  Start startCommand) {
+    DeviceCommandRunner::Settings core;
+    core.feed = settings.feed;
+    core.silenceLimit = settings.silenceLimit;
+    core.ioCountsAsActivity = settings.ioCountsAsActivity;
+    auto held = std::make_shared<Held>();
+    core.whenEnded = [this, held] { releaseAll(*held); };
+    DeviceCommandRunner::Continuation continuation;
+    if (whenDone) {
+        continuation = [this, origin = CurrentHandlerOrigin(),
+                        whenDone = std::move(whenDone)](const CommandResult& result) {
+            RunHandler(window_, origin, [&] { whenDone(result); });
+        };
     }
-    for (const std::unique_ptr<Command>& command : commands_)
-        RemoveEmptyLoginEntry(command->toolHome, command->device);
+    ConsoleJob* job = startCommand(core, std::move(continuation));
+    for (QWidget* control : settings.heldBack) {
+        hold(control);
+        held->controls.append(control);
+    }
+    if (settings.hourglass) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        held->hourglass = true;
+    }
+    return job;
 }
 
 ConsoleJob* DeviceCommands::run(const DeployInvocation& invocation, const QString& workingDir,
                                 const Settings& settings, Continuation whenDone) {
-    auto argumentFile = std::make_unique<ArgumentFile>(
-        QString::fromStdString(GetTempDirectory()), JavaArgumentFileText(invocation.toolArguments));
-    ConsoleJob* job = run(LauncherCommand(invocation, argumentFile->path()), workingDir, settings,
-                          std::move(whenDone));
-    Command& command = *commands_.back();
-    command.argumentFile = std::move(argumentFile);
-    command.device = invocation.device;
-    command.toolHome = invocation.toolHome;
-    return job;
+    return start(settings, std::move(whenDone),
+                 [&](const DeviceCommandRunner::Settings& core, Continuation continuation) {
+                     return commands_->run(invocation, workingDir, core, std::move(continuation));
+                 });
 }
 
 ConsoleJob* DeviceCommands::run(const QString& command, const QString& workingDir,
                                 const Settings& settings, Continuation whenDone) {
-    // The job reports only from the event loop, so nothing is missed by starting it first. The
-    // window is its parent only as a safety net: this object deletes it.
-    ConsoleJob* job = runner_->start(command, workingDir, settings.feed, window_);
-    auto running = std::make_unique<Command>();
-    running->job = job;
-    running->origin = CurrentHandlerOrigin();
-    running->whenDone = std::move(whenDone);
-    watchSilence(*running, settings);
-    for (QWidget* control : settings.heldBack) {
-        hold(control);
-        running->heldBack.append(control);
-    }
-    if (settings.hourglass) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        running->hourglass = true;
-    }
-    Command* raw = running.get();
-    commands_.push_back(std::move(running));
-    QObject::connect(job, &ConsoleJob::finished, job,
-                     [this, raw](const QString& output) { finish(raw, output); });
-    return job;
+    return start(settings, std::move(whenDone),
+                 [&](const DeviceCommandRunner::Settings& core, Continuation continuation) {
+                     return commands_->run(command, workingDir, core, std::move(continuation));
+                 });
 }
 
-// The timers belong to the job, so they go with it; every piece of output starts the silence
-// timer again, and so does a change of the command's I/O count when that counts.
-void DeviceCommands::watchSilence(Command& command, const Settings& settings) {
-    const std::chrono::milliseconds limit = settings.silenceLimit;
-    if (limit <= std::chrono::milliseconds::zero())
-        return;
-    command.silenceLimit = limit;
-    auto* timer = new QTimer(command.job);
-    timer->setSingleShot(true);
-    timer->setInterval(limit);
-    Command* raw = &command;
-    QObject::connect(command.job, &ConsoleJob::outputReceived, timer, qOverload<>(&QTimer::start));
-    QObject::connect(command.job, &ConsoleJob::finished, timer, &QTimer::stop);
-    QObject::connect(timer, &QTimer::timeout, command.job, [raw] {
-        raw->timedOut = true;
-        raw->job->stop();
-    });
-    timer->start();
-    if (!settings.ioCountsAsActivity)
-        return;
-    // Looked at a few times per limit, so that a command that moves data is never stopped.
-    auto* poll = new QTimer(command.job);
-    poll->setInterval(
-        std::clamp(limit / 4, std::chrono::milliseconds(50), std::chrono::milliseconds(5000)));
-    auto lastCount = std::make_shared<qint64>(-1);
-    QObject::connect(poll, &QTimer::timeout, command.job, [raw, timer, lastCount] {
-        const qint64 count = raw->job->ioBytes();
-        if (count >= 0 && count != *lastCount && *lastCount >= 0)
-            timer->start();
-        *lastCount = count;
-    });
-    QObject::connect(command.job, &ConsoleJob::finished, poll, &QTimer::stop);
-    poll->start();
-}
-
-// A tool stopped while it connected leaves an empty login entry behind, which would slow down
-// the next command to its device; one that another command is using now stays.
-void DeviceCommands::forgetStoppedLogin(const Command& command) {
-    if (command.device.isEmpty())
-        return;
-    const bool deviceBusy = std::any_of(commands_.begin(), commands_.end(), [&](const auto& each) {
-        return each->device == command.device;
-    });
-    if (!deviceBusy)
-        RemoveEmptyLoginEntry(command.toolHome, command.device);
-}
-
-void DeviceCommands::stopAll() {
-    for (const std::unique_ptr<Command>& command : commands_) {
-        command->whenDone = nullptr;
-        command->job->stop();
-    }
-}
-
-void DeviceCommands::finish(Command* command, const QString& output) {
-    const auto found = std::find_if(commands_.begin(), commands_.end(),
-                                    [command](const auto& each) { return each.get() == command; });
-    if (found == commands_.end()) {
-        return;
-    }
-    // Out of the list first: the continuation may start the next command, or the window may be
-    // closed while a box of the continuation is open, and neither must count this one as running.
-    const std::unique_ptr<Command> ended = std::move(*found);
-    commands_.erase(found);
-    // The job is in the middle of its own signal.
-    ended->job->deleteLater();
-    ended->argumentFile.reset();
-    if (ended->job->exitCode() == -1)
-        forgetStoppedLogin(*ended);
-    if (ended->whenDone) {
-        CommandResult result;
-        result.output = output;
-        result.exitCode = ended->job->exitCode();
-        result.timedOut = ended->timedOut;
-        result.silenceLimit = ended->silenceLimit;
-        RunHandler(window_, ended->origin, [&] { ended->whenDone(result); });
-    }
-    releaseAll(*ended);
-    if (commands_.empty() && idleCallback_)
-        idleCallback_();
+StartDeviceCommand DeviceCommands::starter(const QString& workingDir, QList<QWidget*> heldBack,
+                                           bool hourglass) {
+    return [this, workingDir, heldBack, hourglass](const DeployInvocation& invocation,
+                                                   const DeviceCommandRunner::Settings& core,
+                                                   Continuation whenDone) {
+        Settings settings;
+        settings.feed = core.feed;
+        settings.silenceLimit = core.silenceLimit;
+        settings.ioCountsAsActivity = core.ioCountsAsActivity;
+        settings.heldBack = heldBack;
+        settings.hourglass = hourglass;
+        return run(invocation, workingDir, settings, std::move(whenDone));
+    };
 }
 
 void DeviceCommands::hold(QWidget* control) {
-    if (holds_[control]++ == 0) {
+    if (holds_[control]++ == 0)
         control->setEnabled(false);
-    }
 }
 
 void DeviceCommands::release(const QPointer<QWidget>& control) {
-    if (control.isNull()) {
+    if (control.isNull())
         return;
-    }
     const auto held = holds_.find(control.data());
-    if (held == holds_.end() || --held.value() > 0) {
+    if (held == holds_.end() || --held.value() > 0)
         return;
-    }
     holds_.erase(held);
     control->setEnabled(true);
 }
 
-void DeviceCommands::releaseAll(Command& command) {
-    for (const QPointer<QWidget>& control : std::as_const(command.heldBack)) {
+void DeviceCommands::releaseAll(Held& held) {
+    for (const QPointer<QWidget>& control : std::as_const(held.controls))
         release(control);
-    }
-    command.heldBack.clear();
-    if (std::exchange(command.hourglass, false)) {
+    held.controls.clear();
+    if (std::exchange(held.hourglass, false))
         QApplication::restoreOverrideCursor();
-    }
 }
 
 } // namespace kestrane

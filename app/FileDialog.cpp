@@ -54,6 +54,10 @@ QList<FileDialog::Request> FileDialog::takeAnsweredRequests() {
     return requests;
 }
 
+int FileDialog::pendingAnswers() {
+    return static_cast<int>(QueuedChoices().size());
+}
+
 void FileDialog::reset() {
     QueuedChoices().clear();
     AnsweredRequests().clear();

@@ -29,6 +29,8 @@ public:
     static void setNextFileName(const QString& path);
     // The requests answered from the queue since the last call, oldest first.
     static QList<Request> takeAnsweredRequests();
+    // The queued answers no dialog has taken yet.
+    static int pendingAnswers();
     static void reset();
 };
 

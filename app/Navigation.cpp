@@ -3,11 +3,6 @@
 #include "TfrmBB10.h"
 
 namespace kestrane {
-namespace {
-
-constexpr int ConnectionPanelWidth = 295;
-
-} // namespace
 
 void TfrmBB10::SpeedButton3Click() {
     BringToFront(pMain);

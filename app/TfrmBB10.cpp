@@ -47,12 +47,6 @@ void BindReported(TfrmBB10* window, Sender* sender, Signal signal, void (TfrmBB1
 
 } // namespace
 
-QString ExecutableFolder() {
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-    const QString resolved = executable.canonicalFilePath();
-    return QFileInfo(resolved.isEmpty() ? executable.absoluteFilePath() : resolved).absolutePath();
-}
-
 TfrmBB10::TfrmBB10(Services services, QWidget* parent)
     : QWidget(parent), services_(WithSystemDefaults(std::move(services))) {
     deviceCommands_ = std::make_unique<DeviceCommands>(this, services_.consoleRunner);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "AppActionQueue.h"
 #include "ArchivePrompts.h"
 #include "CommandResult.h"
 #include "Controls.h"
 #include "DeployCommand.h"
 #include "DeployToolLookup.h"
+#include "DeviceOperations.h"
 #include "FileDialog.h"
+#include "InstallRun.h"
 #include "Services.h"
 #include "ZipArchive.h"
 
@@ -38,6 +41,9 @@ class TfrmBB10 : public QWidget {
 public:
     explicit TfrmBB10(Services services, QWidget* parent = nullptr);
     ~TfrmBB10() override;
+
+    // The connection panel's width when it is shown; folded away it is 0 wide.
+    static constexpr int ConnectionPanelWidth = 295;
 
     // ---- Program-wide values ----
     // The folder of the running executable (links resolved), without a trailing separator.
@@ -162,14 +168,13 @@ public:
     // The device a successful Connect reached: its address (as commands name it) and the
     // password it took. Installations, listings and actions go there, whatever the connection
     // fields hold later; another device is reached by connecting to it.
-    struct DeviceTarget {
-        QString address;
-        QString password;
-    };
+    using DeviceTarget = kestrane::DeviceTarget;
     const DeviceTarget& connectedTarget() const { return connectedTarget_; }
     // The deploy tool the window's commands run (the chosen or found one, or the bundled
     // simulator), with a home of its own.
     DeployTool DeployToolInUse() const;
+    // The deploy tool and the Java runtime every device command of the window runs with.
+    DeviceContext DeviceContextInUse() const { return {DeployToolInUse(), JavaBinDir}; }
     DeployToolFound CurrentDeployTool() const;
     // A failure box's text, with a note that a simulated device answered when the bundled
     // simulator is the tool.
@@ -300,7 +305,6 @@ private:
     DeviceTarget connectedTarget_;
 
     // ---- Installed applications state ----
-    struct AppActionRun;
     // The manage screen's actions: held back while a refresh or an application action runs.
     QList<QWidget*> ManageActions() const;
     // True while a refresh or an application action works on the rows lstApps holds now.
@@ -315,8 +319,8 @@ private:
     void FinishAppsList(const CommandResult& result);
     // Runs the tool once for each ticked row of lstApps, one after the other, in on-screen order.
     void RunAppAction(DeployAction action);
-    void RunAppActionTurn(const std::shared_ptr<AppActionRun>& run);
-    void FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run, const CommandResult& result);
+    // The running action's queue; null when none was started yet.
+    std::shared_ptr<AppActionQueue> appActions_;
     // Sets up the list's timer and the watch on rows leaving lstApps, once: rows leaving (a
     // refresh, or the list cleared for another device) end whatever was running on them: its
     // command is stopped and nothing it still reports reaches the list.
@@ -345,7 +349,7 @@ public:
     QString BarFolder;
 
     // True while an installation runs; the list's editing actions are held back meanwhile.
-    bool InstallRunning() const { return installRun_.active; }
+    bool InstallRunning() const { return installRun_ && installRun_->isActive(); }
     // Reads one BAR file and adds its row unless its application is listed already.
     void AddBarFile(const QString& path);
     // Selects, shows and focuses the first row from startIndex on whose name contains text.
@@ -354,19 +358,12 @@ public:
     void lvExchangeItems(QTreeWidget* lv, int i, int j);
 
 private:
-    struct InstallRunState {
-        bool active = false;
-        int count = 0;
-        // One line for each row that failed, for the closing box.
-        QStringList failures;
-    };
-    void InstallRow(int index);
-    void FinishInstallRow(const CommandResult& result);
-    void EndInstallRun();
+    // Shows that row index is being installed now.
+    void ShowInstallRowStarted(int index);
     QList<QWidget*> InstallHeldBack() const;
     void InsertInNameOrder(QTreeWidgetItem* item);
     void MoveSelectedBarRow(int step);
-    InstallRunState installRun_;
+    std::shared_ptr<InstallRun> installRun_;
     // True while the rows are in name order, so that an add can insert in place.
     bool nameOrdered_ = true;
 };
@@ -388,16 +385,11 @@ inline const QString SimulatorAnsweredNote = QStringLiteral(
     "the folder that holds BarDeploy.jar.");
 // Added to the title while the bundled simulator is the tool.
 inline const QString SimulatorTitleNote = QStringLiteral(" [device simulator]");
-inline const QString NoDeviceInformationMessage =
-    QStringLiteral("The device sent no information. Check the address and the password.");
 inline const QString DefaultDevicePicture = QStringLiteral(":/kestrane/device-default.jpg");
 inline const QString StopCommandsQuestion =
     QStringLiteral("A device command is still running. Stop it and close the window?");
 inline const QString DevelopmentModeHelp =
     QStringLiteral("Go to Settings -> Security and Privacy -> Development Mode") +
     QLatin1Char('\r') + QStringLiteral("Set \"Use Development Mode\" to On");
-
-// The folder of the running executable with links resolved, without a trailing separator.
-QString ExecutableFolder();
 
 } // namespace kestrane

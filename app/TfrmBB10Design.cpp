@@ -21,7 +21,6 @@ namespace {
 
 constexpr QSize ClientSize(657, 428);
 constexpr QSize ScreenSize(660, 430);
-constexpr int ConnectionPanelWidth = 295;
 constexpr int BottomBarTop = 389;
 constexpr int BottomBarHeight = 41;
 // Value labels reach to the inner edge of the white card behind them; a longer value is cut

@@ -70,6 +70,11 @@ DeviceFailure NoAnswerFailure(std::chrono::milliseconds limit);
 // was found at all.
 QString MissingDeployToolMessage(const QString& appDir, const QString& javaBinDir,
                                  const QString& toolFolder = {});
+// The same as a failure of its kind (JavaMissing, DeployToolMissing, TlsSettingsMissing); kind
+// None when everything is in place. toolFolder: the deploy tool's folder when it is not
+// AppDir/lib.
+DeviceFailure MissingDeployTool(const QString& appDir, const QString& javaBinDir,
+                                const QString& toolFolder = {});
 
 // The tool's output as an error box shows it: its lines, each followed by a line break.
 QString ToolOutputText(const QString& output);

@@ -243,6 +243,8 @@ QString FailureKindName(FailureKind kind) {
         return QStringLiteral("deploy-tool-missing");
     case FailureKind::TlsSettingsMissing:
         return QStringLiteral("tls-settings-missing");
+    case FailureKind::InvalidAddress:
+        return QStringLiteral("invalid-address");
     case FailureKind::BarFileMissing:
         return QStringLiteral("bar-file-missing");
     case FailureKind::DeviceRefused:

@@ -22,6 +22,7 @@ enum class FailureKind {
     DeviceRefused,      // the device answered "result::failure CODE TEXT"
     NoResult,           // the tool ended without the result the action needs
     Unknown,            // a failure the tool's text does not explain
+    InvalidAddress,     // the address given is not a device address; nothing was run
 };
 
 // A failed command described for a person: a message that leads (what happened, then what to

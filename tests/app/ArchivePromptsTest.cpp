@@ -52,12 +52,9 @@ class ArchivePromptsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
-    }
+    void initTestCase() { PrepareWindowSuite(); }
     void init() {
-        MessageBox::reset();
+        scope_.begin();
         QVERIFY(folder_.isValid());
         window_ = MakeWindow();
         QVERIFY(QDir(folder_.path()).mkpath(QStringLiteral("out")));
@@ -67,6 +64,8 @@ private slots:
         window_->ZipArchive1.CloseArchive();
         window_.reset();
         QDir(folder_.filePath(QStringLiteral("out"))).removeRecursively();
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     // A damaged entry: Abort, Retry and Ignore; Retry tries again, Ignore goes on without it.
@@ -227,6 +226,7 @@ private:
 
     QTemporaryDir folder_;
     std::unique_ptr<ProbeWindow> window_;
+    WindowTestScope scope_;
 };
 
 QTEST_MAIN(ArchivePromptsTest)

@@ -59,8 +59,7 @@ class ConnectTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+        PrepareWindowSuite();
         QVERIFY(appDir_.isValid() && javaBinDir_.isValid());
         QVERIFY(PlaceFakeDeployTool(appDir_.path(), javaBinDir_.path()));
         // Pictures of their own colour for two models and the PlayBook.
@@ -69,18 +68,13 @@ private slots:
         WritePicture(QStringLiteral("playbook"), Qt::green);
     }
     void init() {
-        MessageBox::reset();
-        FileDialog::reset();
+        scope_.begin();
         world_ = WindowWorld();
-        startFolder_ = QDir::currentPath();
     }
+    // Every path gives the cursor back.
     void cleanup() {
-        QDir::setCurrent(startFolder_);
-        // Every path gives the cursor back.
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
-        while (QApplication::overrideCursor() != nullptr) {
-            QApplication::restoreOverrideCursor();
-        }
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void connect_data();
@@ -138,7 +132,7 @@ private:
 
     QTemporaryDir appDir_;
     QTemporaryDir javaBinDir_;
-    QString startFolder_;
+    WindowTestScope scope_;
     WindowWorld world_;
 };
 
@@ -218,7 +212,7 @@ void ConnectTest::connect() {
     auto window = ReadyWindow();
     const QImage placeholder = window->imgModel->picture().toImage();
     world_.runner->addAnswer(output, exitCode);
-    MessageBox::setNextAnswer(MessageBox::Ok);
+    scope_.answerAnyBox();
     // A cursor of the test's own: the hourglass comes and goes exactly once above it.
     QApplication::setOverrideCursor(Qt::CrossCursor);
 
@@ -238,7 +232,7 @@ void ConnectTest::connect() {
     const QImage shown = Pixels(window->imgModel->picture().toImage());
     QCOMPARE(shown, Pixels(picture.isEmpty() ? placeholder : QImage(picturePath(picture))));
     QCOMPARE(Unlocked(*window), !errorBox);
-    QCOMPARE(window->Panel1->width(), errorBox ? 295 : 0);
+    QCOMPARE(window->Panel1->width(), errorBox ? TfrmBB10::ConnectionPanelWidth : 0);
     QVERIFY(window->btnConn->isEnabled());
 }
 
@@ -281,7 +275,7 @@ void ConnectTest::noJavaRuntime() {
     QVERIFY(world_.runner->runs().isEmpty());
     QVERIFY(!window->deviceCommands().isRunning());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(QDir::currentPath(), startFolder_);
+    QCOMPARE(QDir::currentPath(), scope_.startFolder());
     QVERIFY(window->btnConn->isEnabled());
     QVERIFY(!Unlocked(*window));
 }
@@ -298,7 +292,8 @@ void ConnectTest::connectIsHeldBackWhileItRuns() {
     // Neither the mouse nor the accelerator starts a second run; the window stays usable.
     QTest::mouseClick(window->btnConn, Qt::LeftButton);
     QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
-    QTest::qWait(250);
+    // An accelerator presses its button at once and clicks it a moment later: not down, no click.
+    QVERIFY(!window->btnConn->isDown());
     QCOMPARE(world_.runner->runs().size(), 1);
     QCOMPARE(ValueLabels(*window), NoValues);
 
@@ -315,7 +310,7 @@ void ConnectTest::reconnecting() {
     world_.runner->addAnswer(FullTouchOutput);
     Connect(*window);
     QTest::mouseClick(window->SpeedButton2, Qt::LeftButton);
-    QCOMPARE(window->Panel1->width(), 295);
+    QCOMPARE(window->Panel1->width(), TfrmBB10::ConnectionPanelWidth);
 
     world_.runner->setHoldAnswers(true);
     world_.runner->addAnswer(QStringLiteral("modelfullname::BlackBerry Z99\nmodelname::Z99\n\n"));
@@ -522,7 +517,7 @@ void ConnectTest::continuationErrorsGoThroughTheGuard() {
     QWidget host;
     QPushButton control(&host);
     DeviceCommands commands(&host, world_.runner);
-    MessageBox::setNextAnswer(MessageBox::Ok);
+    scope_.answerAnyBox();
 
     RunHandler(&host, HandlerOrigin(origin), [&] {
         DeviceCommands::Settings settings;
@@ -579,7 +574,7 @@ void ConnectTest::destroyingEndsWhatStillRuns() {
     commands.reset();
     QVERIFY(job.isNull());
     QVERIFY(control.isEnabled());
-    QTest::qWait(20);
+    DeliverPostedEvents();
     QVERIFY(!continued);
 }
 

@@ -5,6 +5,7 @@
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "HandlerGuard.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "WindowTestSupport.h"
 
@@ -26,7 +27,7 @@ const QString MissingJavaMessage =
 QStringList Names(const QTreeWidget* list) {
     QStringList names;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        names.append(list->topLevelItem(i)->text(0));
+        names.append(list->topLevelItem(i)->text(BarColumn::Name));
     return names;
 }
 
@@ -56,15 +57,13 @@ class InstallListTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
+        PrepareWindowSuite();
         QVERIFY(appDir_.isValid() && javaBinDir_.isValid() && bars_.isValid());
         QVERIFY(PlaceFakeDeployTool(appDir_.path(), javaBinDir_.path()));
     }
     void init() {
-        MessageBox::reset();
-        FileDialog::reset();
+        scope_.begin();
         world_ = WindowWorld();
-        startFolder_ = QDir::currentPath();
         window_ = std::make_unique<TfrmBB10>(world_.services());
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -74,8 +73,8 @@ private slots:
     }
     void cleanup() {
         window_.reset();
-        QDir::setCurrent(startFolder_);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void addsInNameOrderAndSkipsListedApplications();
@@ -137,12 +136,14 @@ private:
     }
     // Every Status text row shows from now on, in order, each change once.
     QStringList* WatchStatus(int row) {
-        auto* seen = new QStringList{window_->lstBarFile->topLevelItem(row)->text(5)};
+        auto* seen =
+            new QStringList{window_->lstBarFile->topLevelItem(row)->text(BarColumn::Status)};
         connect(window_->lstBarFile->model(), &QAbstractItemModel::dataChanged, window_.get(),
                 [this, row, seen] {
                     QTreeWidgetItem* item = window_->lstBarFile->topLevelItem(row);
-                    if (item != nullptr && (seen->isEmpty() || seen->last() != item->text(5)))
-                        seen->append(item->text(5));
+                    if (item != nullptr &&
+                        (seen->isEmpty() || seen->last() != item->text(BarColumn::Status)))
+                        seen->append(item->text(BarColumn::Status));
                 });
         return seen;
     }
@@ -154,7 +155,7 @@ private:
     QTemporaryDir appDir_;
     QTemporaryDir javaBinDir_;
     QTemporaryDir bars_;
-    QString startFolder_;
+    WindowTestScope scope_;
     WindowWorld world_;
     std::unique_ptr<TfrmBB10> window_;
 };
@@ -167,11 +168,11 @@ void InstallListTest::addsInNameOrderAndSkipsListedApplications() {
     QTreeWidget* list = window_->lstBarFile;
     QCOMPARE(Names(list), (QStringList{"Alpha", "Beta"}));
     const QTreeWidgetItem* row = list->topLevelItem(1);
-    QCOMPARE(row->text(1), QStringLiteral("2.1"));
-    QCOMPARE(row->text(2), QString::number(QFileInfo(beta).size()));
-    QCOMPARE(row->text(3), QStringLiteral("Native"));
-    QCOMPARE(row->text(4), beta);
-    QCOMPARE(row->text(5), QString());
+    QCOMPARE(row->text(BarColumn::Version), QStringLiteral("2.1"));
+    QCOMPARE(row->text(BarColumn::Size), QString::number(QFileInfo(beta).size()));
+    QCOMPARE(row->text(BarColumn::AppType), QStringLiteral("Native"));
+    QCOMPARE(row->text(BarColumn::Path), beta);
+    QCOMPARE(row->text(BarColumn::Status), QString());
 
     // The same file again: no row, the listed one selected and focused.
     Add({beta});
@@ -194,7 +195,7 @@ void InstallListTest::unnamedRowsStayLastUntilTheNextNamedAdd() {
          WriteBar(QStringLiteral("anon2.bar"), "Application-Version: 2\n")});
     QTreeWidget* list = window_->lstBarFile;
     QCOMPARE(Names(list), (QStringList{"Echo", "Zulu", "", ""}));
-    QCOMPARE(Column(list, 1), (QStringList{"1.0", "1.0", "1", "2"}));
+    QCOMPARE(Column(list, BarColumn::Version), (QStringList{"1.0", "1.0", "1", "2"}));
     AddRows({"Tango"});
     QCOMPARE(Names(list), (QStringList{"", "", "Echo", "Tango", "Zulu"}));
 }
@@ -272,16 +273,17 @@ void InstallListTest::headerClicksSortByColumn() {
         int column;
         QStringList order;
     } clicks[] = {
-        {2, {"Large", "Small"}}, // the first click on another column: descending
-        {2, {"Small", "Large"}}, // the same column again: ascending
-        {1, {"Large", "Small"}}, // versions as text, still ascending: "10.0" before "9.0"
-        {5, {"Large", "Small"}}, // no status yet: all rows equal, order kept
+        {BarColumn::Size, {"Large", "Small"}}, // the first click on another column: descending
+        {BarColumn::Size, {"Small", "Large"}}, // the same column again: ascending
+        {BarColumn::Version,
+         {"Large", "Small"}}, // versions as text, still ascending: "10.0" before "9.0"
+        {BarColumn::Status, {"Large", "Small"}}, // no status yet: all rows equal, order kept
     };
     for (const auto& click : clicks) {
         window_->lstBarFileColumnClick(click.column);
         QCOMPARE(Names(list), click.order);
     }
-    QCOMPARE(window_->SortColumn, 5);
+    QCOMPARE(window_->SortColumn, BarColumn::Status);
     QCOMPARE(window_->SortAscending, true);
     // The next add restores name order.
     AddRows({"Medium"});
@@ -291,9 +293,9 @@ void InstallListTest::headerClicksSortByColumn() {
 void InstallListTest::movingRowsTakesStatusAndHiddenTexts() {
     AddRows({"A", "B", "C"});
     QTreeWidget* list = window_->lstBarFile;
-    list->topLevelItem(2)->setText(5, QStringLiteral("Done"));
+    list->topLevelItem(2)->setText(BarColumn::Status, QStringLiteral("Done"));
     list->topLevelItem(2)->setData(
-        0, Qt::UserRole + 1, QStringList{"1.0", "1", "Native", "/c.bar", "Done", "Loading..."});
+        0, BarSubItemsRole, QStringList{"1.0", "1", "Native", "/c.bar", "Done", "Loading..."});
 
     // Nothing selected, the first row up, the last down: nothing changes.
     window_->btnUpClick();
@@ -307,10 +309,10 @@ void InstallListTest::movingRowsTakesStatusAndHiddenTexts() {
     window_->btnUpClick();
     QCOMPARE(Names(list), (QStringList{"A", "C", "B"}));
     QCOMPARE(SelectedRows(list), QList<int>{1});
-    QCOMPARE(list->topLevelItem(1)->text(5), QStringLiteral("Done"));
-    QCOMPARE(list->topLevelItem(1)->data(0, Qt::UserRole + 1).toStringList().last(),
+    QCOMPARE(list->topLevelItem(1)->text(BarColumn::Status), QStringLiteral("Done"));
+    QCOMPARE(list->topLevelItem(1)->data(0, BarSubItemsRole).toStringList().last(),
              QStringLiteral("Loading..."));
-    QCOMPARE(list->topLevelItem(2)->text(5), QString());
+    QCOMPARE(list->topLevelItem(2)->text(BarColumn::Status), QString());
     window_->btnDownClick();
     QCOMPARE(Names(list), (QStringList{"A", "B", "C"}));
     QCOMPARE(SelectedRows(list), QList<int>{2});
@@ -396,7 +398,8 @@ void InstallListTest::installsEachRow() {
     QCOMPARE(*seen, statuses);
     QCOMPARE(world_.runner->runs().size(), 1);
     QCOMPARE(world_.runner->runs()[0].feed, ConsoleJob::Feed::Lines);
-    QCOMPARE(window_->lstBarFile->topLevelItem(0)->data(5, Qt::UserRole + 2), QVariant());
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->data(BarColumn::Status, BarProgressRole),
+             QVariant());
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     if (warning.isEmpty()) {
         QCOMPARE(boxes.size(), 1);
@@ -426,7 +429,7 @@ void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
     MessageBox::setNextAnswer(MessageBox::Ignore);
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
-    QCOMPARE(Column(list, 5), (QStringList{"Error", "Done", "Done"}));
+    QCOMPARE(Column(list, BarColumn::Status), (QStringList{"Error", "Done", "Done"}));
     QCOMPARE(MessageBox::takeAnsweredBoxes().last().text,
              QStringLiteral("Installation finished. Not installed:\nA (A.bar): Error: refused"));
     QCOMPARE(SelectedRows(list), (QList<int>{0, 1, 2}));
@@ -436,7 +439,7 @@ void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
     MessageBox::setNextAnswer(MessageBox::Abort);
     Install();
     QCOMPARE(world_.runner->runs().size(), 4);
-    QCOMPARE(Column(list, 5), (QStringList{"Error", "Done", "Done"}));
+    QCOMPARE(Column(list, BarColumn::Status), (QStringList{"Error", "Done", "Done"}));
     QCOMPARE(SelectedRows(list), QList<int>{0});
     QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
 
@@ -447,7 +450,7 @@ void InstallListTest::abortEndsTheRunIgnoreGoesOn() {
     MessageBox::setNextAnswer(MessageBox::Ignore);
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
-    QCOMPARE(Column(list, 5), (QStringList{"Done", "Done", "Error"}));
+    QCOMPARE(Column(list, BarColumn::Status), (QStringList{"Done", "Done", "Error"}));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes[1].text, QStringLiteral("Installation finished. Not installed:\n"
@@ -467,7 +470,7 @@ void InstallListTest::aRepeatedRunKeepsTheLastResultUntilNewProgress() {
     QCOMPARE(*seen, (QStringList{"Done", "Installing ... (30%)", "Installing ... (100%)", "Done"}));
     // Each run appended its "Loading..."; the second lies beyond the Status column.
     const QStringList subItems =
-        window_->lstBarFile->topLevelItem(0)->data(0, Qt::UserRole + 1).toStringList();
+        window_->lstBarFile->topLevelItem(0)->data(0, BarSubItemsRole).toStringList();
     QCOMPARE(subItems.mid(4), (QStringList{"Done", "Loading..."}));
 }
 
@@ -503,7 +506,7 @@ void InstallListTest::theListIsHeldBackWhileARunRuns() {
     MessageBox::setNextAnswer(MessageBox::Ok);
     world_.runner->releaseAll();
     QTRY_VERIFY(!window_->InstallRunning());
-    QCOMPARE(Column(list, 5), (QStringList{"Done", "Done"}));
+    QCOMPARE(Column(list, BarColumn::Status), (QStringList{"Done", "Done"}));
     QVERIFY(window_->btnInstallBar->isEnabled());
     QVERIFY(window_->btnAddBar->isEnabled());
     QVERIFY(window_->RemoveSelectedItems1->isEnabled());
@@ -522,7 +525,7 @@ void InstallListTest::aSilentDeviceEndsTheRowAfterTheLimit() {
     QTRY_COMPARE(world_.runner->runs().size(), 2);
     world_.runner->lastJob()->release();
     QTRY_VERIFY(!window_->InstallRunning());
-    QCOMPARE(Column(window_->lstBarFile, 5), (QStringList{"Error", "Done"}));
+    QCOMPARE(Column(window_->lstBarFile, BarColumn::Status), (QStringList{"Error", "Done"}));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 2);
     QVERIFY(boxes[0].text.startsWith(SilenceMessage(std::chrono::milliseconds(300))));
@@ -546,7 +549,7 @@ void InstallListTest::nothingRunsWithoutJavaOrRows() {
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].text, MissingJavaMessage);
     QCOMPARE(world_.runner->runs().size(), 0);
-    QCOMPARE(window_->lstBarFile->topLevelItem(0)->data(0, Qt::UserRole + 1).toStringList().size(),
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->data(0, BarSubItemsRole).toStringList().size(),
              4);
 }
 

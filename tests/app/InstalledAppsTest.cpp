@@ -3,6 +3,7 @@
 
 #include "DeviceCommands.h"
 #include "Fonts.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "WindowTestSupport.h"
 
@@ -38,7 +39,7 @@ const QList<QStringList> ListedRows = {
 
 QStringList RowTexts(const QTreeWidgetItem* row) {
     QStringList texts;
-    for (int column = 0; column < 5; ++column)
+    for (int column = AppColumn::Name; column <= AppColumn::PackageId; ++column)
         texts.append(row->text(column));
     return texts;
 }
@@ -76,23 +77,17 @@ class InstalledAppsTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+        PrepareWindowSuite();
         QVERIFY(appDir_.isValid() && javaBinDir_.isValid());
         QVERIFY(PlaceFakeDeployTool(appDir_.path(), javaBinDir_.path()));
     }
     void init() {
-        MessageBox::reset();
+        scope_.begin();
         world_ = WindowWorld();
-        startFolder_ = QDir::currentPath();
     }
     void cleanup() {
-        QDir::setCurrent(startFolder_);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
-        while (QApplication::overrideCursor() != nullptr)
-            QApplication::restoreOverrideCursor();
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void refreshListsSortedUncheckedRows();
@@ -156,8 +151,8 @@ private:
     static void Tick(TfrmBB10& window, const QStringList& captions) {
         for (int i = 0; i < window.lstApps->topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = window.lstApps->topLevelItem(i);
-            if (captions.contains(row->text(0)))
-                row->setCheckState(0, Qt::Checked);
+            if (captions.contains(row->text(AppColumn::Name)))
+                row->setCheckState(AppColumn::Name, Qt::Checked);
         }
     }
 
@@ -171,7 +166,7 @@ private:
     static QStringList Statuses(const TfrmBB10& window) {
         QStringList statuses;
         for (int i = 0; i < window.lstApps->topLevelItemCount(); ++i)
-            statuses.append(window.lstApps->topLevelItem(i)->text(3));
+            statuses.append(window.lstApps->topLevelItem(i)->text(AppColumn::Status));
         return statuses;
     }
 
@@ -183,7 +178,7 @@ private:
 
     QTemporaryDir appDir_;
     QTemporaryDir javaBinDir_;
-    QString startFolder_;
+    WindowTestScope scope_;
     WindowWorld world_;
 };
 
@@ -204,7 +199,7 @@ void InstalledAppsTest::refreshListsSortedUncheckedRows() {
     for (int i = 0; i < window->lstApps->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = window->lstApps->topLevelItem(i);
         QVERIFY(row->flags().testFlag(Qt::ItemIsUserCheckable));
-        QCOMPARE(row->checkState(0), Qt::Unchecked);
+        QCOMPARE(row->checkState(AppColumn::Name), Qt::Unchecked);
     }
     QCOMPARE(world_.runner->runs().size(), 1);
     QCOMPARE(world_.runner->runs()[0].fileArguments, Arguments("-listInstalledApps"));
@@ -241,12 +236,12 @@ void InstalledAppsTest::refreshClearsTicksAndStatuses() {
     auto window = ReadyWindow();
     Refresh(*window);
     Tick(*window, {"Maps", "apple"});
-    window->lstApps->topLevelItem(0)->setText(3, QStringLiteral("Running"));
+    window->lstApps->topLevelItem(0)->setText(AppColumn::Status, QStringLiteral("Running"));
 
     Refresh(*window);
     QCOMPARE(Rows(*window), ListedRows);
     for (int i = 0; i < window->lstApps->topLevelItemCount(); ++i)
-        QCOMPARE(window->lstApps->topLevelItem(i)->checkState(0), Qt::Unchecked);
+        QCOMPARE(window->lstApps->topLevelItem(i)->checkState(AppColumn::Name), Qt::Unchecked);
 }
 
 void InstalledAppsTest::failedListingLeavesNoRows_data() {
@@ -399,7 +394,7 @@ void InstalledAppsTest::actionRunsOncePerTickedRowInOrder() {
     QCOMPARE(Statuses(*window), (QStringList{word, "", "", word}));
     // Rows stay, ticked, whatever the action did.
     QCOMPARE(window->lstApps->topLevelItemCount(), 4);
-    QCOMPARE(window->lstApps->topLevelItem(3)->checkState(0), Qt::Checked);
+    QCOMPARE(window->lstApps->topLevelItem(3)->checkState(AppColumn::Name), Qt::Checked);
     QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
 }
 
@@ -584,7 +579,8 @@ void InstalledAppsTest::closingWhileTheListComesIn() {
 
     window.reset();
     QVERIFY(job.isNull());
-    QTest::qWait(100);
+    // Whatever the job or the window had posted is delivered to nobody.
+    DeliverPostedEvents();
 }
 
 // What the connection fields hold after Connect does not redirect the screen's commands: the
@@ -592,9 +588,9 @@ void InstalledAppsTest::closingWhileTheListComesIn() {
 void InstalledAppsTest::commandsGoToTheConnectedDevice() {
     auto window = ReadyWindow();
     // The program folder holds no real tool: the bundled simulator answers, and the title says so.
-    QCOMPARE(window->windowTitle(),
-             ConnectedWindowCaption(QStringLiteral("BlackBerry Z30"), QStringLiteral("169.254.0.1")) +
-                 SimulatorTitleNote);
+    QCOMPARE(window->windowTitle(), ConnectedWindowCaption(QStringLiteral("BlackBerry Z30"),
+                                                           QStringLiteral("169.254.0.1")) +
+                                        SimulatorTitleNote);
     window->edtIP->setAddressText(QStringLiteral("169.254.2.1"));
     window->edtPwd->setText(QStringLiteral("playbook"));
     Refresh(*window);

@@ -26,9 +26,11 @@ class SupportLinksTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+    void initTestCase() { PrepareWindowSuite(); }
+    void init() { scope_.begin(); }
+    void cleanup() {
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void clickOpensTheAddress_data() {
@@ -69,6 +71,9 @@ private slots:
         QCOMPARE(desktop->opened, (QStringList{QStringLiteral("mailto:") + window.Label10->text(),
                                                window.Label11->text()}));
     }
+
+private:
+    WindowTestScope scope_;
 };
 
 QTEST_MAIN(SupportLinksTest)

@@ -3,6 +3,7 @@
 
 #include "Fonts.h"
 #include "HandlerGuard.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "WindowTestSupport.h"
 
@@ -74,13 +75,11 @@ class TfrmBB10Test : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
-    }
-    void init() {
-        MessageBox::reset();
-        FileDialog::reset();
+    void initTestCase() { PrepareWindowSuite(); }
+    void init() { scope_.begin(); }
+    void cleanup() {
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void startsOnTheMainScreenWithTheDesign();
@@ -116,6 +115,9 @@ private slots:
 
     void valueLabelsCutLongValues_data();
     void valueLabelsCutLongValues();
+
+private:
+    WindowTestScope scope_;
 };
 
 // ---- Window and screens -----------------------------------------------------------------------
@@ -170,8 +172,9 @@ void TfrmBB10Test::startsOnTheMainScreenWithTheDesign() {
     for (int i = 0; i < appWidths.size(); ++i) {
         QCOMPARE(window->lstApps->columnWidth(i), appWidths[i]);
     }
-    QCOMPARE(window->lstBarFile->headerItem()->text(4), QStringLiteral("Path"));
-    QCOMPARE(window->lstApps->headerItem()->text(4), QStringLiteral("Package-ID"));
+    QCOMPARE(window->lstBarFile->headerItem()->text(BarColumn::Path), QStringLiteral("Path"));
+    QCOMPARE(window->lstApps->headerItem()->text(AppColumn::PackageId),
+             QStringLiteral("Package-ID"));
 }
 
 void TfrmBB10Test::navigation_data() {
@@ -248,9 +251,11 @@ void TfrmBB10Test::lockedButtonsIgnoreMouseAndAccelerators() {
     if (acceleratorKey != 0) {
         QTest::keyClick(window.get(), Qt::Key(acceleratorKey), Qt::AltModifier);
     }
-    QTest::qWait(250); // an accelerator clicks its button a moment later
+    // An accelerator presses its button at once and clicks it when it lets go a moment later:
+    // a button that is not down has no click coming.
+    QVERIFY(!qobject_cast<QAbstractButton*>(Child(*window, button))->isDown());
     QCOMPARE(window->screens->currentWidget(), window->pMain);
-    QCOMPARE(window->Panel1->width(), 295);
+    QCOMPARE(window->Panel1->width(), TfrmBB10::ConnectionPanelWidth);
     QCOMPARE(window->refreshAppCalls, 0);
 }
 
@@ -607,7 +612,7 @@ void TfrmBB10Test::formShow() {
     if (suggestionFails) {
         window->refreshFailure = [] { throw Error(QStringLiteral("No network")); };
     }
-    MessageBox::setNextAnswer(MessageBox::Ok);
+    scope_.answerAnyBox();
 
     ShowAndActivate(*window);
     QVERIFY(window->isVisible());

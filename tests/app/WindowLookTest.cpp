@@ -3,6 +3,7 @@
 // (build/screenshots/) for a person to look at.
 
 #include "Fonts.h"
+#include "ListColumns.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
@@ -113,7 +114,7 @@ void AddSampleRows(TfrmBB10& window) {
     for (const QStringList& row : apps) {
         auto* item = new QTreeWidgetItem(row);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, row[0] == "Podcasts" ? Qt::Checked : Qt::Unchecked);
+        item->setCheckState(AppColumn::Name, row[0] == "Podcasts" ? Qt::Checked : Qt::Unchecked);
         window.lstApps->addTopLevelItem(item);
     }
 }
@@ -124,9 +125,11 @@ class WindowLookTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+    void initTestCase() { PrepareWindowSuite(); }
+    void init() { scope_.begin(); }
+    void cleanup() {
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void captionsFitAndNothingOverlaps_data() {
@@ -200,6 +203,9 @@ private slots:
             QVERIFY(shot.save(folder.filePath(file)));
         }
     }
+
+private:
+    WindowTestScope scope_;
 };
 
 QTEST_MAIN(WindowLookTest)

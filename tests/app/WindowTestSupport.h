@@ -2,18 +2,90 @@
 
 #include "Error.h"
 #include "FakeConsoleRunner.h"
+#include "FileDialog.h"
 #include "FixedLocalAddresses.h"
+#include "Fonts.h"
 #include "InMemoryRegistryView.h"
+#include "MessageBox.h"
 #include "TfrmBB10.h"
 
+#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
+#include <QLocale>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 
 namespace kestrane::testing {
+
+// The look every window suite runs in: the design's own style and fonts, and an English locale
+// for the numbers and dates the window formats. Called once per suite (initTestCase).
+inline void PrepareWindowSuite() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    RegisterWindowFonts();
+}
+
+// What each window test starts from and must leave as it found it: no message box or file
+// dialog answer queued, no hourglass cursor, the current folder restored. begin() in init(),
+// QVERIFY2 on end() in cleanup(); end() puts everything back whatever it reports, so that one
+// test's leftovers never fail the next one.
+class WindowTestScope {
+public:
+    void begin() {
+        MessageBox::reset();
+        FileDialog::reset();
+        startFolder_ = QDir::currentPath();
+        guardAnswers_ = 0;
+    }
+
+    // Queues an answer for a box the test may not expect, so that a box shown by mistake is
+    // answered (and counted by the test's own checks) instead of waiting for a person. Left
+    // unused, it is no leftover.
+    void answerAnyBox() {
+        MessageBox::setNextAnswer(MessageBox::Ok);
+        ++guardAnswers_;
+    }
+
+    // What the test left behind, one item per line; empty when nothing.
+    QString end() {
+        QStringList left;
+        if (MessageBox::pendingAnswers() > guardAnswers_)
+            left << QStringLiteral("%1 message box answers unused")
+                        .arg(MessageBox::pendingAnswers() - guardAnswers_);
+        if (FileDialog::pendingAnswers() != 0)
+            left << QStringLiteral("%1 file dialog answers unused")
+                        .arg(FileDialog::pendingAnswers());
+        if (QApplication::overrideCursor() != nullptr)
+            left << QStringLiteral("the hourglass cursor still set");
+        while (QApplication::overrideCursor() != nullptr)
+            QApplication::restoreOverrideCursor();
+        // The window runs its commands from the Java runtime's folder and stays there: put the
+        // folder back, it is no leftover.
+        QDir::setCurrent(startFolder_);
+        MessageBox::reset();
+        FileDialog::reset();
+        return left.join(QLatin1Char('\n'));
+    }
+
+    const QString& startFolder() const { return startFolder_; }
+
+private:
+    QString startFolder_;
+    int guardAnswers_ = 0;
+};
+
+// Delivers every event already posted, objects deleted later included, so that a test can check
+// that nothing more happens after an object went away without waiting for a fixed time.
+inline void DeliverPostedEvents() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 // The window with a few handlers replaced: it counts the calls a test looks for and can make a
 // handler fail.

@@ -15,6 +15,10 @@ struct LineCase {
     bool marker = true; // the line holds a marker (a cut or bad number reports 0 all the same)
 };
 
+void PrintTo(const LineCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class InstallProgressOfLineTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(InstallProgressOfLineTest, ReadsThePercentage) {
@@ -100,8 +104,9 @@ TEST(LaunchOutcomeTest, LaunchedOrWhyNot) {
         const char* status;
     };
     const Case cases[] = {
-        {"launched", "Info: Launching com.acme.speedtest.testDev_speedtest__0b911cdd...\n"
-                     "result::40124533\n",
+        {"launched",
+         "Info: Launching com.acme.speedtest.testDev_speedtest__0b911cdd...\n"
+         "result::40124533\n",
          0, "Installed and launched (PID 40124533)"},
         {"already_running", "Info: Launching x.y...\r\nresult::running,77\r\n", 0,
          "Installed, already running (PID 77)"},

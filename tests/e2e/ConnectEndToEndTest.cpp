@@ -12,6 +12,7 @@
 #include "MessageBox.h"
 #include "SimulatorState.h"
 #include "TfrmBB10.h"
+#include "WindowTestSupport.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -64,14 +65,12 @@ private slots:
         QVERIFY(home_.isValid());
         qputenv("HOME", home_.path().toUtf8());
         qputenv("XDG_STATE_HOME", home_.filePath(QStringLiteral("state")).toUtf8());
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+        PrepareWindowSuite();
         qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
         QVERIFY(QFile::exists(ProgramFolder + QStringLiteral("/lib/BarDeploy.jar")));
     }
     void init() {
-        MessageBox::reset();
-        startFolder_ = QDir::currentPath();
+        scope_.begin();
         // Every test starts with fresh devices: no failed attempts counted.
         state_ = std::make_unique<SimulatorState>();
         QVERIFY(state_->isValid());
@@ -79,9 +78,9 @@ private slots:
     void cleanup() {
         qunsetenv("JAVA_TOOL_OPTIONS");
         qunsetenv("KESTRANE_DEPLOY_TOOL");
-        QDir::setCurrent(startFolder_);
         qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void connectsToEachDevice_data();
@@ -117,8 +116,8 @@ private:
         QTest::mouseClick(window.btnConn, Qt::LeftButton);
     }
 
-    static void Connect(TfrmBB10& window, const QString& address, const QString& password) {
-        MessageBox::setNextAnswer(MessageBox::Ok); // for the error box, if it comes
+    void Connect(TfrmBB10& window, const QString& address, const QString& password) {
+        scope_.answerAnyBox(); // for the error box, if it comes
         StartConnect(window, address, password);
         QVERIFY(window.deviceCommands().isRunning());
         QTRY_VERIFY_WITH_TIMEOUT(!window.deviceCommands().isRunning(), 60000);
@@ -135,7 +134,7 @@ private:
 
     QTemporaryDir home_;
     std::unique_ptr<SimulatorState> state_;
-    QString startFolder_;
+    WindowTestScope scope_;
 };
 
 void ConnectEndToEndTest::connectsToEachDevice_data() {
@@ -260,7 +259,7 @@ void ConnectEndToEndTest::refusalsShowTheToolsText() {
     QCOMPARE(ValueLabels(*window), NoValues);
     QCOMPARE(Pixels(window->imgModel->picture().toImage()), placeholder);
     QVERIFY(!Unlocked(*window));
-    QCOMPARE(window->Panel1->width(), 295);
+    QCOMPARE(window->Panel1->width(), TfrmBB10::ConnectionPanelWidth);
 }
 
 // Whatever the password holds reaches the tool as that one argument; the shell runs none of it.
@@ -283,7 +282,7 @@ void ConnectEndToEndTest::passwordArrivesIntactAndRunsNothing() {
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes[0].details.contains(QStringLiteral("Error: Authentication failed.")),
              qPrintable(boxes[0].details));
-    for (const QString& folder : {window->JavaBinDir, startFolder_}) {
+    for (const QString& folder : {window->JavaBinDir, scope_.startFolder()}) {
         for (const char* name : {"x", "y"}) {
             QVERIFY2(!QFile::exists(QDir(folder).filePath(QLatin1String(name))),
                      qPrintable(folder + "/" + name));
@@ -334,7 +333,7 @@ void ConnectEndToEndTest::aConnectionThatBreaksOffIsAFailure() {
     QVERIFY(boxes[0].details.endsWith("Error: The target server failed to respond\n"));
     QCOMPARE(ValueLabels(*window), NoValues);
     QVERIFY(!Unlocked(*window));
-    QCOMPARE(window->Panel1->width(), 295);
+    QCOMPARE(window->Panel1->width(), TfrmBB10::ConnectionPanelWidth);
 }
 
 // A device that never answers: the command is stopped at the (shortened) silence limit, with

@@ -7,9 +7,11 @@
 #include "FileDialog.h"
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "SimulatorState.h"
 #include "TfrmBB10.h"
+#include "WindowTestSupport.h"
 
 #include <QApplication>
 #include <QMimeData>
@@ -21,6 +23,7 @@
 #include <memory>
 
 using namespace kestrane;
+using namespace kestrane::testing;
 using kestrane::testing::SimulatorState;
 
 namespace {
@@ -30,7 +33,7 @@ const QString ProgramFolder = QStringLiteral(KESTRANE_TEST_APP_DIR);
 QStringList Statuses(const QTreeWidget* list) {
     QStringList texts;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts.append(list->topLevelItem(i)->text(5));
+        texts.append(list->topLevelItem(i)->text(BarColumn::Status));
     return texts;
 }
 
@@ -41,8 +44,7 @@ class InstallEndToEndTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+        PrepareWindowSuite();
         QVERIFY(QFile::exists(ProgramFolder + QStringLiteral("/lib/BarDeploy.jar")));
         qputenv("KESTRANE_DEVICESIM_PROGRESS_MS", "400");
         // The runtime is found in a JVM folder of the test's own: the commands' working folder is
@@ -53,17 +55,15 @@ private slots:
         QVERIFY(QFile::link(java, jvm_.filePath(QStringLiteral("test-jdk/bin/java"))));
     }
     void init() {
-        MessageBox::reset();
-        FileDialog::reset();
-        startFolder_ = QDir::currentPath();
+        scope_.begin();
         state_ = std::make_unique<SimulatorState>();
         QVERIFY(state_->isValid());
         window_ = ShownWindow();
     }
     void cleanup() {
         window_.reset();
-        QDir::setCurrent(startFolder_);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void installsThreeBarsWithProgress();
@@ -140,7 +140,7 @@ private:
     QTemporaryDir jvm_;
     QTemporaryDir bars_;
     std::unique_ptr<SimulatorState> state_;
-    QString startFolder_;
+    WindowTestScope scope_;
     std::unique_ptr<TfrmBB10> window_;
 };
 
@@ -152,7 +152,7 @@ void InstallEndToEndTest::installsThreeBarsWithProgress() {
     Drop({Bar(QStringLiteral("chess.BAR"), "com.example.chess", "Chess")});
     QTreeWidget* list = window_->lstBarFile;
     QCOMPARE(list->topLevelItemCount(), 3);
-    QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("Chess"));
+    QCOMPARE(list->topLevelItem(0)->text(BarColumn::Name), QStringLiteral("Chess"));
     window_->btnInstallAppsClick();
     QCOMPARE(window_->screens->currentWidget(), window_->pInstall);
     const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
@@ -163,7 +163,7 @@ void InstallEndToEndTest::installsThreeBarsWithProgress() {
     bool shotTaken = false;
     connect(list->model(), &QAbstractItemModel::dataChanged, this, [&] {
         for (int i = 0; i < 3; ++i) {
-            const QString status = list->topLevelItem(i)->text(5);
+            const QString status = list->topLevelItem(i)->text(BarColumn::Status);
             if (!status.isEmpty() && (seen[i].isEmpty() || seen[i].last() != status))
                 seen[i].append(status);
         }
@@ -223,14 +223,14 @@ void InstallEndToEndTest::anOddPathInstallsThatFileAndRunsNothingElse() {
     const QString path = folder + QStringLiteral("/it's a \"bar\"; $(touch x) `touch y` & z.bar");
     test::WriteBar(path, test::BarManifest("com.example.odd", "Odd", "2.0.0.0"));
     Drop({path});
-    QCOMPARE(window_->lstBarFile->topLevelItem(0)->text(4), path);
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->text(BarColumn::Path), path);
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
     QCOMPARE(Statuses(window_->lstBarFile), QStringList{"Done"});
     QCOMPARE(ReceivedArguments(),
              (QStringList{"-installApp", "-device", "169.254.0.1", "-password", "z30", path}));
     QVERIFY(InstalledApps().contains(QStringLiteral("com.example.odd")));
-    for (const QString& where : {window_->JavaBinDir, folder, bars_.path(), startFolder_})
+    for (const QString& where : {window_->JavaBinDir, folder, bars_.path(), scope_.startFolder()})
         for (const char* name : {"x", "y", "z.bar"})
             QVERIFY2(!QFile::exists(QDir(where).filePath(QLatin1String(name))),
                      qPrintable(where + "/" + name));

@@ -4,9 +4,11 @@
 #include "DeviceCommands.h"
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "SimulatorState.h"
 #include "TfrmBB10.h"
+#include "WindowTestSupport.h"
 
 #include <QApplication>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include <memory>
 
 using namespace kestrane;
+using namespace kestrane::testing;
 using kestrane::testing::SimulatorState;
 
 namespace {
@@ -41,21 +44,19 @@ class InstalledAppsEndToEndTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        RegisterWindowFonts();
+        PrepareWindowSuite();
         QVERIFY(QFile::exists(ProgramFolder + QStringLiteral("/lib/BarDeploy.jar")));
     }
     void init() {
-        MessageBox::reset();
-        startFolder_ = QDir::currentPath();
+        scope_.begin();
         state_ = std::make_unique<SimulatorState>();
         QVERIFY(state_->isValid());
     }
     void cleanup() {
-        QDir::setCurrent(startFolder_);
+        // No box was shown at all.
         QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        const QString left = scope_.end();
+        QVERIFY2(left.isEmpty(), qPrintable(left));
     }
 
     void listAndActOnTheDevicesApplications();
@@ -109,17 +110,17 @@ private:
     static void TickOnly(TfrmBB10& window, const QStringList& captions) {
         for (int i = 0; i < window.lstApps->topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = window.lstApps->topLevelItem(i);
-            row->setCheckState(0, captions.contains(row->text(0)) ? Qt::Checked : Qt::Unchecked);
+            row->setCheckState(AppColumn::Name, captions.contains(row->text(AppColumn::Name))
+                                                    ? Qt::Checked
+                                                    : Qt::Unchecked);
         }
     }
 
     // The arguments the simulator received in its last run.
-    QStringList ReceivedArguments() const {
-        return state_->receivedArguments();
-    }
+    QStringList ReceivedArguments() const { return state_->receivedArguments(); }
 
     std::unique_ptr<SimulatorState> state_;
-    QString startFolder_;
+    WindowTestScope scope_;
 };
 
 void InstalledAppsEndToEndTest::listAndActOnTheDevicesApplications() {
@@ -128,32 +129,37 @@ void InstalledAppsEndToEndTest::listAndActOnTheDevicesApplications() {
     Connect(*window, QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
     OpenManageScreen(*window);
     // Speed Test is a development build: its package name holds "test", as its id does.
-    QCOMPARE(Column(*window, 0), (QStringList{"Browser", "Calendar", "Camera", "Contacts", "Maps",
-                                              "Speed Test", "Weather Now"}));
-    QCOMPARE(Column(*window, 1).last(), QStringLiteral("2.4.1.12"));
-    QCOMPARE(Column(*window, 2).last(), QStringLiteral("com.kestrane.weather"));
-    QCOMPARE(Column(*window, 3), QStringList(7, QString()));
+    QCOMPARE(Column(*window, AppColumn::Name),
+             (QStringList{"Browser", "Calendar", "Camera", "Contacts", "Maps", "Speed Test",
+                          "Weather Now"}));
+    QCOMPARE(Column(*window, AppColumn::Version).last(), QStringLiteral("2.4.1.12"));
+    QCOMPARE(Column(*window, AppColumn::PackageName).last(),
+             QStringLiteral("com.kestrane.weather"));
+    QCOMPARE(Column(*window, AppColumn::Status), QStringList(7, QString()));
 
     TickOnly(*window, {"Calendar", "Maps"});
     Click(*window, window->btnLaunchApp);
-    QCOMPARE(Column(*window, 3), (QStringList{"", "Running", "", "", "Running", "", ""}));
+    QCOMPARE(Column(*window, AppColumn::Status),
+             (QStringList{"", "Running", "", "", "Running", "", ""}));
     TickOnly(*window, {"Browser", "Calendar", "Camera", "Maps"});
     Click(*window, window->btnCheckApp);
     // The browser was running already; the camera was not.
-    QCOMPARE(Column(*window, 3),
+    QCOMPARE(Column(*window, AppColumn::Status),
              (QStringList{"Running", "Running", "Stop", "", "Running", "", ""}));
     TickOnly(*window, {"Calendar", "Maps"});
     Click(*window, window->btnTerminate);
     Click(*window, window->btnCheckApp);
-    QCOMPARE(Column(*window, 3), (QStringList{"Running", "Stop", "Stop", "", "Stop", "", ""}));
+    QCOMPARE(Column(*window, AppColumn::Status),
+             (QStringList{"Running", "Stop", "Stop", "", "Stop", "", ""}));
     TickOnly(*window, {"Maps"});
     Click(*window, window->btnUninstall);
-    QCOMPARE(Column(*window, 3),
+    QCOMPARE(Column(*window, AppColumn::Status),
              (QStringList{"Running", "Stop", "Stop", "", "Uninstalled", "", ""}));
     Click(*window, window->btnRefreshApp);
-    QCOMPARE(Column(*window, 0), (QStringList{"Browser", "Calendar", "Camera", "Contacts",
-                                              "Speed Test", "Weather Now"}));
-    QCOMPARE(Column(*window, 3), QStringList(6, QString()));
+    QCOMPARE(
+        Column(*window, AppColumn::Name),
+        (QStringList{"Browser", "Calendar", "Camera", "Contacts", "Speed Test", "Weather Now"}));
+    QCOMPARE(Column(*window, AppColumn::Status), QStringList(6, QString()));
 
     // The manage screen after a few actions, for a person to look at.
     TickOnly(*window, {"Browser", "Camera"});
@@ -167,8 +173,8 @@ void InstalledAppsEndToEndTest::listAndActOnTheDevicesApplications() {
     Connect(*window, QStringLiteral("169.254.1.1"), QStringLiteral("q10"));
     QCOMPARE(window->lstApps->topLevelItemCount(), 0);
     OpenManageScreen(*window);
-    QCOMPARE(Column(*window, 0), (QStringList{"Browser", "Calendar", "Flashlight", "Music",
-                                              "Quick Notes", "Remember"}));
+    QCOMPARE(Column(*window, AppColumn::Name), (QStringList{"Browser", "Calendar", "Flashlight",
+                                                            "Music", "Quick Notes", "Remember"}));
 }
 
 // An application whose package name and id hold blanks, quotes and shell syntax is listed as it
@@ -194,8 +200,8 @@ void InstalledAppsEndToEndTest::hostileNamesReachTheToolAsOneArgument() {
 
     Connect(*window, QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
     OpenManageScreen(*window);
-    QCOMPARE(Column(*window, 0), QStringList{"Evil"});
-    QCOMPARE(Column(*window, 2), QStringList{HostileName});
+    QCOMPARE(Column(*window, AppColumn::Name), QStringList{"Evil"});
+    QCOMPARE(Column(*window, AppColumn::PackageName), QStringList{HostileName});
     QCOMPARE(Column(*window, 4), QStringList{HostileId});
     TickOnly(*window, {"Evil"});
     Click(*window, window->btnLaunchApp);
@@ -204,8 +210,8 @@ void InstalledAppsEndToEndTest::hostileNamesReachTheToolAsOneArgument() {
                           "-package-name", HostileName, "-package-id", HostileId}));
     // The simulator found the application by exactly these two values.
     Click(*window, window->btnCheckApp);
-    QCOMPARE(Column(*window, 3), QStringList{"Running"});
-    for (const QString& folder : {window->JavaBinDir, startFolder_, ProgramFolder}) {
+    QCOMPARE(Column(*window, AppColumn::Status), QStringList{"Running"});
+    for (const QString& folder : {window->JavaBinDir, scope_.startFolder(), ProgramFolder}) {
         for (const char* name : {"x", "y", "z", "w"})
             QVERIFY2(!QFile::exists(QDir(folder).filePath(QLatin1String(name))),
                      qPrintable(folder + "/" + name));

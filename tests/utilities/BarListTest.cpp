@@ -28,6 +28,10 @@ struct CompareCase {
     int expected; // the sign
 };
 
+void PrintTo(const CompareCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class CompareBarItemsTest : public ::testing::TestWithParam<CompareCase> {};
 
 TEST_P(CompareBarItemsTest, GivesTheOrderOfTwoRows) {

@@ -1,9 +1,10 @@
 // The manage screen: the list of installed applications and the actions on its ticked rows.
 
-#include "InstalledApps.h"
 #include "CommandResult.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
+#include "InstalledApps.h"
+#include "ListColumns.h"
 #include "ListRows.h"
 #include "TfrmBB10.h"
 
@@ -16,35 +17,14 @@
 namespace kestrane {
 namespace {
 
-// The columns of lstApps that hold more than the caption.
-constexpr int PackageNameColumn = 2;
-constexpr int StatusColumn = 3;
-constexpr int PackageIdColumn = 4;
+constexpr int PackageNameColumn = AppColumn::PackageName;
+constexpr int StatusColumn = AppColumn::Status;
+constexpr int PackageIdColumn = AppColumn::PackageId;
 
 // How often rows read from the tool's output join the list while it is being written.
 constexpr std::chrono::milliseconds ListingTurn{40};
 
 } // namespace
-
-// One click of an application action: the rows ticked when it was clicked, in on-screen order,
-// and how far the runs have come.
-struct TfrmBB10::AppActionRun {
-    struct Turn {
-        QTreeWidgetItem* row;
-        QString packageName;
-        QString packageId;
-    };
-    DeployAction action;
-    DeployTool tool;
-    DeviceTarget target;
-    QList<Turn> turns;
-    qsizetype next = 0;
-    quint64 generation = 0;
-    // What the error box shows at the end: each failed row's name and message, and behind its
-    // details the tool's text for each.
-    QString failures;
-    QString failureDetails;
-};
 
 QList<QWidget*> TfrmBB10::ManageActions() const {
     return {btnRefreshApp, btnCheckApp, btnLaunchApp, btnTerminate, btnUninstall};
@@ -81,6 +61,8 @@ void TfrmBB10::AppsListRowsGoing() {
         return;
     ConsoleJob* job = appsJob_;
     EndAppsOperation();
+    if (appActions_)
+        appActions_->abandon();
     job->stop();
 }
 
@@ -136,7 +118,7 @@ void TfrmBB10::ListQueuedApps() {
 void TfrmBB10::FinishAppsList(const CommandResult& result) {
     ListQueuedApps();
     EndAppsOperation();
-    const CommandVerdict verdict = JudgeCommand(result);
+    const CommandVerdict verdict = ReadAppListing(DeviceContextInUse(), result).verdict;
     if (verdict.succeeded)
         return;
     // The rows read before the tool failed or went silent would look like the whole list.
@@ -162,66 +144,37 @@ void TfrmBB10::btnUninstallClick() {
     RunAppAction(DeployAction::UninstallApp);
 }
 
+// The runs of one click go one after the other, so the controls stay held back (and Check
+// Status's hourglass on) from the first to the last.
 void TfrmBB10::RunAppAction(DeployAction action) {
     if (AppsOperationRunning() || !ReadyForDeviceCommand(connectedTarget_.address))
         return;
     PrepareAppsList();
-    auto run = std::make_shared<AppActionRun>();
-    run->action = action;
-    run->target = connectedTarget_;
-    run->tool = DeployToolInUse();
-    run->generation = appsListGeneration_;
+    QList<AppActionQueue::Turn> turns;
+    QList<QTreeWidgetItem*> rows;
     for (int index = 0; index < lstApps->topLevelItemCount(); ++index) {
         QTreeWidgetItem* row = lstApps->topLevelItem(index);
-        if (row->checkState(0) == Qt::Checked)
-            run->turns.append({row, row->text(PackageNameColumn), row->text(PackageIdColumn)});
+        if (row->checkState(0) != Qt::Checked)
+            continue;
+        rows.append(row);
+        turns.append({row->text(0), row->text(PackageNameColumn), row->text(PackageIdColumn)});
     }
-    if (run->turns.isEmpty())
+    if (turns.isEmpty())
         return;
-    RunAppActionTurn(run);
-}
-
-// The next run starts from the previous one's continuation, so the runs never overlap and the
-// controls stay held back (and Check Status's hourglass on) from the first to the last.
-void TfrmBB10::RunAppActionTurn(const std::shared_ptr<AppActionRun>& run) {
-    const AppActionRun::Turn& turn = run->turns[run->next];
-    DeviceCommands::Settings settings;
-    settings.heldBack = ManageActions();
-    settings.hourglass = run->action == DeployAction::IsAppRunning;
-    settings.silenceLimit = deviceCommands().silenceLimits().device;
-    const DeployInvocation command =
-        DeployCommand(run->tool, run->action, run->target.address, run->target.password,
-                      PackageArguments(turn.packageName, turn.packageId));
-    ConsoleJob* job = deviceCommands().run(command, JavaBinDir, settings,
-                                           [this, run](const CommandResult& result) {
-                                               if (run->generation == appsListGeneration_)
-                                                   FinishAppActionTurn(run, result);
-                                           });
-    StartAppsOperation(job);
-}
-
-void TfrmBB10::FinishAppActionTurn(const std::shared_ptr<AppActionRun>& run,
-                                   const CommandResult& result) {
-    const AppActionRun::Turn& turn = run->turns[run->next++];
-    const CommandVerdict verdict = JudgeCommand(result);
-    if (verdict.succeeded) {
-        turn.row->setText(StatusColumn, AppActionStatus(run->action, result.output));
-    } else {
-        turn.row->setText(StatusColumn, AppActionFailedStatus);
-        run->failures +=
-            turn.row->text(0) + QStringLiteral(": ") + verdict.errorText + QLatin1Char('\n');
-        if (!verdict.details.isEmpty())
-            run->failureDetails +=
-                turn.row->text(0) + QStringLiteral(":\n") + verdict.details + QLatin1Char('\n');
-    }
-    // A device that went silent for one row is not asked again for the others.
-    if (run->next < run->turns.size() && !result.timedOut) {
-        RunAppActionTurn(run);
-        return;
-    }
-    EndAppsOperation();
-    if (!run->failures.isEmpty())
-        ShowCommandError(WithDeployToolNote(run->failures), run->failureDetails);
+    AppActionQueue::Callbacks callbacks;
+    callbacks.started = [this](ConsoleJob* job) { StartAppsOperation(job); };
+    callbacks.turnDone = [rows](qsizetype index, const AppActionQueue::TurnResult& done) {
+        rows[index]->setText(StatusColumn, done.status);
+    };
+    callbacks.ended = [this](const QString& failures, const QString& details) {
+        EndAppsOperation();
+        if (!failures.isEmpty())
+            ShowCommandError(WithDeployToolNote(failures), details);
+    };
+    appActions_ = AppActionQueue::Start(
+        deviceCommands().starter(JavaBinDir, ManageActions(), action == DeployAction::IsAppRunning),
+        DeviceContextInUse(), connectedTarget_, action, std::move(turns),
+        deviceCommands().silenceLimits().device, std::move(callbacks));
 }
 
 } // namespace kestrane

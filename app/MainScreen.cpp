@@ -1,4 +1,4 @@
-// Connecting to the device and showing its identity.
+// The main screen: connecting to the device and showing its identity.
 
 #include "DeviceInfo.h"
 #include "CommandResult.h"
@@ -19,23 +19,15 @@ bool TfrmBB10::ReadyForDeviceCommand(const QString& address) {
     // The tool may have been added or removed since the window last looked: the title and the
     // panel say which one this command runs.
     ShowDeployToolInUse();
-    const QString missingJava = JavaRuntimeMissingMessage(JavaBinDir);
-    if (!missingJava.isEmpty()) {
-        MessageBox::plain(this, missingJava);
-        return false;
-    }
-    const QString badAddress = InvalidAddressMessage(address);
-    if (!badAddress.isEmpty()) {
-        ShowCommandError(badAddress);
-        return false;
-    }
-    const QString missing =
-        MissingDeployToolMessage(AppDir, JavaBinDir, CurrentDeployTool().folder);
-    if (!missing.isEmpty()) {
-        ShowCommandError(missing);
-        return false;
-    }
-    return true;
+    const CommandCheck check = CheckBeforeDeviceCommand(DeviceContextInUse(), address);
+    if (check.ready())
+        return true;
+    // No runtime at all is told in a plain box, as the program always has.
+    if (check.kind == FailureKind::JavaMissing && JavaBinDir.isEmpty())
+        MessageBox::plain(this, check.message);
+    else
+        ShowCommandError(check.message);
+    return false;
 }
 
 void TfrmBB10::ShowCommandError(const QString& text, const QString& details) {
@@ -48,7 +40,7 @@ void TfrmBB10::ShowCommandFailure(const CommandVerdict& verdict) {
 }
 
 CommandVerdict TfrmBB10::JudgeCommand(const CommandResult& result) const {
-    return JudgeDeviceCommand(result, AppDir, JavaBinDir, CurrentDeployTool().folder);
+    return DeviceContextInUse().judge(result);
 }
 
 void TfrmBB10::btnConnClick() {
@@ -69,16 +61,12 @@ void TfrmBB10::btnConnClick() {
 }
 
 void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target) {
-    const CommandVerdict verdict = JudgeCommand(result);
-    if (!verdict.succeeded) {
-        ShowCommandFailure(verdict);
+    const ConnectOutcome outcome = ReadConnectOutcome(DeviceContextInUse(), result);
+    if (!outcome.verdict.succeeded) {
+        ShowCommandFailure(outcome.verdict);
         return;
     }
-    const DeviceInfo info = ReadDeviceInfo(result.output);
-    if (!info.connected) {
-        ShowCommandError(NoDeviceInformationMessage, ToolOutputText(result.output));
-        return;
-    }
+    const DeviceInfo& info = outcome.info;
     ForgetOtherDevice(target.address + QLatin1Char('/') + info.pin);
     connectedTarget_ = target;
     connectedDeviceName_ = info.deviceName;

@@ -6,6 +6,8 @@
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "InstallProgress.h"
+#include "InstallRun.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "TfrmBB10.h"
 
@@ -21,17 +23,12 @@
 namespace kestrane {
 namespace {
 
-constexpr int StatusColumn = 5;
-constexpr int StatusSubItem = StatusColumn - 1;
-constexpr int PathSubItem = 3;
-// Column 0 keeps every sub-item, the hidden ones of repeated runs included.
-constexpr int SubItemsRole = Qt::UserRole + 1;
-// The Status cell of the row being installed: its progress percentage, for the drawn bar.
-constexpr int ProgressRole = Qt::UserRole + 2;
-
-const QString LoadingStatus = QStringLiteral("Loading...");
-const QString DoneStatus = QStringLiteral("Done");
-const QString ErrorStatus = QStringLiteral("Error");
+constexpr int StatusColumn = BarColumn::Status;
+// Sub-items count from the Version column.
+constexpr int StatusSubItem = BarColumn::Status - BarColumn::Version;
+constexpr int PathSubItem = BarColumn::Path - BarColumn::Version;
+constexpr int SubItemsRole = BarSubItemsRole;
+constexpr int ProgressRole = BarProgressRole;
 
 BarRow RowOf(const QTreeWidgetItem* item) {
     return {item->text(0), item->data(0, SubItemsRole).toStringList()};
@@ -290,94 +287,72 @@ void TfrmBB10::btnInstallBarClick() {
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
     lstBarFile->clearSelection();
-    const int count = lstBarFile->topLevelItemCount();
     if (lstBarFile->itemDelegateForColumn(StatusColumn) == nullptr)
         lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
-    installRun_ = InstallRunState{true, count, {}};
+    QList<InstallRun::Item> items;
+    for (int index = 0; index < lstBarFile->topLevelItemCount(); ++index) {
+        const BarRow row = RowOf(lstBarFile->topLevelItem(index));
+        items.append({row.name, row.subItems.value(PathSubItem)});
+    }
     RemoveSelectedItems1->setEnabled(false);
-    InstallRow(0);
+
+    InstallRun::Callbacks callbacks;
+    callbacks.started = [this](int index, ConsoleJob*) { ShowInstallRowStarted(index); };
+    // A line with a progress marker goes through the memo, whose change runs the parser. The
+    // memo holds only that line: the whole output comes with the result.
+    callbacks.progressLine = [this](const QString& line) {
+        Memo1->clear();
+        Memo1->append(line);
+    };
+    callbacks.progressed = [this](int index, int percent, const QString& status) {
+        InstallProgress = percent;
+        QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
+        SetStatus(item, status);
+        item->setData(StatusColumn, ProgressRole, percent);
+    };
+    callbacks.finished = [this](int index, bool, const QString& status, const CommandVerdict&) {
+        QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
+        item->setData(StatusColumn, ProgressRole, QVariant());
+        SetStatus(item, status);
+    };
+    callbacks.decide = [this](int, const CommandVerdict& failure) {
+        const MessageBox::Button answer =
+            MessageBox::show(this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
+                                    WithDeployToolNote(failure.errorText),
+                                    MessageBox::Abort | MessageBox::Ignore, failure.details});
+        return answer == MessageBox::Abort ? InstallRun::Decision::Abort
+                                           : InstallRun::Decision::Ignore;
+    };
+    callbacks.ended = [this](bool aborted, const QString& summary) {
+        RemoveSelectedItems1->setEnabled(true);
+        if (!aborted)
+            MessageBox::plain(this, summary);
+    };
+    InstallRun::Options options;
+    options.silenceLimit = deviceCommands().silenceLimits().installation;
+    installRun_ = InstallRun::Start(deviceCommands().starter(JavaBinDir, InstallHeldBack(), false),
+                                    DeviceContextInUse(), connectedTarget_, std::move(items),
+                                    options, std::move(callbacks));
 }
 
-void TfrmBB10::InstallRow(int index) {
+// A row installed before keeps showing its last result until new progress arrives; the new
+// "Loading..." then lies beyond the Status column.
+void TfrmBB10::ShowInstallRowStarted(int index) {
     QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
-    const BarRow row = RowOf(item);
-    const DeployInvocation command =
-        DeployCommand(DeployToolInUse(), DeployAction::InstallApp, connectedTarget_.address,
-                      connectedTarget_.password, InstallArguments(row.subItems.value(PathSubItem)));
     InstallIndex = index;
-    // A row installed before keeps showing its last result until new progress arrives; the
-    // new "Loading..." then lies beyond the Status column.
-    BarRow loading = row;
-    loading.subItems.append(LoadingStatus);
+    BarRow loading = RowOf(item);
+    loading.subItems.append(InstallLoadingStatus);
     SetRow(item, loading);
     InstallProgress = 0;
     item->setSelected(true);
     lstBarFile->scrollToItem(item);
     Memo1->clear();
-
-    DeviceCommands::Settings settings;
-    settings.feed = ConsoleJob::Feed::Lines;
-    settings.heldBack = InstallHeldBack();
-    settings.silenceLimit = deviceCommands().silenceLimits().installation;
-    // The tool writes nothing while it uploads the BAR: moving data is not silence.
-    settings.ioCountsAsActivity = true;
-    ConsoleJob* job =
-        deviceCommands().run(command, JavaBinDir, settings,
-                             [this](const CommandResult& result) { FinishInstallRow(result); });
-    // Every complete line is looked at once, in order, whatever chunks the output arrived in.
-    // A line with a progress marker goes through the memo, whose change runs the parser; other
-    // lines cannot raise the progress and skip that round. The memo holds only that line: the
-    // whole output comes with the result.
-    connect(job, &ConsoleJob::lineReceived, this, [this](const QString& line) {
-        if (!HasProgressMarker(line))
-            return;
-        Memo1->clear();
-        Memo1->append(line);
-    });
 }
 
 void TfrmBB10::Memo1Change() {
     if (!InstallRunning() || Memo1->lines().isEmpty())
         return;
-    const int progress = InstallProgressOfLine(Memo1->lines().constLast());
-    if (progress <= InstallProgress)
-        return;
-    InstallProgress = progress;
-    QTreeWidgetItem* item = lstBarFile->topLevelItem(InstallIndex);
-    SetStatus(item, InstallingStatus(progress));
-    item->setData(StatusColumn, ProgressRole, progress);
-}
-
-void TfrmBB10::FinishInstallRow(const CommandResult& result) {
-    const CommandVerdict verdict = JudgeCommand(result);
-    const bool succeeded = InstallSucceeded(verdict, InstallProgress);
-    QTreeWidgetItem* item = lstBarFile->topLevelItem(InstallIndex);
-    item->setData(StatusColumn, ProgressRole, QVariant());
-    SetStatus(item, succeeded ? DoneStatus : ErrorStatus);
-    if (!succeeded) {
-        const CommandVerdict failure = InstallFailure(result, verdict);
-        const QString path = RowOf(item).subItems.value(PathSubItem);
-        installRun_.failures.append(InstallFailureLine(item->text(0), path, failure.reason));
-        const MessageBox::Button answer =
-            MessageBox::show(this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
-                                    WithDeployToolNote(failure.errorText),
-                                    MessageBox::Abort | MessageBox::Ignore, failure.details});
-        if (answer == MessageBox::Abort) {
-            EndInstallRun();
-            return;
-        }
-    }
-    if (InstallIndex + 1 < installRun_.count) {
-        InstallRow(InstallIndex + 1);
-        return;
-    }
-    EndInstallRun();
-    MessageBox::plain(this, InstallRunSummary(installRun_.failures));
-}
-
-void TfrmBB10::EndInstallRun() {
-    installRun_.active = false;
-    RemoveSelectedItems1->setEnabled(true);
+    installRun_->readProgressLine(Memo1->lines().constLast());
 }
 
 } // namespace kestrane

@@ -1,0 +1,132 @@
+#include "InstallRun.h"
+
+#include "InstallProgress.h"
+
+#include <QObject>
+
+namespace kestrane {
+
+std::shared_ptr<InstallRun> InstallRun::Start(StartDeviceCommand start, DeviceContext context,
+                                              DeviceTarget target, QList<Item> items,
+                                              Options options, Callbacks callbacks) {
+    std::shared_ptr<InstallRun> run(new InstallRun);
+    run->start_ = std::move(start);
+    run->context_ = std::move(context);
+    run->target_ = std::move(target);
+    run->items_ = std::move(items);
+    run->options_ = options;
+    run->callbacks_ = std::move(callbacks);
+    if (!run->items_.isEmpty()) {
+        run->active_ = true;
+        run->installItem(0);
+    }
+    return run;
+}
+
+void InstallRun::installItem(int index) {
+    QStringList arguments = InstallArguments(items_[index].barPath);
+    if (options_.launch && items_[index].hasPackageId)
+        arguments.prepend(DeployActionOption(DeployAction::LaunchApp));
+    const DeployInvocation command = DeployCommand(context_.tool, DeployAction::InstallApp,
+                                                   target_.address, target_.password, arguments);
+    index_ = index;
+    progress_ = 0;
+    DeviceCommandRunner::Settings settings;
+    settings.feed = ConsoleJob::Feed::Lines;
+    settings.silenceLimit = options_.silenceLimit;
+    // The tool writes nothing while it uploads the BAR: moving data is not silence.
+    settings.ioCountsAsActivity = true;
+    auto self = shared_from_this();
+    ConsoleJob* job = start_(command, settings,
+                             [self](const CommandResult& result) { self->finishItem(result); });
+    if (callbacks_.started)
+        callbacks_.started(index, job);
+    // Every complete line is looked at once, in order, whatever chunks the output arrived in;
+    // only lines with a progress marker can raise the progress.
+    std::weak_ptr<InstallRun> weak = self;
+    QObject::connect(job, &ConsoleJob::lineReceived, job, [weak](const QString& line) {
+        const std::shared_ptr<InstallRun> run = weak.lock();
+        if (!run || !HasProgressMarker(line))
+            return;
+        if (run->callbacks_.progressLine)
+            run->callbacks_.progressLine(line);
+        else
+            run->readProgressLine(line);
+    });
+}
+
+void InstallRun::readProgressLine(QStringView line) {
+    if (!active_)
+        return;
+    const int progress = InstallProgressOfLine(line);
+    if (progress <= progress_)
+        return;
+    progress_ = progress;
+    if (callbacks_.progressed)
+        callbacks_.progressed(index_, progress, InstallingStatus(progress));
+}
+
+void InstallRun::finishItem(const CommandResult& result) {
+    const CommandVerdict verdict = context_.judge(result);
+    const bool succeeded = InstallSucceeded(verdict, progress_);
+    CommandVerdict failure(true);
+    if (succeeded && options_.launch && !items_[index_].hasPackageId) {
+        launchInstalled(result);
+        return;
+    }
+    if (!succeeded)
+        failure = InstallFailure(result, verdict);
+    settleItem(succeeded, failure);
+}
+
+// The installation's answer names what it installed (actual_dname::, actual_id::); the launch
+// is then a run of its own.
+void InstallRun::launchInstalled(const CommandResult& installation) {
+    const InstalledPackage package = ReadInstalledPackage(installation.output);
+    if (package.name.isEmpty()) {
+        settleItem(false, CommandVerdict::Failed(
+                              {FailureKind::NoResult,
+                               QStringLiteral("Installed, but the device did not say which package "
+                                              "it installed, so it could not be launched."),
+                               QStringLiteral("installed, not launched"),
+                               ToolOutputText(installation.output)}));
+        return;
+    }
+    const DeployInvocation command =
+        DeployCommand(context_.tool, DeployAction::LaunchApp, target_.address, target_.password,
+                      PackageArguments(package.name, package.id));
+    DeviceCommandRunner::Settings settings;
+    settings.silenceLimit = options_.silenceLimit;
+    auto self = shared_from_this();
+    start_(command, settings, [self](const CommandResult& launch) {
+        const CommandVerdict verdict = self->context_.judge(launch);
+        self->settleItem(verdict.succeeded, verdict);
+    });
+}
+
+void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure) {
+    if (!succeeded) {
+        const Item& item = items_[index_];
+        failures_.append(InstallFailureLine(item.name, item.barPath, failure.reason));
+    }
+    if (callbacks_.finished)
+        callbacks_.finished(index_, succeeded, succeeded ? InstallDoneStatus : InstallErrorStatus,
+                            failure);
+    if (!succeeded && callbacks_.decide && callbacks_.decide(index_, failure) == Decision::Abort) {
+        end(true);
+        return;
+    }
+    if (index_ + 1 < items_.size()) {
+        installItem(index_ + 1);
+        return;
+    }
+    end(false);
+}
+
+void InstallRun::end(bool aborted) {
+    active_ = false;
+    if (callbacks_.ended)
+        callbacks_.ended(aborted, aborted ? QString() : InstallRunSummary(failures_));
+}
+
+} // namespace kestrane

@@ -1,0 +1,82 @@
+#!/bin/bash
+# kestrane-device end to end against the built device simulator, as a user runs it: every case
+# checks the exit code and what was written. Usage: kestrane-device-test.sh BIN_DIR MAKE_BARS
+set -u
+bin_dir=$1
+make_bars=$2
+tool="$bin_dir/kestrane-device"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_STATE_HOME="$work/state" KESTRANE_DEVICESIM_HOME="$work/sim"
+export KESTRANE_DEVICESIM_PROGRESS_MS=300 KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS=300
+python3 "$make_bars" "$work/bars" 2 0.05 >/dev/null
+echo "not an archive" >"$work/bars/broken.bar"
+failures=0
+
+# check NAME EXPECTED_CODE PATTERN -- COMMAND...: runs COMMAND, wants its exit code and its
+# output (standard output and error together) to match the extended regular expression.
+check() {
+  local name=$1 want=$2 pattern=$3
+  shift 4
+  local out code
+  out=$("$@" 2>&1)
+  code=$?
+  if [ "$code" != "$want" ] || ! grep -Eq -- "$pattern" <<<"$out"; then
+    echo "FAIL $name: exit code $code (wanted $want), output:"
+    sed 's/^/    /' <<<"$out"
+    failures=$((failures + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+
+z30() { KESTRANE_DEVICE_PASSWORD=z30 "$tool" "$@"; }
+
+check info 0 'Device name +BlackBerry Z30' -- z30 --device 169.254.0.1 info
+check info-json 0 '^\{"address":"169.254.0.1",.*"modelKey":"Z30",.*"pin":"2A7F3C9E"' -- \
+  z30 --json --device 169.254.0.1 info
+check apps-text 0 'Speed Test +3\.2\.0\.1 +com\.acme\.speedtest +testDev_speedtest__0b911cdd' -- \
+  z30 --device 169.254.0.1 apps
+check apps-json 0 '^\{"device":"169.254.0.1","id":"testDev_speedtest__0b911cdd","name":"Speed Test","package":"com.acme.speedtest","version":"3.2.0.1"\}$' -- \
+  z30 --device 169.254.0.1 apps --json
+check install-two-at-once 0 '169.254.0.1 +bench-0002.bar +launched' -- \
+  z30 --device 169.254.0.1 --device 169.254.0.1 install --launch "$work"/bars/bench-000[12].bar
+check installed-app-runs 0 'com\.example\.bench0001 +running' -- \
+  z30 --device 169.254.0.1 status com.example.bench0001
+check launch-by-name 0 '169.254.0.1 +com\.acme\.speedtest +running' -- \
+  z30 --device 169.254.0.1 launch com.acme.speedtest
+check terminate-by-name-and-id 0 'com\.acme\.speedtest +stop' -- \
+  z30 --device 169.254.0.1 terminate com.acme.speedtest.testDev_speedtest__0b911cdd
+check several-first-failure 3 '169.254.1.1 +failed \(exit code 3\)' -- \
+  z30 --device 169.254.0.1 --device 169.254.1.1 info
+check wrong-password 3 'refused the password' -- z30 --device 169.254.1.1 info
+for _ in 1 2 3 4 5 6 7 8; do z30 --device 169.254.1.1 info >/dev/null 2>&1; done
+check no-attempts-left 4 'no more passwords' -- z30 --device 169.254.1.1 info
+check development-mode-off 2 'Development Mode' -- \
+  env KESTRANE_DEVICE_PASSWORD=z10 "$tool" --device 169.254.3.1 info
+check nothing-there 5 '169.254.9.9' -- z30 --device 169.254.9.9 info
+check refused 5 '127.0.0.1' -- z30 --device 127.0.0.1 apps
+check silent 5 'did not answer within 1.5 seconds' -- \
+  env KESTRANE_DEVICE_SILENCE_MS=1500 KESTRANE_DEVICE_PASSWORD=x "$tool" --device 169.254.4.1 info
+mkdir -p "$work/bare"
+cp "$tool" "$work/bare/"
+check tool-missing 6 'BarDeploy.jar does not exist' -- \
+  env KESTRANE_DEVICE_PASSWORD=z30 "$work/bare/kestrane-device" --device 169.254.0.1 info
+check bad-address 1 'is not a device address' -- z30 --device 169.254.0 info
+check broken-bar 1 'broken.bar: ' -- z30 --device 169.254.0.1 install "$work/bars/broken.bar"
+check unknown-package 1 'no package "com.example.none"' -- \
+  z30 --device 169.254.0.1 launch com.example.none
+check no-password 1 'no device password' -- \
+  env -u KESTRANE_DEVICE_PASSWORD "$tool" --device 169.254.0.1 info </dev/null
+check password-file 0 'BlackBerry Z30' -- \
+  env -u KESTRANE_DEVICE_PASSWORD "$tool" --password-file <(printf 'z30\nignored\n') \
+  --device 169.254.0.1 info
+check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
+check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help
+# On a terminal the installation shows a bar redrawn in place.
+check progress-bar 0 $'\e\\[1A\e\\[J169.254.0.1 bench-0001.bar \\[#+\\] 100%' -- \
+  script -qec "KESTRANE_DEVICE_PASSWORD=z30 '$tool' --device 169.254.0.1 install '$work/bars/bench-0001.bar'" /dev/null
+check progress-lines 0 '^169.254.0.1 bench-0001.bar 100%$' -- \
+  z30 --device 169.254.0.1 install "$work/bars/bench-0001.bar"
+
+[ "$failures" = 0 ] && echo "all passed" || { echo "$failures failed"; exit 1; }

@@ -1,0 +1,490 @@
+// The device library's pieces against the scripted console runner: what they run (the tool's
+// arguments as the argument file holds them), how they read the answers, and what they report.
+
+#include "AppActionQueue.h"
+#include "DeviceCommandRunner.h"
+#include "DeviceOperations.h"
+#include "FakeConsoleRunner.h"
+#include "InstallProgress.h"
+#include "InstallRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <ostream>
+
+namespace kestrane {
+
+// Failing comparisons show the kind's name.
+void PrintTo(FailureKind kind, std::ostream* out) {
+    *out << FailureKindName(kind).toStdString();
+}
+
+} // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+using doubles::FakeConsoleAnswer;
+using doubles::FakeConsoleRunner;
+using namespace std::chrono_literals;
+
+// A program folder with the deploy tool and its TLS settings, and a runtime folder with a java
+// launcher: everything a command needs to be started.
+class Installation {
+public:
+    Installation() {
+        QDir(root_.path()).mkpath(QStringLiteral("app/lib"));
+        QDir(root_.path()).mkpath(QStringLiteral("jre/bin"));
+        touch(QStringLiteral("app/lib/BarDeploy.jar"));
+        touch(QStringLiteral("app/lib/deploy-tls.security"));
+        touch(QStringLiteral("jre/bin/java"));
+        QFile::setPermissions(path(QStringLiteral("jre/bin/java")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString path(const QString& relative) const { return root_.filePath(relative); }
+    DeviceContext context() const {
+        return {{path(QStringLiteral("app")), path(QStringLiteral("home"))},
+                path(QStringLiteral("jre/bin"))};
+    }
+    void remove(const QString& relative) const { QFile::remove(path(relative)); }
+
+private:
+    void touch(const QString& relative) {
+        QFile file(path(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QTemporaryDir root_;
+};
+
+const DeviceTarget Z30{QStringLiteral("169.254.0.1"), QStringLiteral("z30")};
+
+// ---- Checks before a command ------------------------------------------------------------------
+
+struct CheckCase {
+    const char* name;
+    const char* address;
+    const char* removed; // a file of the installation taken away; "" for none
+    bool noRuntime;
+    FailureKind kind;
+    const char* messagePart;
+};
+
+void PrintTo(const CheckCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CheckBeforeCommandTest : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckBeforeCommandTest, NamesTheFirstMissingPiece) {
+    const CheckCase& c = GetParam();
+    Installation installation;
+    if (*c.removed != '\0')
+        installation.remove(QString::fromUtf8(c.removed));
+    DeviceContext context = installation.context();
+    if (c.noRuntime)
+        context.javaBinDir.clear();
+    const CommandCheck check = CheckBeforeDeviceCommand(context, QString::fromUtf8(c.address));
+    EXPECT_EQ(check.kind, c.kind);
+    EXPECT_EQ(check.ready(), c.kind == FailureKind::None);
+    EXPECT_TRUE(check.message.contains(QString::fromUtf8(c.messagePart))) << check.message.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, CheckBeforeCommandTest,
+    testing::Values(
+        CheckCase{"Ready", "169.254.0.1", "", false, FailureKind::None, ""},
+        CheckCase{"NoRuntimeBeforeBadAddress", "1.2.3", "", true, FailureKind::JavaMissing,
+                  "Java Runtime Environment"},
+        CheckCase{"BadAddress", "169.254.0.256", "", false, FailureKind::InvalidAddress,
+                  "is not a device address"},
+        CheckCase{"LauncherGone", "169.254.0.1", "jre/bin/java", false, FailureKind::JavaMissing,
+                  "bin/java does not exist"},
+        CheckCase{"ToolGone", "169.254.0.1", "app/lib/BarDeploy.jar", false,
+                  FailureKind::DeployToolMissing, "BarDeploy.jar"},
+        CheckCase{"TlsSettingsGone", "169.254.0.1", "app/lib/deploy-tls.security", false,
+                  FailureKind::TlsSettingsMissing, "deploy-tls.security"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The command runner -----------------------------------------------------------------------
+
+TEST(DeviceCommandRunnerTest, PasswordGoesThroughAnArgumentFileThatIsGoneAfterwards) {
+    Installation installation;
+    auto runner = std::make_shared<FakeConsoleRunner>();
+    runner->addAnswer(QStringLiteral("result::success\n"));
+    DeviceCommandRunner commands(runner);
+    std::optional<CommandResult> result;
+    bool ended = false;
+    DeviceCommandRunner::Settings settings;
+    settings.whenEnded = [&] { ended = true; };
+    commands.run(DeployCommand(installation.context().tool, DeployAction::ListDeviceInfo,
+                               Z30.address, Z30.password),
+                 installation.context().javaBinDir, settings,
+                 [&](const CommandResult& done) { result = done; });
+    EXPECT_TRUE(commands.isRunning());
+    ASSERT_TRUE(runner->waitForAll());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(result->exitCode, 0);
+    EXPECT_FALSE(result->timedOut);
+    EXPECT_FALSE(commands.isRunning());
+    const QString command = runner->runs()[0].command;
+    EXPECT_FALSE(command.contains(Z30.password));
+    EXPECT_TRUE(runner->runs()[0].fileArguments.contains(Z30.password));
+    EXPECT_FALSE(QFile::exists(command.section(QLatin1Char('@'), -1)));
+}
+
+struct StopCase {
+    const char* name;
+    bool stopAll; // stopped from outside rather than for silence
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DeviceCommandStopTest : public testing::TestWithParam<StopCase> {};
+
+TEST_P(DeviceCommandStopTest, StoppedCommandEndsOnceAndSaysWhy) {
+    Installation installation;
+    auto runner = std::make_shared<FakeConsoleRunner>();
+    runner->setHoldAnswers(true);
+    DeviceCommandRunner commands(runner);
+    int continuations = 0;
+    int ends = 0;
+    int idles = 0;
+    CommandResult last;
+    commands.setIdleCallback([&] { ++idles; });
+    DeviceCommandRunner::Settings settings;
+    settings.silenceLimit = 50ms;
+    settings.whenEnded = [&] { ++ends; };
+    commands.run(DeployCommand(installation.context().tool, DeployAction::ListDeviceInfo,
+                               QStringLiteral("169.254.4.1"), QStringLiteral("x")),
+                 installation.context().javaBinDir, settings, [&](const CommandResult& result) {
+                     ++continuations;
+                     last = result;
+                 });
+    if (GetParam().stopAll)
+        commands.stopAll();
+    ASSERT_TRUE(runner->waitForAll());
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(idles, 1);
+    EXPECT_EQ(continuations, GetParam().stopAll ? 0 : 1);
+    if (!GetParam().stopAll) {
+        EXPECT_TRUE(last.timedOut);
+        EXPECT_EQ(last.silenceLimit, 50ms);
+        EXPECT_EQ(installation.context().judge(last).kind, FailureKind::NoAnswer);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, DeviceCommandStopTest,
+                         testing::Values(StopCase{"Silence", false}, StopCase{"StopAll", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeviceCommandRunnerTest, DestroyedRunnerEndsItsCommands) {
+    Installation installation;
+    auto runner = std::make_shared<FakeConsoleRunner>();
+    runner->setHoldAnswers(true);
+    int ends = 0;
+    {
+        DeviceCommandRunner commands(runner);
+        DeviceCommandRunner::Settings settings;
+        settings.whenEnded = [&] { ++ends; };
+        commands.run(DeployCommand(installation.context().tool, DeployAction::ListDeviceInfo,
+                                   Z30.address, Z30.password),
+                     installation.context().javaBinDir, settings, nullptr);
+    }
+    EXPECT_EQ(ends, 1);
+}
+
+// ---- Runs a whole operation through a runner and waits for it ---------------------------------
+
+struct Harness {
+    Installation installation;
+    std::shared_ptr<FakeConsoleRunner> runner = std::make_shared<FakeConsoleRunner>();
+    DeviceCommandRunner commands{runner};
+    StartDeviceCommand start() {
+        return [this](const DeployInvocation& invocation,
+                      const DeviceCommandRunner::Settings& settings,
+                      DeviceCommandRunner::Continuation whenDone) {
+            return commands.run(invocation, installation.context().javaBinDir, settings,
+                                std::move(whenDone));
+        };
+    }
+    bool waitIdle() {
+        for (int turn = 0; turn < 500 && commands.isRunning(); ++turn)
+            runner->waitForAll();
+        return !commands.isRunning();
+    }
+};
+
+// ---- Connect and the application list ---------------------------------------------------------
+
+const QString DeviceInfoText = QStringLiteral(
+    "Info: Sending request: DEVICE_INFO\nmodelfullname::BlackBerry Z30\ndevicepin::0x2b3c4d5e\n"
+    "device_os::BlackBerry 10\nscmbundle::10.3.3.3216\n");
+
+struct OutcomeCase {
+    const char* name;
+    const char* output;
+    int exitCode;
+    FailureKind kind;
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ConnectOutcomeTest : public testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(ConnectOutcomeTest, ReadsTheDeviceOrSaysWhyNot) {
+    const OutcomeCase& c = GetParam();
+    Installation installation;
+    CommandResult result;
+    result.output = QString::fromUtf8(c.output);
+    result.exitCode = c.exitCode;
+    const ConnectOutcome outcome = ReadConnectOutcome(installation.context(), result);
+    EXPECT_EQ(outcome.verdict.kind, c.kind);
+    EXPECT_EQ(outcome.verdict.succeeded, c.kind == FailureKind::None);
+    if (c.kind == FailureKind::None) {
+        EXPECT_EQ(outcome.info.deviceName, QStringLiteral("BlackBerry Z30"));
+        EXPECT_EQ(outcome.info.pin, QStringLiteral("2B3C4D5E"));
+    }
+    if (c.kind == FailureKind::NoResult) {
+        EXPECT_EQ(outcome.verdict.errorText, NoDeviceInformationMessage);
+        EXPECT_FALSE(outcome.verdict.details.isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ConnectOutcomeTest,
+    testing::Values(
+        OutcomeCase{"Connected", DeviceInfoText.toUtf8().constData(), 0, FailureKind::None},
+        OutcomeCase{"TooFewLines", "Info: Sending request: DEVICE_INFO\n", 0,
+                    FailureKind::NoResult},
+        OutcomeCase{"WrongPassword",
+                    "Error: Authentication failed. There have been 2 of 10 failed attempts\n", 3,
+                    FailureKind::WrongPassword},
+        OutcomeCase{"DevelopmentModeOff",
+                    "Info: Sending request: DEVICE_INFO\nError: Device is not in the "
+                    "Development Mode. Switch to Development Mode from Security settings on the "
+                    "device.\n",
+                    2, FailureKind::DevelopmentModeOff}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+const QString ListingText = QStringLiteral(
+    "Info: Sending request: LIST\n"
+    "com.acme.speedtest.testDev_speedtest__0b911cdd::testDev_speedtest__0b911cdd,3.2.0.1,,,"
+    "402112,name::Speed Test,source::developer\r\n"
+    "sys.browser.gYABgJYFHAzbeFMPCCpYWBtHAm0::sys.browser,10.3.3.1,,,1,name::Browser,"
+    "source::appworld\n");
+
+class AppListingTest : public testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(AppListingTest, FailedListingYieldsNoRows) {
+    const OutcomeCase& c = GetParam();
+    Installation installation;
+    CommandResult result;
+    result.output = QString::fromUtf8(c.output);
+    result.exitCode = c.exitCode;
+    const AppListing listing = ReadAppListing(installation.context(), result);
+    EXPECT_EQ(listing.verdict.kind, c.kind);
+    if (c.kind != FailureKind::None) {
+        EXPECT_TRUE(listing.apps.isEmpty());
+        return;
+    }
+    ASSERT_EQ(listing.apps.size(), 2);
+    EXPECT_EQ(listing.apps[0].appName, QStringLiteral("Speed Test"));
+    EXPECT_EQ(listing.apps[0].packageName, QStringLiteral("com.acme.speedtest"));
+    EXPECT_EQ(listing.apps[0].packageId, QStringLiteral("testDev_speedtest__0b911cdd"));
+    EXPECT_EQ(listing.apps[1].version, QStringLiteral("10.3.3.1"));
+}
+
+const std::string ListingThenError =
+    ListingText.toStdString() + "Error: The target server failed to respond\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Listings, AppListingTest,
+    testing::Values(OutcomeCase{"Listed", ListingText.toUtf8().constData(), 0, FailureKind::None},
+                    OutcomeCase{"RowsThenError", ListingThenError.c_str(), 1,
+                                FailureKind::ConnectionClosed},
+                    OutcomeCase{"RowsThenExitCode", ListingText.toUtf8().constData(), 1,
+                                FailureKind::Unknown}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The application action queue ------------------------------------------------------------
+
+struct QueueCase {
+    const char* name;
+    DeployAction action;
+    QList<FakeConsoleAnswer> answers; // one per package; a held answer stays silent
+    bool silentSecond;
+    QStringList statuses; // what each package was reported as; fewer when the queue stopped
+    QString failuresPart;
+};
+
+void PrintTo(const QueueCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class AppActionQueueTest : public testing::TestWithParam<QueueCase> {};
+
+TEST_P(AppActionQueueTest, RunsOnePackageAfterTheOther) {
+    const QueueCase& c = GetParam();
+    Harness harness;
+    for (const FakeConsoleAnswer& answer : c.answers)
+        harness.runner->addAnswer(answer);
+    const QList<AppActionQueue::Turn> turns{
+        {QStringLiteral("Speed Test"), QStringLiteral("com.acme.speedtest"), QStringLiteral("id1")},
+        {QStringLiteral("Maps"), QStringLiteral("com.acme.maps"), QStringLiteral("id2")},
+        {QStringLiteral("Notes"), QStringLiteral("com.acme.notes"), QStringLiteral("id3")}};
+    QStringList statuses;
+    std::optional<QString> failures;
+    AppActionQueue::Callbacks callbacks;
+    callbacks.turnDone = [&](qsizetype index, const AppActionQueue::TurnResult& done) {
+        EXPECT_EQ(index, statuses.size());
+        statuses.append(done.status);
+    };
+    callbacks.ended = [&](const QString& text, const QString&) { failures = text; };
+    const auto queue = AppActionQueue::Start(harness.start(), harness.installation.context(), Z30,
+                                             c.action, turns, 100ms, callbacks);
+    // The first command has started; every later one stays silent.
+    if (c.silentSecond)
+        harness.runner->setHoldAnswers(true);
+    ASSERT_TRUE(harness.waitIdle());
+    ASSERT_TRUE(failures.has_value());
+    EXPECT_FALSE(queue->isRunning());
+    EXPECT_EQ(statuses, c.statuses);
+    EXPECT_TRUE(failures->contains(c.failuresPart)) << failures->toStdString();
+    EXPECT_EQ(failures->isEmpty(), c.failuresPart.isEmpty());
+    ASSERT_EQ(harness.runner->runs().size(), c.statuses.size());
+    for (qsizetype i = 0; i < c.statuses.size(); ++i) {
+        const QStringList arguments = harness.runner->runs()[i].fileArguments;
+        EXPECT_TRUE(arguments.contains(DeployActionOption(c.action)));
+        EXPECT_EQ(arguments.mid(arguments.indexOf(QStringLiteral("-package-name")), 4),
+                  PackageArguments(turns[i].packageName, turns[i].packageId));
+    }
+}
+
+const FakeConsoleAnswer Ok{{QStringLiteral("result::true\n")}, 0};
+const FakeConsoleAnswer Gone{
+    {QStringLiteral("result::failure 500 cannot determine package name\n")}, 2};
+
+INSTANTIATE_TEST_SUITE_P(
+    Queues, AppActionQueueTest,
+    testing::Values(
+        QueueCase{"AllRunning", DeployAction::IsAppRunning, {Ok, Ok, Ok}, false,
+                  {"Running", "Running", "Running"}, {}},
+        QueueCase{"OneRefused", DeployAction::TerminateApp, {Ok, Gone, Ok}, false,
+                  {"Stop", "Error", "Stop"}, "Maps: "},
+        QueueCase{"SilentDeviceStopsTheQueue", DeployAction::LaunchApp, {Ok}, true,
+                  {"Running", "Error"}, "Maps: The device did not answer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The installation run ---------------------------------------------------------------------
+
+const QString InstalledText = QStringLiteral(
+    "Info: Installing ...\nInfo: Progress 40%...\nInfo: Progress 100%...\nresult::success\n");
+const QString RefusedText = QStringLiteral(
+    "Info: Progress 20%...\nactual_dname::\nresult::failure 881 no debug token found\n");
+
+struct InstallCase {
+    const char* name;
+    QList<FakeConsoleAnswer> answers; // one per BAR
+    InstallRun::Decision decision;
+    bool launch;
+    QStringList statuses;
+    bool aborted;
+    QString summaryPart;
+};
+
+void PrintTo(const InstallCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class InstallRunTest : public testing::TestWithParam<InstallCase> {};
+
+TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
+    const InstallCase& c = GetParam();
+    Harness harness;
+    for (const FakeConsoleAnswer& answer : c.answers)
+        harness.runner->addAnswer(answer);
+    const QList<InstallRun::Item> items{{QStringLiteral("Speed Test"), QStringLiteral("/bars/a.bar")},
+                                        {QStringLiteral("Maps"), QStringLiteral("/bars/b.bar")}};
+    QStringList statuses;
+    QList<QList<int>> percents(items.size());
+    int decisions = 0;
+    std::optional<std::pair<bool, QString>> ended;
+    InstallRun::Callbacks callbacks;
+    callbacks.progressed = [&](int index, int percent, const QString& status) {
+        percents[index].append(percent);
+        EXPECT_EQ(status, InstallingStatus(percent));
+    };
+    callbacks.finished = [&](int index, bool succeeded, const QString& status,
+                             const CommandVerdict& failure) {
+        EXPECT_EQ(index, statuses.size());
+        EXPECT_EQ(succeeded, failure.succeeded);
+        statuses.append(status);
+    };
+    callbacks.decide = [&](int, const CommandVerdict& failure) {
+        ++decisions;
+        EXPECT_EQ(failure.kind, FailureKind::DeviceRefused);
+        return c.decision;
+    };
+    callbacks.ended = [&](bool aborted, const QString& summary) { ended = {aborted, summary}; };
+    InstallRun::Options options;
+    options.launch = c.launch;
+    const auto run = InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                                       items, options, callbacks);
+    EXPECT_TRUE(run->isActive());
+    ASSERT_TRUE(harness.waitIdle());
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_FALSE(run->isActive());
+    EXPECT_EQ(statuses, c.statuses);
+    EXPECT_EQ(decisions, c.statuses.count(InstallErrorStatus));
+    EXPECT_EQ(ended->first, c.aborted);
+    EXPECT_TRUE(ended->second.contains(c.summaryPart)) << ended->second.toStdString();
+    for (const QList<int>& rising : percents)
+        EXPECT_TRUE(std::adjacent_find(rising.begin(), rising.end(), std::greater_equal<int>()) ==
+                    rising.end());
+    ASSERT_EQ(harness.runner->runs().size(), c.statuses.size());
+    for (qsizetype i = 0; i < c.statuses.size(); ++i) {
+        const QStringList arguments = harness.runner->runs()[i].fileArguments;
+        EXPECT_EQ(arguments.last(), items[i].barPath);
+        EXPECT_EQ(arguments.contains(QStringLiteral("-launchApp")), c.launch);
+        EXPECT_EQ(harness.runner->runs()[i].feed, ConsoleJob::Feed::Lines);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, InstallRunTest,
+    testing::Values(
+        InstallCase{"BothInstalled",
+                    {{{InstalledText}, 0}, {{InstalledText.left(30), InstalledText.mid(30)}, 0}},
+                    InstallRun::Decision::Ignore, false, {"Done", "Done"}, false,
+                    "Installation finished"},
+        InstallCase{"InstalledAndLaunched", {{{InstalledText}, 0}, {{InstalledText}, 0}},
+                    InstallRun::Decision::Ignore, true, {"Done", "Done"}, false,
+                    "Installation finished"},
+        InstallCase{"RefusedThenIgnored", {{{RefusedText}, 2}, {{InstalledText}, 0}},
+                    InstallRun::Decision::Ignore, false, {"Error", "Done"}, false,
+                    "Speed Test (a.bar): no debug token"},
+        InstallCase{"RefusedThenAborted", {{{RefusedText}, 2}}, InstallRun::Decision::Abort,
+                    false, {"Error"}, true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace kestrane
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

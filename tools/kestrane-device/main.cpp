@@ -1,0 +1,656 @@
+// kestrane-device: what the window does with a device, from the command line and on several
+// devices at once: its information, its applications, installations and application actions.
+
+#include "AppActionQueue.h"
+#include "BarInfo.h"
+#include "CommandReaper.h"
+#include "DeployToolHome.h"
+#include "DeviceCommandRunner.h"
+#include "DeviceOperations.h"
+#include "InstallRun.h"
+#include "RegistryView.h"
+#include "Terminal.h"
+#include "TextUtils.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <variant>
+
+namespace kestrane::cli {
+namespace {
+
+// At most this many devices are worked on at the same time.
+constexpr int ParallelDevices = 4;
+
+const char HelpText[] =
+    "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE] COMMAND "
+    "[ARG...]\n"
+    "\n"
+    "Commands:\n"
+    "  info                      the device's identity\n"
+    "  apps                      the installed applications: name, version, package, id\n"
+    "  install [--launch] BAR... install BAR files one after the other (--launch: launch each)\n"
+    "  status PACKAGE...         whether the applications run\n"
+    "  launch PACKAGE...         launch applications\n"
+    "  terminate PACKAGE...      terminate applications\n"
+    "  uninstall PACKAGE...      uninstall applications\n"
+    "PACKAGE is a package name as 'apps' lists it or NAME.ID; it is looked up on the device.\n"
+    "\n"
+    "Options:\n"
+    "  --device ADDRESS     a device's address (IPv4); given several times, the command runs on\n"
+    "                       each device, a few at a time, and ends with one line per device\n"
+    "  --json               one JSON object per line\n"
+    "  --password-file FILE the device password is the file's first line\n"
+    "  --help               this text\n"
+    "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, or is asked for on the\n"
+    "terminal without echo; it is never an argument. The deploy tool receives it through an\n"
+    "argument file only this user can read, in Kestrane's private temporary folder.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  all succeeded\n"
+    "  1  bad usage or input (nothing was run)\n"
+    "  2  a device refused a command\n"
+    "  3  wrong password\n"
+    "  4  no attempts left: the device takes no more passwords until reset on it\n"
+    "  5  a device was not reachable or did not answer\n"
+    "  6  the Java runtime or the deploy tool is missing\n"
+    "With several devices, the code of the first failing device in the order given.\n";
+
+enum class Command { Info, Apps, Install, Status, Launch, Terminate, Uninstall };
+
+struct Options {
+    QStringList devices;
+    bool json = false;
+    bool launch = false;
+    QString passwordFile;
+    Command command = Command::Info;
+    QStringList arguments;
+};
+
+void Say(const QString& text) {
+    std::fprintf(stderr, "kestrane-device: %s\n", qPrintable(text));
+}
+
+// Bad usage or input: says so, exit code 1.
+int BadInput(const QString& text) {
+    Say(text);
+    return 1;
+}
+
+std::optional<Command> CommandNamed(const QString& name) {
+    static const QMap<QString, Command> commands{
+        {QStringLiteral("info"), Command::Info},
+        {QStringLiteral("apps"), Command::Apps},
+        {QStringLiteral("install"), Command::Install},
+        {QStringLiteral("status"), Command::Status},
+        {QStringLiteral("launch"), Command::Launch},
+        {QStringLiteral("terminate"), Command::Terminate},
+        {QStringLiteral("uninstall"), Command::Uninstall},
+    };
+    const auto found = commands.find(name);
+    if (found == commands.end())
+        return std::nullopt;
+    return *found;
+}
+
+DeployAction ActionOf(Command command) {
+    switch (command) {
+    case Command::Status:
+        return DeployAction::IsAppRunning;
+    case Command::Launch:
+        return DeployAction::LaunchApp;
+    case Command::Terminate:
+        return DeployAction::TerminateApp;
+    default:
+        return DeployAction::UninstallApp;
+    }
+}
+
+// Parses the arguments; the text of what is wrong when they are not usable.
+std::variant<Options, QString> Parse(const QStringList& arguments) {
+    Options options;
+    std::optional<Command> command;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (!optionsEnded && argument.startsWith(QStringLiteral("--"))) {
+            if (argument == QStringLiteral("--")) {
+                optionsEnded = true;
+            } else if (argument == QStringLiteral("--json")) {
+                options.json = true;
+            } else if (argument == QStringLiteral("--launch")) {
+                options.launch = true;
+            } else if (argument == QStringLiteral("--device") ||
+                       argument == QStringLiteral("--password-file")) {
+                if (i + 1 >= arguments.size())
+                    return QStringLiteral("%1 needs a value").arg(argument);
+                (argument == QStringLiteral("--device")
+                     ? options.devices.append(arguments[++i])
+                     : void(options.passwordFile = arguments[++i]));
+            } else if (argument.startsWith(QStringLiteral("--device="))) {
+                options.devices.append(argument.section(QLatin1Char('='), 1));
+            } else if (argument == QStringLiteral("--password")) {
+                return QStringLiteral("the password is never an argument: use "
+                                      "KESTRANE_DEVICE_PASSWORD or --password-file");
+            } else {
+                return QStringLiteral("unknown option %1").arg(argument);
+            }
+        } else if (!command) {
+            command = CommandNamed(argument);
+            if (!command)
+                return QStringLiteral("unknown command \"%1\"").arg(argument);
+        } else {
+            options.arguments.append(argument);
+        }
+    }
+    if (!command)
+        return QStringLiteral("no command given (see --help)");
+    options.command = *command;
+    if (options.devices.isEmpty())
+        return QStringLiteral("no device given: use --device ADDRESS");
+    for (const QString& device : std::as_const(options.devices)) {
+        const QString bad = InvalidAddressMessage(device);
+        if (!bad.isEmpty())
+            return bad;
+    }
+    const bool takesArguments = *command != Command::Info && *command != Command::Apps;
+    if (!takesArguments && !options.arguments.isEmpty())
+        return QStringLiteral("%1 takes no arguments")
+            .arg(*command == Command::Info ? QStringLiteral("info") : QStringLiteral("apps"));
+    if (takesArguments && options.arguments.isEmpty())
+        return *command == Command::Install ? QStringLiteral("install needs a BAR file")
+                                            : QStringLiteral("which package? Give PACKAGE");
+    if (options.launch && *command != Command::Install)
+        return QStringLiteral("--launch goes with install");
+    return options;
+}
+
+QString PrintableJson(const QJsonObject& object) {
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// Rows of cells as columns, each as wide as its widest cell (the last one left as it is).
+QString Columns(const QList<QStringList>& rows) {
+    QList<qsizetype> widths;
+    for (const QStringList& row : rows)
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    QString text;
+    for (const QStringList& row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
+        text += line.trimmed() + QLatin1Char('\n');
+    }
+    return text;
+}
+
+// Progress of the installations: bars on a terminal, redrawn in place; plain lines otherwise.
+// Everything goes to standard error, so that standard output holds only results.
+class Progress {
+public:
+    explicit Progress(bool terminal) : terminal_(terminal) {}
+
+    void update(const QString& key, int percent) {
+        if (!terminal_) {
+            std::fprintf(stderr, "%s %d%%\n", qPrintable(key), percent);
+            return;
+        }
+        if (!bars_.contains(key))
+            order_.append(key);
+        bars_[key] = percent;
+        redraw();
+    }
+
+    // Writes text to out above the bars.
+    void print(std::FILE* out, const QString& text) {
+        clear();
+        std::fputs(text.toLocal8Bit().constData(), out);
+        std::fflush(out);
+        redraw();
+    }
+
+private:
+    void clear() {
+        if (drawn_ > 0)
+            std::fprintf(stderr, "\033[%dA\033[J", drawn_);
+        drawn_ = 0;
+    }
+    void redraw() {
+        if (!terminal_)
+            return;
+        clear();
+        qsizetype width = 0;
+        for (const QString& key : std::as_const(order_))
+            width = std::max(width, key.size());
+        for (const QString& key : std::as_const(order_)) {
+            const int percent = bars_[key];
+            const int filled = percent * 30 / 100;
+            std::fprintf(stderr, "%s [%s%s] %3d%%\n", qPrintable(key.leftJustified(width)),
+                         QString(filled, QLatin1Char('#')).toUtf8().constData(),
+                         QString(30 - filled, QLatin1Char('.')).toUtf8().constData(), percent);
+            ++drawn_;
+        }
+        std::fflush(stderr);
+    }
+
+    bool terminal_;
+    QStringList order_;
+    QMap<QString, int> bars_;
+    int drawn_ = 0;
+};
+
+// One device's work and how it ended.
+struct DeviceTask {
+    QString address;
+    int exitCode = 0;
+    QString message;
+    bool done = false;
+};
+
+class Session {
+public:
+    Session(Options options, QString password, QList<InstallRun::Item> bars, DeviceContext context)
+        : options_(std::move(options)), password_(std::move(password)), bars_(std::move(bars)),
+          context_(std::move(context)), progress_(IsTerminal(stderr)),
+          commands_(std::make_shared<ProcessConsoleRunner>()) {
+        if (const QByteArray limit = qgetenv("KESTRANE_DEVICE_SILENCE_MS"); !limit.isEmpty()) {
+            commands_.silenceLimits().device = std::chrono::milliseconds(limit.toLongLong());
+            commands_.silenceLimits().installation = commands_.silenceLimits().device;
+        }
+        for (const QString& address : std::as_const(options_.devices)) {
+            auto task = std::make_unique<DeviceTask>();
+            task->address = RemoveSpaces(address);
+            tasks_.push_back(std::move(task));
+        }
+    }
+
+    // Runs every device's work; the exit code of the first device that failed, in order.
+    int run() {
+        for (int i = 0; i < ParallelDevices; ++i)
+            startNext();
+        if (running_ > 0)
+            QCoreApplication::exec();
+        if (tasks_.size() > 1) {
+            QString summary;
+            for (const auto& task : tasks_) {
+                const QString result =
+                    task->exitCode == 0 ? QStringLiteral("ok") : QStringLiteral("failed");
+                summary +=
+                    options_.json
+                        ? PrintableJson({{"device", task->address},
+                                         {"what", "summary"},
+                                         {"result", result},
+                                         {"exitCode", task->exitCode},
+                                         {"message", task->message}}) +
+                              QLatin1Char('\n')
+                        : Columns({{task->address, task->exitCode == 0
+                                                       ? result
+                                                       : QStringLiteral("%1 (exit code %2): %3")
+                                                             .arg(result)
+                                                             .arg(task->exitCode)
+                                                             .arg(task->message)}});
+            }
+            progress_.print(stdout, summary);
+        }
+        for (const auto& task : tasks_)
+            if (task->exitCode != 0)
+                return task->exitCode;
+        return 0;
+    }
+
+private:
+    StartDeviceCommand starter() {
+        return [this](const DeployInvocation& invocation,
+                      const DeviceCommandRunner::Settings& settings,
+                      DeviceCommandRunner::Continuation whenDone) {
+            return commands_.run(invocation, context_.javaBinDir, settings, std::move(whenDone));
+        };
+    }
+
+    void startNext() {
+        if (next_ >= tasks_.size())
+            return;
+        DeviceTask& task = *tasks_[next_++];
+        ++running_;
+        const CommandCheck check = CheckBeforeDeviceCommand(context_, task.address);
+        if (!check.ready()) {
+            // Reported from the event loop, as every other ending.
+            QTimer::singleShot(
+                0, [this, &task, check] { fail(task, DeviceExitCode(check.kind), check.message); });
+            return;
+        }
+        switch (options_.command) {
+        case Command::Info:
+            runInfo(task);
+            break;
+        case Command::Apps:
+        case Command::Status:
+        case Command::Launch:
+        case Command::Terminate:
+        case Command::Uninstall:
+            runListing(task);
+            break;
+        case Command::Install:
+            runInstall(task);
+            break;
+        }
+    }
+
+    void finish(DeviceTask& task) {
+        task.done = true;
+        --running_;
+        startNext();
+        if (running_ == 0)
+            QCoreApplication::quit();
+    }
+
+    void fail(DeviceTask& task, int exitCode, const QString& message) {
+        task.exitCode = exitCode;
+        task.message = message;
+        progress_.print(
+            stderr,
+            QStringLiteral("kestrane-device: %1: %2\n").arg(task.address, message.trimmed()));
+        finish(task);
+    }
+
+    DeviceCommandRunner::Settings deviceSettings() {
+        DeviceCommandRunner::Settings settings;
+        settings.silenceLimit = commands_.silenceLimits().device;
+        return settings;
+    }
+
+    DeployInvocation invocation(const DeviceTask& task, DeployAction action) const {
+        return DeployCommand(context_.tool, action, task.address, password_);
+    }
+
+    void runInfo(DeviceTask& task) {
+        commands_.run(invocation(task, DeployAction::ListDeviceInfo), context_.javaBinDir,
+                      deviceSettings(), [this, &task](const CommandResult& result) {
+                          const ConnectOutcome outcome = ReadConnectOutcome(context_, result);
+                          if (!outcome.verdict.succeeded)
+                              return fail(task, DeviceExitCode(outcome.verdict.kind),
+                                          outcome.verdict.errorText);
+                          printInfo(task, outcome.info);
+                          finish(task);
+                      });
+    }
+
+    void printInfo(const DeviceTask& task, const DeviceInfo& info) {
+        const std::pair<const char*, const QString&> values[] = {
+            {"name", info.deviceName},
+            {"modelNumber", info.modelNumber},
+            {"hardwareId", info.hardwareId},
+            {"imei", info.imei},
+            {"serialNumber", info.serialNumber},
+            {"pin", info.pin},
+            {"os", info.os},
+            {"version", info.version},
+            {"airVersion", info.airVersion},
+            {"flashVersion", info.flashVersion},
+            {"modelKey", info.modelKey},
+        };
+        if (options_.json) {
+            QJsonObject object{{"address", task.address}};
+            for (const auto& [key, value] : values)
+                object.insert(QLatin1StringView(key), value);
+            progress_.print(stdout, PrintableJson(object) + QLatin1Char('\n'));
+            return;
+        }
+        static const char* const labels[] = {
+            "Device name", "Model number", "Hardware ID", "IMEI",          "Serial number", "PIN",
+            "OS",          "Version",      "AIR version", "Flash version", "Model key"};
+        QList<QStringList> rows{{QStringLiteral("Address"), task.address}};
+        for (size_t i = 0; i < std::size(values); ++i)
+            rows.append({QString::fromLatin1(labels[i]), values[i].second});
+        progress_.print(stdout,
+                        Columns(rows) + (tasks_.size() > 1 ? QStringLiteral("\n") : QString()));
+    }
+
+    void runListing(DeviceTask& task) {
+        commands_.run(invocation(task, DeployAction::ListInstalledApps), context_.javaBinDir,
+                      deviceSettings(), [this, &task](const CommandResult& result) {
+                          const AppListing listing = ReadAppListing(context_, result);
+                          if (!listing.verdict.succeeded)
+                              return fail(task, DeviceExitCode(listing.verdict.kind),
+                                          listing.verdict.errorText);
+                          if (options_.command == Command::Apps) {
+                              printApps(task, listing.apps);
+                              return finish(task);
+                          }
+                          runActions(task, listing.apps);
+                      });
+    }
+
+    void printApps(const DeviceTask& task, const QList<InstalledApp>& apps) {
+        const bool several = tasks_.size() > 1;
+        QString text;
+        QList<QStringList> rows;
+        if (!options_.json) {
+            rows.append({QStringLiteral("NAME"), QStringLiteral("VERSION"),
+                         QStringLiteral("PACKAGE"), QStringLiteral("ID")});
+            if (several)
+                rows.last().prepend(QStringLiteral("DEVICE"));
+        }
+        for (const InstalledApp& app : apps) {
+            if (options_.json) {
+                text += PrintableJson({{"device", task.address},
+                                       {"name", app.appName},
+                                       {"version", app.version},
+                                       {"package", app.packageName},
+                                       {"id", app.packageId}}) +
+                        QLatin1Char('\n');
+                continue;
+            }
+            rows.append({app.appName, app.version, app.packageName, app.packageId});
+            if (several)
+                rows.last().prepend(task.address);
+        }
+        progress_.print(stdout, options_.json ? text : Columns(rows));
+    }
+
+    // The packages named on the command line as the listing gives them; the first one the device
+    // does not have ends the device's work as bad input, before any action runs.
+    void runActions(DeviceTask& task, const QList<InstalledApp>& apps) {
+        QList<AppActionQueue::Turn> turns;
+        for (const QString& wanted : std::as_const(options_.arguments)) {
+            const auto found = std::find_if(apps.begin(), apps.end(), [&](const auto& app) {
+                return wanted == app.packageName ||
+                       wanted == app.packageName + QLatin1Char('.') + app.packageId;
+            });
+            if (found == apps.end())
+                return fail(
+                    task, 1,
+                    QStringLiteral("no package \"%1\" is installed on the device").arg(wanted));
+            turns.append({found->appName, found->packageName, found->packageId});
+        }
+        AppActionQueue::Callbacks callbacks;
+        auto firstFailure = std::make_shared<FailureKind>(FailureKind::None);
+        auto lines = std::make_shared<QList<QStringList>>();
+        callbacks.turnDone = [this, &task, firstFailure,
+                              lines](qsizetype, const AppActionQueue::TurnResult& done) {
+            if (!done.verdict.succeeded && *firstFailure == FailureKind::None) {
+                *firstFailure = done.verdict.kind;
+                task.message = done.verdict.errorText;
+            }
+            lines->append({done.status.toLower(),
+                           done.verdict.succeeded ? QString() : done.verdict.errorText});
+        };
+        const QList<AppActionQueue::Turn> named = turns;
+        callbacks.ended = [this, &task, firstFailure, lines, named](const QString&,
+                                                                    const QString&) {
+            printResults(task, named, *lines,
+                         [](const AppActionQueue::Turn& turn) { return turn.packageName; });
+            task.exitCode = DeviceExitCode(*firstFailure);
+            finish(task);
+        };
+        AppActionQueue::Start(starter(), context_, {task.address, password_},
+                              ActionOf(options_.command), turns, commands_.silenceLimits().device,
+                              std::move(callbacks));
+    }
+
+    template <class Item, class Name>
+    void printResults(const DeviceTask& task, const QList<Item>& items,
+                      const QList<QStringList>& results, Name name) {
+        QString text;
+        QList<QStringList> rows;
+        for (qsizetype i = 0; i < results.size(); ++i) {
+            if (options_.json)
+                text += PrintableJson({{"device", task.address},
+                                       {"what", name(items[i])},
+                                       {"result", results[i].value(0)},
+                                       {"message", results[i].value(1)}}) +
+                        QLatin1Char('\n');
+            else
+                rows.append(
+                    {task.address, name(items[i]), results[i].value(0), results[i].value(1)});
+        }
+        progress_.print(stdout, options_.json ? text : Columns(rows));
+    }
+
+    void runInstall(DeviceTask& task) {
+        InstallRun::Callbacks callbacks;
+        auto firstFailure = std::make_shared<FailureKind>(FailureKind::None);
+        auto lines = std::make_shared<QList<QStringList>>();
+        const auto key = [this, &task](int index) {
+            return task.address + QLatin1Char(' ') + QFileInfo(bars_[index].barPath).fileName();
+        };
+        callbacks.started = [this, key](int index, ConsoleJob*) {
+            progress_.update(key(index), 0);
+        };
+        callbacks.progressed = [this, key](int index, int percent, const QString&) {
+            progress_.update(key(index), percent);
+        };
+        callbacks.finished = [this, &task, firstFailure, lines](int, bool succeeded, const QString&,
+                                                                const CommandVerdict& failure) {
+            if (!succeeded && *firstFailure == FailureKind::None) {
+                *firstFailure = failure.kind;
+                task.message = failure.errorText;
+            }
+            lines->append({succeeded ? (options_.launch ? QStringLiteral("launched")
+                                                        : QStringLiteral("installed"))
+                                     : QStringLiteral("failed"),
+                           succeeded ? QString() : failure.errorText});
+        };
+        // A failed BAR does not keep the others from being installed.
+        callbacks.decide = [](int, const CommandVerdict&) { return InstallRun::Decision::Ignore; };
+        callbacks.ended = [this, &task, firstFailure, lines](bool, const QString&) {
+            printResults(task, bars_, *lines, [](const InstallRun::Item& item) {
+                return QFileInfo(item.barPath).fileName();
+            });
+            task.exitCode = DeviceExitCode(*firstFailure);
+            finish(task);
+        };
+        InstallRun::Options options;
+        options.launch = options_.launch;
+        options.silenceLimit = commands_.silenceLimits().installation;
+        InstallRun::Start(starter(), context_, {task.address, password_}, bars_, options,
+                          std::move(callbacks));
+    }
+
+    Options options_;
+    QString password_;
+    QList<InstallRun::Item> bars_;
+    DeviceContext context_;
+    Progress progress_;
+    DeviceCommandRunner commands_;
+    std::vector<std::unique_ptr<DeviceTask>> tasks_;
+    size_t next_ = 0;
+    int running_ = 0;
+};
+
+// The BAR files as the install list reads them: a file that is not a readable BAR is named with
+// the archive's message.
+std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths) {
+    QList<InstallRun::Item> items;
+    TZipArchive archive("ZipArchive1");
+    for (const QString& path : paths) {
+        try {
+            const BarInfo info = ReadBarInfo(archive, QFile::encodeName(path).toStdString());
+            items.append({QString::fromStdString(info.AppName), QFileInfo(path).absoluteFilePath(),
+                          !info.PackageId.empty()});
+        } catch (const std::exception& error) {
+            return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(error.what()));
+        }
+    }
+    return items;
+}
+
+std::variant<QString, QString> Password(const Options& options) {
+    if (qEnvironmentVariableIsSet("KESTRANE_DEVICE_PASSWORD"))
+        return std::variant<QString, QString>(std::in_place_index<0>,
+                                              qEnvironmentVariable("KESTRANE_DEVICE_PASSWORD"));
+    if (!options.passwordFile.isEmpty()) {
+        QString error;
+        if (const std::optional<QString> line = FirstLineOf(options.passwordFile, &error))
+            return std::variant<QString, QString>(std::in_place_index<0>, *line);
+        return std::variant<QString, QString>(
+            std::in_place_index<1>, QStringLiteral("%1: %2").arg(options.passwordFile, error));
+    }
+    if (IsTerminal(stdin)) {
+        if (const std::optional<QString> typed = AskPassword(QStringLiteral("Device password: ")))
+            return std::variant<QString, QString>(std::in_place_index<0>, *typed);
+    }
+    return std::variant<QString, QString>(
+        std::in_place_index<1>,
+        QStringLiteral("no device password: set KESTRANE_DEVICE_PASSWORD or use --password-file "
+                       "(or run it on a terminal to be asked)"));
+}
+
+} // namespace
+} // namespace kestrane::cli
+
+int main(int argc, char** argv) {
+    using namespace kestrane;
+    using namespace kestrane::cli;
+    std::setlocale(LC_ALL, "");
+    QCoreApplication application(argc, argv);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+    auto parsed = Parse(arguments);
+    if (auto* error = std::get_if<QString>(&parsed))
+        return BadInput(*error);
+    Options options = std::get<Options>(std::move(parsed));
+    QList<InstallRun::Item> bars;
+    if (options.command == Command::Install) {
+        auto read = ReadBars(options.arguments);
+        if (auto* error = std::get_if<QString>(&read))
+            return BadInput(*error);
+        bars = std::get<QList<InstallRun::Item>>(std::move(read));
+    }
+    auto password = Password(options);
+    if (password.index() == 1)
+        return BadInput(std::get<1>(password));
+
+    // The manifests' private folder (and the argument files in it) go also when this is killed.
+    SetTempDirectoryCreatedHook(CommandReaper::removeAtEnd);
+    DeviceContext context{{ExecutableFolder(), DeployToolHome()}, {}};
+    try {
+        context.javaBinDir = DiscoverJavaBinDir(*MakeJvmFolderRegistryView());
+    } catch (const std::exception&) {
+        // An unreadable runtime entry counts as no runtime: the check says so.
+    }
+    try {
+        Session session(std::move(options), std::get<0>(password), std::move(bars),
+                        std::move(context));
+        return session.run();
+    } catch (const std::exception& error) {
+        Say(QString::fromLocal8Bit(error.what()));
+        return 6;
+    }
+}
