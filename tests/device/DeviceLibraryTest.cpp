@@ -94,23 +94,23 @@ TEST_P(CheckBeforeCommandTest, NamesTheFirstMissingPiece) {
     const CommandCheck check = CheckBeforeDeviceCommand(context, QString::fromUtf8(c.address));
     EXPECT_EQ(check.kind, c.kind);
     EXPECT_EQ(check.ready(), c.kind == FailureKind::None);
-    EXPECT_TRUE(check.message.contains(QString::fromUtf8(c.messagePart))) << check.message.toStdString();
+    EXPECT_TRUE(check.message.contains(QString::fromUtf8(c.messagePart)))
+        << check.message.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, CheckBeforeCommandTest,
-    testing::Values(
-        CheckCase{"Ready", "169.254.0.1", "", false, FailureKind::None, ""},
-        CheckCase{"NoRuntimeBeforeBadAddress", "1.2.3", "", true, FailureKind::JavaMissing,
-                  "Java Runtime Environment"},
-        CheckCase{"BadAddress", "169.254.0.256", "", false, FailureKind::InvalidAddress,
-                  "is not a device address"},
-        CheckCase{"LauncherGone", "169.254.0.1", "jre/bin/java", false, FailureKind::JavaMissing,
-                  "bin/java does not exist"},
-        CheckCase{"ToolGone", "169.254.0.1", "app/lib/BarDeploy.jar", false,
-                  FailureKind::DeployToolMissing, "BarDeploy.jar"},
-        CheckCase{"TlsSettingsGone", "169.254.0.1", "app/lib/deploy-tls.security", false,
-                  FailureKind::TlsSettingsMissing, "deploy-tls.security"}),
+    testing::Values(CheckCase{"Ready", "169.254.0.1", "", false, FailureKind::None, ""},
+                    CheckCase{"NoRuntimeBeforeBadAddress", "1.2.3", "", true,
+                              FailureKind::JavaMissing, "Java Runtime Environment"},
+                    CheckCase{"BadAddress", "169.254.0.256", "", false, FailureKind::InvalidAddress,
+                              "is not a device address"},
+                    CheckCase{"LauncherGone", "169.254.0.1", "jre/bin/java", false,
+                              FailureKind::JavaMissing, "bin/java does not exist"},
+                    CheckCase{"ToolGone", "169.254.0.1", "app/lib/BarDeploy.jar", false,
+                              FailureKind::DeployToolMissing, "BarDeploy.jar"},
+                    CheckCase{"TlsSettingsGone", "169.254.0.1", "app/lib/deploy-tls.security",
+                              false, FailureKind::TlsSettingsMissing, "deploy-tls.security"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The command runner -----------------------------------------------------------------------
@@ -230,6 +230,8 @@ struct Harness {
 const QString DeviceInfoText = QStringLiteral(
     "Info: Sending request: DEVICE_INFO\nmodelfullname::BlackBerry Z30\ndevicepin::0x2b3c4d5e\n"
     "device_os::BlackBerry 10\nscmbundle::10.3.3.3216\n");
+// The table rows point into these, so they must outlive the rows (a temporary's bytes would not).
+const std::string DeviceInfoUtf8 = DeviceInfoText.toStdString();
 
 struct OutcomeCase {
     const char* name;
@@ -266,7 +268,7 @@ TEST_P(ConnectOutcomeTest, ReadsTheDeviceOrSaysWhyNot) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, ConnectOutcomeTest,
     testing::Values(
-        OutcomeCase{"Connected", DeviceInfoText.toUtf8().constData(), 0, FailureKind::None},
+        OutcomeCase{"Connected", DeviceInfoUtf8.c_str(), 0, FailureKind::None},
         OutcomeCase{"TooFewLines", "Info: Sending request: DEVICE_INFO\n", 0,
                     FailureKind::NoResult},
         OutcomeCase{"WrongPassword",
@@ -307,16 +309,15 @@ TEST_P(AppListingTest, FailedListingYieldsNoRows) {
     EXPECT_EQ(listing.apps[1].version, QStringLiteral("10.3.3.1"));
 }
 
-const std::string ListingThenError =
-    ListingText.toStdString() + "Error: The target server failed to respond\n";
+const std::string ListingUtf8 = ListingText.toStdString();
+const std::string ListingThenError = ListingUtf8 + "Error: The target server failed to respond\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Listings, AppListingTest,
-    testing::Values(OutcomeCase{"Listed", ListingText.toUtf8().constData(), 0, FailureKind::None},
+    testing::Values(OutcomeCase{"Listed", ListingUtf8.c_str(), 0, FailureKind::None},
                     OutcomeCase{"RowsThenError", ListingThenError.c_str(), 1,
                                 FailureKind::ConnectionClosed},
-                    OutcomeCase{"RowsThenExitCode", ListingText.toUtf8().constData(), 1,
-                                FailureKind::Unknown}),
+                    OutcomeCase{"RowsThenExitCode", ListingUtf8.c_str(), 1, FailureKind::Unknown}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The application action queue ------------------------------------------------------------
@@ -377,16 +378,26 @@ const FakeConsoleAnswer Ok{{QStringLiteral("result::true\n")}, 0};
 const FakeConsoleAnswer Gone{
     {QStringLiteral("result::failure 500 cannot determine package name\n")}, 2};
 
-INSTANTIATE_TEST_SUITE_P(
-    Queues, AppActionQueueTest,
-    testing::Values(
-        QueueCase{"AllRunning", DeployAction::IsAppRunning, {Ok, Ok, Ok}, false,
-                  {"Running", "Running", "Running"}, {}},
-        QueueCase{"OneRefused", DeployAction::TerminateApp, {Ok, Gone, Ok}, false,
-                  {"Stop", "Error", "Stop"}, "Maps: "},
-        QueueCase{"SilentDeviceStopsTheQueue", DeployAction::LaunchApp, {Ok}, true,
-                  {"Running", "Error"}, "Maps: The device did not answer"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Queues, AppActionQueueTest,
+                         testing::Values(QueueCase{"AllRunning",
+                                                   DeployAction::IsAppRunning,
+                                                   {Ok, Ok, Ok},
+                                                   false,
+                                                   {"Running", "Running", "Running"},
+                                                   {}},
+                                         QueueCase{"OneRefused",
+                                                   DeployAction::TerminateApp,
+                                                   {Ok, Gone, Ok},
+                                                   false,
+                                                   {"Stop", "Error", "Stop"},
+                                                   "Maps: "},
+                                         QueueCase{"SilentDeviceStopsTheQueue",
+                                                   DeployAction::LaunchApp,
+                                                   {Ok},
+                                                   true,
+                                                   {"Running", "Error"},
+                                                   "Maps: The device did not answer"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The installation run ---------------------------------------------------------------------
 
@@ -416,8 +427,9 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
     Harness harness;
     for (const FakeConsoleAnswer& answer : c.answers)
         harness.runner->addAnswer(answer);
-    const QList<InstallRun::Item> items{{QStringLiteral("Speed Test"), QStringLiteral("/bars/a.bar")},
-                                        {QStringLiteral("Maps"), QStringLiteral("/bars/b.bar")}};
+    const QList<InstallRun::Item> items{
+        {QStringLiteral("Speed Test"), QStringLiteral("/bars/a.bar")},
+        {QStringLiteral("Maps"), QStringLiteral("/bars/b.bar")}};
     QStringList statuses;
     QList<QList<int>> percents(items.size());
     int decisions = 0;
@@ -441,8 +453,8 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
     callbacks.ended = [&](bool aborted, const QString& summary) { ended = {aborted, summary}; };
     InstallRun::Options options;
     options.launch = c.launch;
-    const auto run = InstallRun::Start(harness.start(), harness.installation.context(), Z30,
-                                       items, options, callbacks);
+    const auto run = InstallRun::Start(harness.start(), harness.installation.context(), Z30, items,
+                                       options, callbacks);
     EXPECT_TRUE(run->isActive());
     ASSERT_TRUE(harness.waitIdle());
     ASSERT_TRUE(ended.has_value());
@@ -465,19 +477,35 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, InstallRunTest,
-    testing::Values(
-        InstallCase{"BothInstalled",
-                    {{{InstalledText}, 0}, {{InstalledText.left(30), InstalledText.mid(30)}, 0}},
-                    InstallRun::Decision::Ignore, false, {"Done", "Done"}, false,
-                    "Installation finished"},
-        InstallCase{"InstalledAndLaunched", {{{InstalledText}, 0}, {{InstalledText}, 0}},
-                    InstallRun::Decision::Ignore, true, {"Done", "Done"}, false,
-                    "Installation finished"},
-        InstallCase{"RefusedThenIgnored", {{{RefusedText}, 2}, {{InstalledText}, 0}},
-                    InstallRun::Decision::Ignore, false, {"Error", "Done"}, false,
-                    "Speed Test (a.bar): no debug token"},
-        InstallCase{"RefusedThenAborted", {{{RefusedText}, 2}}, InstallRun::Decision::Abort,
-                    false, {"Error"}, true, ""}),
+    testing::Values(InstallCase{"BothInstalled",
+                                {{{InstalledText}, 0},
+                                 {{InstalledText.left(30), InstalledText.mid(30)}, 0}},
+                                InstallRun::Decision::Ignore,
+                                false,
+                                {"Done", "Done"},
+                                false,
+                                "Installation finished"},
+                    InstallCase{"InstalledAndLaunched",
+                                {{{InstalledText}, 0}, {{InstalledText}, 0}},
+                                InstallRun::Decision::Ignore,
+                                true,
+                                {"Done", "Done"},
+                                false,
+                                "Installation finished"},
+                    InstallCase{"RefusedThenIgnored",
+                                {{{RefusedText}, 2}, {{InstalledText}, 0}},
+                                InstallRun::Decision::Ignore,
+                                false,
+                                {"Error", "Done"},
+                                false,
+                                "Speed Test (a.bar): no debug token"},
+                    InstallCase{"RefusedThenAborted",
+                                {{{RefusedText}, 2}},
+                                InstallRun::Decision::Abort,
+                                false,
+                                {"Error"},
+                                true,
+                                ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
