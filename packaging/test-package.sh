@@ -61,7 +61,7 @@ for tool in kestrane-device kestrane-bar; do
   warnings=$(zcat "$page" | groff -man -Tutf8 -ww 2>&1 >/dev/null) ||
     fail "groff cannot render $tool.1"
   [ -z "$warnings" ] || fail "$tool.1 renders with warnings: $warnings"
-  zcat "$page" | groff -man -Tutf8 2>/dev/null | grep -q "EXIT STATUS" ||
+  zcat "$page" | groff -man -Tutf8 -P-cbou 2>/dev/null | grep -q "EXIT STATUS" ||
     fail "$tool.1 has no EXIT STATUS section"
   completion="$root/usr/share/bash-completion/completions/$tool"
   bash -n "$completion" || fail "bash does not accept the completion of $tool"
