@@ -111,6 +111,16 @@ cp -r "$real" "$XDG_DATA_HOME/kestrane/deploy-tool"
 check user-folder 0 "deploy tool: $XDG_DATA_HOME/kestrane/deploy-tool " -- \
   z30 --device 169.254.0.1 info
 rm -r "$XDG_DATA_HOME/kestrane"
+# The Native SDK's newest host first: an incomplete one is named, the next one answers.
+sdk="$work/home/bbndk"
+mkdir -p "$sdk/host_10_3_1_12/linux/x86/usr" "$sdk/host_10_2_0_9/linux/x86/usr"
+cp -r "$work/incomplete" "$sdk/host_10_3_1_12/linux/x86/usr/lib"
+cp -r "$real" "$sdk/host_10_2_0_9/linux/x86/usr/lib"
+# (The lookup stops at the tool it finds: the newer host was named, so it was looked at first.)
+check sdk-newest-host-incomplete 0 'passed over the BlackBerry 10 Native SDK .*host_10_3_1_12/linux/x86/usr/lib: httpcore-4\.0\.1\.jar missing' -- \
+  env HOME="$work/home" KESTRANE_DEVICE_PASSWORD=z30 "$tool" --device 169.254.0.1 info
+check sdk-next-host-answers 0 'deploy tool: .*host_10_2_0_9/linux/x86/usr/lib \(the BlackBerry 10 Native SDK\), version 1\.4\.0' -- \
+  env HOME="$work/home" KESTRANE_DEVICE_PASSWORD=z30 "$tool" --device 169.254.0.1 info
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
 check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help
 check help-lookup 0 '1\. the folder given with --deploy-tool' -- "$tool" --help
