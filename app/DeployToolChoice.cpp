@@ -15,15 +15,6 @@
 #include <QSettings>
 
 namespace kestrane {
-namespace {
-
-const QString ChosenToolKey = QStringLiteral("deployTool/folder");
-
-QString ChosenDeployToolFolder() {
-    return KestraneSettings().value(ChosenToolKey).toString();
-}
-
-} // namespace
 
 DeployToolFound TfrmBB10::CurrentDeployTool() const {
     return FindDeployTool(DeployToolPlaces::ForUser(ChosenDeployToolFolder(), AppDir));
@@ -108,13 +99,13 @@ void TfrmBB10::ChooseDeployTool1Click() {
                 .arg(QDir::toNativeSeparators(folder), missing.join(QStringLiteral(", "))));
         return;
     }
-    KestraneSettings().setValue(ChosenToolKey, QDir(folder).absolutePath());
+    KestraneSettings().setValue(ChosenDeployToolKey, QDir(folder).absolutePath());
     ShowDeployToolInUse();
     AskDeployToolVersion();
 }
 
 void TfrmBB10::UseSimulator1Click() {
-    KestraneSettings().remove(ChosenToolKey);
+    KestraneSettings().remove(ChosenDeployToolKey);
     ShowDeployToolInUse();
 }
 

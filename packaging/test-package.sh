@@ -31,7 +31,7 @@ dpkg-deb -x "$deb" "$root"
 app="$root/usr/lib/kestrane"
 
 # The whole program beside its executable, the launchers, the desktop integration.
-for file in kestrane kestrane-bar; do
+for file in kestrane kestrane-bar kestrane-device; do
   [ -x "$app/$file" ] || fail "$file is missing from usr/lib/kestrane"
   [ "$(readlink -f "$root/usr/bin/$file")" = "$app/$file" ] || fail "usr/bin/$file does not lead to it"
 done
@@ -52,6 +52,28 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/example.kestrane.Kestra
   fail "the AppStream metadata does not validate"
 }
 rm -f "$root.appstream.log"
+
+# The command-line tools' manual pages, gzipped as Debian wants them, render without a warning;
+# their bash completions parse and offer the commands.
+for tool in kestrane-device kestrane-bar; do
+  page="$root/usr/share/man/man1/$tool.1.gz"
+  gzip -t "$page" 2>/dev/null || fail "no gzipped manual page usr/share/man/man1/$tool.1.gz"
+  warnings=$(zcat "$page" | groff -man -Tutf8 -ww 2>&1 >/dev/null) ||
+    fail "groff cannot render $tool.1"
+  [ -z "$warnings" ] || fail "$tool.1 renders with warnings: $warnings"
+  zcat "$page" | groff -man -Tutf8 -P-cbou 2>/dev/null | grep -q "EXIT STATUS" ||
+    fail "$tool.1 has no EXIT STATUS section"
+  completion="$root/usr/share/bash-completion/completions/$tool"
+  bash -n "$completion" || fail "bash does not accept the completion of $tool"
+done
+"$KESTRANE_ROOT/tests/cli/completion-test.sh" \
+  "$root/usr/share/bash-completion/completions/kestrane-device" \
+  "$root/usr/share/bash-completion/completions/kestrane-bar" >"$root.completion.log" 2>&1 || {
+  cat "$root.completion.log"
+  rm -f "$root.completion.log"
+  fail "the installed completions do not complete as they should"
+}
+rm -f "$root.completion.log"
 
 # Declared dependencies: Qt 6, zlib, libjpeg and Java 17 or later, each group satisfied here
 # (this machine has what the package needs, so an unknown or misspelt name shows).
@@ -88,6 +110,25 @@ done
 before=$(find "$root" | sort)
 "$root/usr/bin/kestrane-bar" list "$app/lib/BarDeploy.jar" | grep -q '"kestrane/devicesim/Main.class"' ||
   fail "kestrane-bar could not list the bundled jar"
+# kestrane-device through its launcher reads the simulated Z30, its state and Kestrane's kept in a
+# temporary folder (no settings or deploy tool of this user's are looked at).
+state=$(mktemp -d)
+info=$(env -u KESTRANE_DEPLOY_TOOL KESTRANE_DEVICE_PASSWORD=z30 KESTRANE_DEVICESIM_HOME="$state/sim" \
+  XDG_STATE_HOME="$state/state" XDG_CONFIG_HOME="$state/config" XDG_DATA_HOME="$state/data" \
+  "$root/usr/bin/kestrane-device" --device 169.254.0.1 info 2>"$state/stderr") || {
+  cat "$state/stderr"
+  rm -rf "$state"
+  fail "kestrane-device info failed against the bundled simulator"
+}
+echo "$info" | grep -q "Device name *BlackBerry Z30" || {
+  rm -rf "$state"
+  fail "kestrane-device info does not name the Z30: $info"
+}
+grep -q "bundled device simulator answers" "$state/stderr" || {
+  rm -rf "$state"
+  fail "kestrane-device does not say that the simulator answered"
+}
+rm -rf "$state"
 # The screens it showed are kept in build-release/tour/ to look at.
 "$KESTRANE_ROOT/tools/window-tour.sh" "$root/usr/bin/kestrane" "$build/tour"
 [ "$(find "$root" | sort)" = "$before" ] || fail "running the program changed its installed files"

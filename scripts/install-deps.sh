@@ -8,7 +8,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   xvfb xauth x11-utils fonts-dejavu-core fonts-liberation2 fonts-wine
   zlib1g-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev openjdk-17-jdk-headless
   clang-14 libclang-rt-14-dev imagemagick
-  xdotool desktop-file-utils appstream"
+  xdotool desktop-file-utils appstream groff-base"
 
 missing=""
 for p in $PACKAGES; do

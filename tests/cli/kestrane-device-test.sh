@@ -8,6 +8,9 @@ tool="$bin_dir/kestrane-device"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state" KESTRANE_DEVICESIM_HOME="$work/sim"
+# The deploy tool lookup sees only what a case puts there.
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+unset KESTRANE_DEPLOY_TOOL
 export KESTRANE_DEVICESIM_PROGRESS_MS=300 KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS=300
 python3 "$make_bars" "$work/bars" 2 0.05 >/dev/null
 echo "not an archive" >"$work/bars/broken.bar"
@@ -71,8 +74,56 @@ check no-password 1 'no device password' -- \
 check password-file 0 'BlackBerry Z30' -- \
   env -u KESTRANE_DEVICE_PASSWORD "$tool" --password-file <(printf 'z30\nignored\n') \
   --device 169.254.0.1 info
+# A stand-in for BlackBerry's deploy tool: the simulator's jar under the real name with the six
+# companion jars beside it (empty: the simulator needs none); and a copy lacking one of them.
+real="$work/real tool"
+mkdir -p "$real"
+cp "$bin_dir/lib/BarDeploy.jar" "$real/"
+for jar in apache-mime4j-0.6.jar commons-codec-1.4.jar commons-logging-1.1.1.jar \
+  httpclient-4.0.3.jar httpcore-4.0.1.jar httpmime-4.0.3.jar; do
+  : >"$real/$jar"
+done
+cp -r "$real" "$work/incomplete"
+rm "$work/incomplete/httpcore-4.0.1.jar"
+check simulator-note 0 'bundled device simulator answers.*--deploy-tool DIR' -- \
+  z30 --device 169.254.0.1 info
+check simulator-json 0 '"simulator":true' -- z30 --json --device 169.254.0.1 info
+check deploy-tool-option 0 "deploy tool: $real \\(--deploy-tool\\), version 1\\.4\\.0" -- \
+  z30 --deploy-tool "$real" --device 169.254.0.1 info
+check deploy-tool-json 0 "^\\{\"address\":\"169.254.0.1\",.*\"deployTool\":\"$real\",.*\"simulator\":false" -- \
+  z30 --deploy-tool "$real" --json --device 169.254.0.1 info
+check deploy-tool-incomplete 6 'incomplete cannot run the deploy tool: it lacks httpcore-4\.0\.1\.jar$' -- \
+  z30 --deploy-tool "$work/incomplete" --device 169.254.0.1 info
+check deploy-tool-gone 6 'no such folder' -- z30 --deploy-tool "$work/none" --device 169.254.0.1 info
+# The folder chosen in the window comes before the environment's, which comes before the
+# simulator; an incomplete one is warned about, and the lookup goes on.
+mkdir -p "$XDG_CONFIG_HOME/kestrane"
+printf '[deployTool]\nfolder=%s\n' "$real" >"$XDG_CONFIG_HOME/kestrane/kestrane.ini"
+check window-choice 0 "deploy tool: $real \\(the folder you chose\\)" -- \
+  env KESTRANE_DEPLOY_TOOL="$work/incomplete" KESTRANE_DEVICE_PASSWORD=z30 "$tool" \
+  --device 169.254.0.1 info
+rm "$XDG_CONFIG_HOME/kestrane/kestrane.ini"
+check environment-incomplete 0 'warning: passed over KESTRANE_DEPLOY_TOOL .*incomplete: httpcore-4\.0\.1\.jar missing' -- \
+  env KESTRANE_DEPLOY_TOOL="$work/incomplete" KESTRANE_DEVICE_PASSWORD=z30 "$tool" \
+  --device 169.254.0.1 info
+mkdir -p "$XDG_DATA_HOME/kestrane"
+cp -r "$real" "$XDG_DATA_HOME/kestrane/deploy-tool"
+check user-folder 0 "deploy tool: $XDG_DATA_HOME/kestrane/deploy-tool " -- \
+  z30 --device 169.254.0.1 info
+rm -r "$XDG_DATA_HOME/kestrane"
+# The Native SDK's newest host first: an incomplete one is named, the next one answers.
+sdk="$work/home/bbndk"
+mkdir -p "$sdk/host_10_3_1_12/linux/x86/usr" "$sdk/host_10_2_0_9/linux/x86/usr"
+cp -r "$work/incomplete" "$sdk/host_10_3_1_12/linux/x86/usr/lib"
+cp -r "$real" "$sdk/host_10_2_0_9/linux/x86/usr/lib"
+# (The lookup stops at the tool it finds: the newer host was named, so it was looked at first.)
+check sdk-newest-host-incomplete 0 'passed over the BlackBerry 10 Native SDK .*host_10_3_1_12/linux/x86/usr/lib: httpcore-4\.0\.1\.jar missing' -- \
+  env HOME="$work/home" KESTRANE_DEVICE_PASSWORD=z30 "$tool" --device 169.254.0.1 info
+check sdk-next-host-answers 0 'deploy tool: .*host_10_2_0_9/linux/x86/usr/lib \(the BlackBerry 10 Native SDK\), version 1\.4\.0' -- \
+  env HOME="$work/home" KESTRANE_DEVICE_PASSWORD=z30 "$tool" --device 169.254.0.1 info
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
 check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help
+check help-lookup 0 '1\. the folder given with --deploy-tool' -- "$tool" --help
 # On a terminal the installation shows a bar redrawn in place.
 check progress-bar 0 $'\e\\[1A\e\\[J169.254.0.1 bench-0001.bar \\[#+\\] 100%' -- \
   script -qec "KESTRANE_DEVICE_PASSWORD=z30 '$tool' --device 169.254.0.1 install '$work/bars/bench-0001.bar'" /dev/null

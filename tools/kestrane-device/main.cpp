@@ -5,14 +5,17 @@
 #include "BarInfo.h"
 #include "CommandReaper.h"
 #include "DeployToolHome.h"
+#include "DeployToolLookup.h"
 #include "DeviceCommandRunner.h"
 #include "DeviceOperations.h"
 #include "InstallRun.h"
 #include "RegistryView.h"
+#include "Settings.h"
 #include "Terminal.h"
 #include "TextUtils.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,8 +35,8 @@ namespace {
 constexpr int ParallelDevices = 4;
 
 const char HelpText[] =
-    "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE] COMMAND "
-    "[ARG...]\n"
+    "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE]\n"
+    "                       [--deploy-tool DIR] COMMAND [ARG...]\n"
     "\n"
     "Commands:\n"
     "  info                      the device's identity\n"
@@ -50,10 +53,25 @@ const char HelpText[] =
     "                       each device, a few at a time, and ends with one line per device\n"
     "  --json               one JSON object per line\n"
     "  --password-file FILE the device password is the file's first line\n"
+    "  --deploy-tool DIR    the folder of BlackBerry's deploy tool (BarDeploy.jar and its six\n"
+    "                       companion jars)\n"
     "  --help               this text\n"
     "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, or is asked for on the\n"
     "terminal without echo; it is never an argument. The deploy tool receives it through an\n"
     "argument file only this user can read, in Kestrane's private temporary folder.\n"
+    "\n"
+    "The deploy tool is looked for, in this order:\n"
+    "  1. the folder given with --deploy-tool, else the folder chosen in Kestrane's window\n"
+    "     (deployTool/folder in ~/.config/kestrane/kestrane.ini);\n"
+    "  2. the folder named by the environment variable KESTRANE_DEPLOY_TOOL;\n"
+    "  3. the BlackBerry 10 Native SDK: ~/bbndk/host_*/linux/x86/usr/lib, the newest host\n"
+    "     version first, then the same below /opt/bbndk;\n"
+    "  4. ~/.local/share/kestrane/deploy-tool (below $XDG_DATA_HOME when set);\n"
+    "  5. the bundled device simulator, lib/BarDeploy.jar beside this program.\n"
+    "A folder counts only when it holds BarDeploy.jar and its six companion jars; one that\n"
+    "lacks some is named with them (an error for --deploy-tool, a warning otherwise). Which\n"
+    "tool answers is said on standard error. Kestrane's own lib/deploy-tls.security is passed\n"
+    "to Java whatever tool answers.\n"
     "\n"
     "Exit codes:\n"
     "  0  all succeeded\n"
@@ -62,7 +80,7 @@ const char HelpText[] =
     "  3  wrong password\n"
     "  4  no attempts left: the device takes no more passwords until reset on it\n"
     "  5  a device was not reachable or did not answer\n"
-    "  6  the Java runtime or the deploy tool is missing\n"
+    "  6  the Java runtime or the deploy tool is missing (or --deploy-tool DIR lacks a jar)\n"
     "With several devices, the code of the first failing device in the order given.\n";
 
 enum class Command { Info, Apps, Install, Status, Launch, Terminate, Uninstall };
@@ -72,6 +90,7 @@ struct Options {
     bool json = false;
     bool launch = false;
     QString passwordFile;
+    QString deployTool;
     Command command = Command::Info;
     QStringList arguments;
 };
@@ -130,14 +149,21 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
             } else if (argument == QStringLiteral("--launch")) {
                 options.launch = true;
             } else if (argument == QStringLiteral("--device") ||
-                       argument == QStringLiteral("--password-file")) {
+                       argument == QStringLiteral("--password-file") ||
+                       argument == QStringLiteral("--deploy-tool")) {
                 if (i + 1 >= arguments.size())
                     return QStringLiteral("%1 needs a value").arg(argument);
-                (argument == QStringLiteral("--device")
-                     ? options.devices.append(arguments[++i])
-                     : void(options.passwordFile = arguments[++i]));
+                const QString& value = arguments[++i];
+                if (argument == QStringLiteral("--device"))
+                    options.devices.append(value);
+                else if (argument == QStringLiteral("--password-file"))
+                    options.passwordFile = value;
+                else
+                    options.deployTool = value;
             } else if (argument.startsWith(QStringLiteral("--device="))) {
                 options.devices.append(argument.section(QLatin1Char('='), 1));
+            } else if (argument.startsWith(QStringLiteral("--deploy-tool="))) {
+                options.deployTool = argument.section(QLatin1Char('='), 1);
             } else if (argument == QStringLiteral("--password")) {
                 return QStringLiteral("the password is never an argument: use "
                                       "KESTRANE_DEVICE_PASSWORD or --password-file");
@@ -252,6 +278,11 @@ private:
     int drawn_ = 0;
 };
 
+// Said on standard error while the bundled simulator stands in for the deploy tool.
+const QString SimulatorNote = QStringLiteral(
+    "kestrane-device: the bundled device simulator answers, not a real device; to reach one, give "
+    "--deploy-tool DIR (the folder of BlackBerry's BarDeploy.jar) or set KESTRANE_DEPLOY_TOOL\n");
+
 // One device's work and how it ended.
 struct DeviceTask {
     QString address;
@@ -262,9 +293,10 @@ struct DeviceTask {
 
 class Session {
 public:
-    Session(Options options, QString password, QList<InstallRun::Item> bars, DeviceContext context)
+    Session(Options options, QString password, QList<InstallRun::Item> bars, DeviceContext context,
+            DeployToolFound tool)
         : options_(std::move(options)), password_(std::move(password)), bars_(std::move(bars)),
-          context_(std::move(context)), progress_(IsTerminal(stderr)),
+          context_(std::move(context)), tool_(std::move(tool)), progress_(IsTerminal(stderr)),
           commands_(std::make_shared<ProcessConsoleRunner>()) {
         if (const QByteArray limit = qgetenv("KESTRANE_DEVICE_SILENCE_MS"); !limit.isEmpty()) {
             commands_.silenceLimits().device = std::chrono::milliseconds(limit.toLongLong());
@@ -281,6 +313,7 @@ public:
     int run() {
         for (int i = 0; i < ParallelDevices; ++i)
             startNext();
+        sayDeployTool();
         if (running_ > 0)
             QCoreApplication::exec();
         if (tasks_.size() > 1) {
@@ -312,6 +345,39 @@ public:
     }
 
 private:
+    // Says on standard error which tool answers: the bundled simulator at once; a real tool with
+    // its version, asked with "-version" beside the device commands so that it costs no time.
+    void sayDeployTool() {
+        if (tool_.simulator) {
+            progress_.print(stderr, SimulatorNote);
+            return;
+        }
+        const QString where = QStringLiteral("kestrane-device: deploy tool: %1 (%2)")
+                                  .arg(QDir::toNativeSeparators(tool_.folder), tool_.source);
+        if (context_.javaBinDir.isEmpty()) {
+            progress_.print(stderr, where + QLatin1Char('\n'));
+            return;
+        }
+        DeployInvocation invocation;
+        invocation.javaOptions = {QStringLiteral("-Djava.security.properties=") +
+                                  DeploySecurityPath(context_.tool.appDir)};
+        invocation.toolArguments = {QStringLiteral("-jar"), DeployToolJarPath(context_.tool),
+                                    QStringLiteral("-version")};
+        ++running_;
+        commands_.run(invocation, context_.javaBinDir, deviceSettings(),
+                      [this, where](const CommandResult& result) {
+                          const QString version = DeployToolVersion(result.output);
+                          progress_.print(stderr,
+                                          where +
+                                              (version.isEmpty()
+                                                   ? QStringLiteral(", version unknown")
+                                                   : QStringLiteral(", version ") + version) +
+                                              QLatin1Char('\n'));
+                          if (--running_ == 0)
+                              QCoreApplication::quit();
+                      });
+    }
+
     StartDeviceCommand starter() {
         return [this](const DeployInvocation& invocation,
                       const DeviceCommandRunner::Settings& settings,
@@ -403,7 +469,9 @@ private:
             {"modelKey", info.modelKey},
         };
         if (options_.json) {
-            QJsonObject object{{"address", task.address}};
+            QJsonObject object{{"address", task.address},
+                               {"deployTool", QDir::toNativeSeparators(tool_.folder)},
+                               {"simulator", tool_.simulator}};
             for (const auto& [key, value] : values)
                 object.insert(QLatin1StringView(key), value);
             progress_.print(stdout, PrintableJson(object) + QLatin1Char('\n'));
@@ -564,6 +632,7 @@ private:
     QString password_;
     QList<InstallRun::Item> bars_;
     DeviceContext context_;
+    DeployToolFound tool_;
     Progress progress_;
     DeviceCommandRunner commands_;
     std::vector<std::unique_ptr<DeviceTask>> tasks_;
@@ -586,6 +655,30 @@ std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths
         }
     }
     return items;
+}
+
+// The deploy tool as the window finds it, or the folder given with --deploy-tool; the text of
+// what is wrong with that folder when it cannot run the tool. The places passed over on the way
+// are warned about.
+std::variant<DeployToolFound, QString> LookUpDeployTool(const Options& options,
+                                                        const QString& appDir) {
+    if (!options.deployTool.isEmpty()) {
+        const QStringList missing = MissingDeployToolJars(options.deployTool);
+        if (!missing.isEmpty())
+            return QFileInfo(options.deployTool).isDir()
+                       ? QStringLiteral("--deploy-tool %1 cannot run the deploy tool: it lacks %2")
+                             .arg(options.deployTool, missing.join(QStringLiteral(", ")))
+                       : QStringLiteral("--deploy-tool %1: no such folder").arg(options.deployTool);
+        DeployToolFound found;
+        found.folder = QDir(options.deployTool).absolutePath();
+        found.source = QStringLiteral("--deploy-tool");
+        return found;
+    }
+    DeployToolFound found =
+        FindDeployTool(DeployToolPlaces::ForUser(ChosenDeployToolFolder(), appDir));
+    for (const QString& place : std::as_const(found.passedOver))
+        Say(QStringLiteral("warning: passed over %1").arg(place));
+    return found;
 }
 
 std::variant<QString, QString> Password(const Options& options) {
@@ -633,13 +726,21 @@ int main(int argc, char** argv) {
             return BadInput(*error);
         bars = std::get<QList<InstallRun::Item>>(std::move(read));
     }
+    const QString appDir = ExecutableFolder();
+    auto tool = LookUpDeployTool(options, appDir);
+    if (auto* error = std::get_if<QString>(&tool)) {
+        Say(*error);
+        return 6;
+    }
+    DeployToolFound found = std::get<DeployToolFound>(std::move(tool));
     auto password = Password(options);
     if (password.index() == 1)
         return BadInput(std::get<1>(password));
 
     // The manifests' private folder (and the argument files in it) go also when this is killed.
     SetTempDirectoryCreatedHook(CommandReaper::removeAtEnd);
-    DeviceContext context{{ExecutableFolder(), DeployToolHome()}, {}};
+    // Kestrane's own TLS settings (AppDir/lib) go to Java whatever tool answers.
+    DeviceContext context{{appDir, DeployToolHome(), found.folder}, {}};
     try {
         context.javaBinDir = DiscoverJavaBinDir(*MakeJvmFolderRegistryView());
     } catch (const std::exception&) {
@@ -647,7 +748,7 @@ int main(int argc, char** argv) {
     }
     try {
         Session session(std::move(options), std::get<0>(password), std::move(bars),
-                        std::move(context));
+                        std::move(context), std::move(found));
         return session.run();
     } catch (const std::exception& error) {
         Say(QString::fromLocal8Bit(error.what()));

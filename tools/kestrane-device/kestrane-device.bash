@@ -1,0 +1,69 @@
+# bash completion for kestrane-device: options, commands, BAR files for install, folders for
+# --deploy-tool, files for --password-file. Package names are not completed (asking the device
+# would need its password).
+_kestrane_device() {
+  local cur prev
+  cur=${COMP_WORDS[COMP_CWORD]}
+  prev=
+  [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
+  local commands="info apps install status launch terminate uninstall"
+  local options="--device --json --password-file --deploy-tool --help"
+  COMPREPLY=()
+
+  case $prev in
+  --device)
+    return
+    ;;
+  --password-file)
+    compopt -o filenames 2>/dev/null
+    mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+    return
+    ;;
+  --deploy-tool)
+    compopt -o filenames 2>/dev/null
+    mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+    return
+    ;;
+  esac
+
+  # The command given so far, if any (skipping the options' values).
+  local i command=
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    case ${COMP_WORDS[i]} in
+    --device | --password-file | --deploy-tool) ((i++)) ;;
+    -*) ;;
+    *)
+      command=${COMP_WORDS[i]}
+      break
+      ;;
+    esac
+  done
+
+  if [ -z "$command" ]; then
+    if [[ $cur == -* ]]; then
+      mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+    else
+      mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
+    fi
+    return
+  fi
+  case $command in
+  install)
+    if [[ $cur == -* ]]; then
+      mapfile -t COMPREPLY < <(compgen -W "--launch $options" -- "$cur")
+    else
+      # BAR files (any letter case) and folders to find them in.
+      compopt -o filenames 2>/dev/null
+      local bar
+      mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+      while IFS= read -r bar; do
+        [[ ${bar,,} == *.bar ]] && COMPREPLY+=("$bar")
+      done < <(compgen -f -- "$cur")
+    fi
+    ;;
+  *)
+    [[ $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+    ;;
+  esac
+}
+complete -F _kestrane_device kestrane-device
