@@ -2,6 +2,7 @@
 // hint.
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "TfrmBB10.h"
 
 namespace kestrane {
@@ -14,6 +15,17 @@ void TfrmBB10::btnRefreshClick() {
     if (!suggestion.isEmpty()) {
         edtIP->setAddressText(suggestion);
     }
+}
+
+// A phone on the USB network is suggested as ever; otherwise (Wi-Fi) the address of the last
+// device Connect reached saves typing it again.
+void TfrmBB10::ShowStartAddress() {
+    btnRefreshClick();
+    if (!SuggestDeviceAddress(services_.localAddresses->GetLocalIPAddresses()).isEmpty())
+        return;
+    const QString remembered = KestraneSettings().value(LastDeviceAddressKey).toString();
+    if (!remembered.isEmpty())
+        edtIP->setAddressText(remembered);
 }
 
 void TfrmBB10::SpeedButton1MouseDown(Qt::MouseButton) {

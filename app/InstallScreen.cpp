@@ -5,10 +5,12 @@
 #include "CaptionOrder.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
+#include "InstallPreflight.h"
 #include "InstallProgress.h"
 #include "InstallRun.h"
 #include "ListColumns.h"
 #include "MessageBox.h"
+#include "Settings.h"
 #include "TfrmBB10.h"
 
 #include <QApplication>
@@ -19,6 +21,8 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+
+Q_DECLARE_METATYPE(kestrane::BarInfo)
 
 namespace kestrane {
 namespace {
@@ -47,6 +51,33 @@ void SetStatus(QTreeWidgetItem* item, const QString& status) {
         row.subItems.append(QString());
     row.subItems[StatusSubItem] = status;
     SetRow(item, row);
+}
+
+// What column 0 keeps besides the texts, and the Status cell's tooltip: all that moves with a
+// row's texts when rows trade places.
+struct RowExtras {
+    QVariant manifest;
+    QVariant note;
+    QString statusTip;
+};
+
+RowExtras ExtrasOf(const QTreeWidgetItem* item) {
+    return {item->data(0, BarManifestRole), item->data(0, BarNoteRole),
+            item->toolTip(StatusColumn)};
+}
+
+void SetExtras(QTreeWidgetItem* item, const RowExtras& extras) {
+    item->setData(0, BarManifestRole, extras.manifest);
+    item->setData(0, BarNoteRole, extras.note);
+    item->setToolTip(StatusColumn, extras.statusTip);
+}
+
+// The run's item for a row; a row without a manifest (none was read) installs plainly.
+InstallRun::Item InstallItemOf(const QTreeWidgetItem* item, const BarRow& row) {
+    const QVariant manifest = item->data(0, BarManifestRole);
+    if (!manifest.isValid())
+        return {row.name, row.subItems.value(PathSubItem)};
+    return InstallItemFor(row.name, row.subItems.value(PathSubItem), manifest.value<BarInfo>());
 }
 
 QList<QTreeWidgetItem*> TakeAllRows(QTreeWidget* list) {
@@ -149,8 +180,44 @@ void TfrmBB10::AddBarFile(const QString& path) {
     auto* item = new QTreeWidgetItem;
     SetRow(item, {name,
                   {QString::fromStdString(info.AppVersion), QString::number(size),
-                   QString::fromStdString(info.AppType), path}});
+                   BarTypeText(info), path}});
+    item->setData(0, BarManifestRole, QVariant::fromValue(info));
+    ShowBarNote(item);
     InsertInNameOrder(item);
+}
+
+// The row's note for the connected device, in a Status cell that shows no run's result.
+void TfrmBB10::ShowBarNote(QTreeWidgetItem* item) {
+    const QVariant manifest = item->data(0, BarManifestRole);
+    const QString shown = item->text(StatusColumn);
+    if (!manifest.isValid() || (!shown.isEmpty() && shown != item->data(0, BarNoteRole).toString()))
+        return;
+    const BarNote note =
+        BarNoteForDevice(manifest.value<BarInfo>(), connectedInfo_, QDate::currentDate());
+    if (note.text.isEmpty())
+        ClearBarNote(item);
+    else
+        SetStatus(item, note.text);
+    item->setData(0, BarNoteRole, note.text);
+    item->setToolTip(StatusColumn, note.detail);
+}
+
+// A note is no result: the row goes back to having no status at all, so that a run's
+// "Loading..." shows in the Status column as it does on a row never installed.
+void TfrmBB10::ClearBarNote(QTreeWidgetItem* item) {
+    const QString note = item->data(0, BarNoteRole).toString();
+    if (note.isEmpty() || item->text(StatusColumn) != note)
+        return;
+    BarRow row = RowOf(item);
+    row.subItems = row.subItems.mid(0, StatusSubItem);
+    SetRow(item, row);
+    item->setData(0, BarNoteRole, QVariant());
+    item->setToolTip(StatusColumn, QString());
+}
+
+void TfrmBB10::RefreshBarNotes() {
+    for (int i = 0; i < lstBarFile->topLevelItemCount(); ++i)
+        ShowBarNote(lstBarFile->topLevelItem(i));
 }
 
 // A named row restores the name order; a row without a name stays last until the next one.
@@ -213,10 +280,13 @@ void TfrmBB10::lvExchangeItems(QTreeWidget* lv, int i, int j) {
     QTreeWidgetItem* second = lv->topLevelItem(j);
     const BarRow scratch = RowOf(first);
     const QVariant scratchProgress = first->data(StatusColumn, ProgressRole);
+    const RowExtras scratchExtras = ExtrasOf(first);
     SetRow(first, RowOf(second));
     first->setData(StatusColumn, ProgressRole, second->data(StatusColumn, ProgressRole));
+    SetExtras(first, ExtrasOf(second));
     SetRow(second, scratch);
     second->setData(StatusColumn, ProgressRole, scratchProgress);
+    SetExtras(second, scratchExtras);
     lv->setUpdatesEnabled(true);
 }
 
@@ -291,9 +361,12 @@ void TfrmBB10::btnInstallBarClick() {
         lstBarFile->setItemDelegateForColumn(StatusColumn, new StatusCellDelegate(lstBarFile));
     QList<InstallRun::Item> items;
     for (int index = 0; index < lstBarFile->topLevelItemCount(); ++index) {
-        const BarRow row = RowOf(lstBarFile->topLevelItem(index));
-        items.append({row.name, row.subItems.value(PathSubItem)});
+        QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
+        ClearBarNote(item);
+        items.append(InstallItemOf(item, RowOf(item)));
     }
+    // A debug token installed changes what the device reports of its token.
+    auto tokenInstalled = std::make_shared<bool>(false);
     RemoveSelectedItems1->setEnabled(false);
 
     InstallRun::Callbacks callbacks;
@@ -310,10 +383,17 @@ void TfrmBB10::btnInstallBarClick() {
         SetStatus(item, status);
         item->setData(StatusColumn, ProgressRole, percent);
     };
-    callbacks.finished = [this](int index, bool, const QString& status, const CommandVerdict&) {
+    callbacks.finished = [this, items, tokenInstalled](int index, bool succeeded,
+                                                       const QString& status,
+                                                       const CommandVerdict& failure) {
         QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
         item->setData(StatusColumn, ProgressRole, QVariant());
         SetStatus(item, status);
+        item->setData(0, BarNoteRole, QVariant());
+        // The cell may be too narrow for a launch's outcome or a failure's reason.
+        item->setToolTip(StatusColumn, succeeded ? status : failure.reason);
+        if (succeeded && items[index].debugToken)
+            *tokenInstalled = true;
     };
     callbacks.decide = [this](int, const CommandVerdict& failure) {
         const MessageBox::Button answer =
@@ -323,16 +403,23 @@ void TfrmBB10::btnInstallBarClick() {
         return answer == MessageBox::Abort ? InstallRun::Decision::Abort
                                            : InstallRun::Decision::Ignore;
     };
-    callbacks.ended = [this](bool aborted, const QString& summary) {
+    callbacks.ended = [this, tokenInstalled](bool aborted, const QString& summary) {
         RemoveSelectedItems1->setEnabled(true);
         if (!aborted)
             MessageBox::plain(this, summary);
+        if (*tokenInstalled)
+            RereadDeviceInfo();
     };
     InstallRun::Options options;
+    options.launch = cbLaunchAfterInstall->isChecked();
     options.silenceLimit = deviceCommands().silenceLimits().installation;
     installRun_ = InstallRun::Start(deviceCommands().starter(JavaBinDir, InstallHeldBack(), false),
                                     DeviceContextInUse(), connectedTarget_, std::move(items),
                                     options, std::move(callbacks));
+}
+
+void TfrmBB10::cbLaunchAfterInstallClick() {
+    KestraneSettings().setValue(LaunchAfterInstallKey, cbLaunchAfterInstall->isChecked());
 }
 
 // A row installed before keeps showing its last result until new progress arrives; the new

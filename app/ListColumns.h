@@ -19,6 +19,11 @@ inline constexpr int Status = 5;
 inline constexpr int BarSubItemsRole = Qt::UserRole + 1;
 // The Status cell of the row being installed keeps its progress percentage, for the drawn bar.
 inline constexpr int BarProgressRole = Qt::UserRole + 2;
+// Column 0 keeps the BAR's manifest (a BarInfo), for the run and the notes on the device.
+inline constexpr int BarManifestRole = Qt::UserRole + 3;
+// Column 0 keeps the note the Status column shows before a run (empty when none), so that a new
+// device's notes replace it but never a run's result.
+inline constexpr int BarNoteRole = Qt::UserRole + 4;
 
 // The columns of the manage screen's list of installed applications (lstApps); the caption
 // column holds the row's check box.

@@ -1,11 +1,12 @@
 // The main screen: connecting to the device and showing its identity.
 
-#include "DeviceInfo.h"
 #include "CommandResult.h"
 #include "DeployCommand.h"
 #include "DeployToolHome.h"
 #include "DeviceCommands.h"
+#include "DeviceInfo.h"
 #include "MessageBox.h"
+#include "Settings.h"
 #include "TextUtils.h"
 #include "TfrmBB10.h"
 
@@ -69,6 +70,19 @@ void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& t
     const DeviceInfo& info = outcome.info;
     ForgetOtherDevice(target.address + QLatin1Char('/') + info.pin);
     connectedTarget_ = target;
+    KestraneSettings().setValue(LastDeviceAddressKey, target.address);
+    ShowDeviceValues(info);
+    btnInstallApps->setEnabled(true);
+    btnManageApps->setEnabled(true);
+    SpeedButton2->setEnabled(true);
+    // Connect is pressed on the open panel; one the user folded away meanwhile stays folded.
+    if (Panel1->width() > 0) {
+        SpeedButton2Click();
+    }
+}
+
+void TfrmBB10::ShowDeviceValues(const DeviceInfo& info) {
+    connectedInfo_ = info;
     connectedDeviceName_ = info.deviceName;
     UpdateWindowTitle();
     ShowModelPicture(info.modelKey);
@@ -87,13 +101,35 @@ void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& t
     for (const auto& [label, value] : values) {
         label->setText(value);
     }
-    btnInstallApps->setEnabled(true);
-    btnManageApps->setEnabled(true);
-    SpeedButton2->setEnabled(true);
-    // Connect is pressed on the open panel; one the user folded away meanwhile stays folded.
-    if (Panel1->width() > 0) {
-        SpeedButton2Click();
-    }
+    ShowDebugToken(info.debugToken);
+    RefreshBarNotes();
+}
+
+// The token's state in the card: red when the device will refuse development builds.
+void TfrmBB10::ShowDebugToken(const DebugTokenState& token) {
+    using Status = DebugTokenState::Status;
+    lbDebugToken->setText(DebugTokenText(token));
+    const bool usable = token.status == Status::Valid || token.status == Status::Unknown;
+    QPalette palette = lbDebugToken->palette();
+    palette.setColor(QPalette::WindowText, usable ? QColor(Qt::black) : QColor(0xB0, 0x00, 0x00));
+    lbDebugToken->setPalette(palette);
+}
+
+void TfrmBB10::RereadDeviceInfo() {
+    if (connectedTarget_.address.isEmpty() || !ReadyForDeviceCommand(connectedTarget_.address))
+        return;
+    const DeviceTarget target = connectedTarget_;
+    const DeployInvocation command = DeployCommand(DeployToolInUse(), DeployAction::ListDeviceInfo,
+                                                   target.address, target.password);
+    DeviceCommands::Settings settings;
+    settings.silenceLimit = deviceCommands_->silenceLimits().device;
+    deviceCommands_->run(
+        command, JavaBinDir, settings, [this, target](const CommandResult& result) {
+            const ConnectOutcome outcome = ReadConnectOutcome(DeviceContextInUse(), result);
+            // Another Connect meanwhile has the last word.
+            if (outcome.verdict.succeeded && target.address == connectedTarget_.address)
+                ShowDeviceValues(outcome.info);
+        });
 }
 
 // What is shown and listed of one device is never kept for another: the installed

@@ -3,6 +3,7 @@
 #include "DeviceCommands.h"
 #include "HandlerGuard.h"
 #include "MessageBox.h"
+#include "Settings.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -71,10 +72,11 @@ void TfrmBB10::FormCreate() {
     AppDir = ExecutableFolder();
     BringToFront(pMain);
     AppsListPending = true;
+    cbLaunchAfterInstall->setChecked(KestraneSettings().value(LaunchAfterInstallKey).toBool());
 }
 
 void TfrmBB10::FormShow() {
-    btnRefreshClick();
+    ShowStartAddress();
     DiscoverJavaRuntime();
     ShowDeployToolInUse();
     AskDeployToolVersion();
@@ -154,6 +156,7 @@ void TfrmBB10::BindHandlers() {
     BindClick(btnDown, &TfrmBB10::btnDownClick);
     BindClick(btnClearList, &TfrmBB10::btnClearListClick);
     BindClick(btnInstallBar, &TfrmBB10::btnInstallBarClick);
+    BindClick(cbLaunchAfterInstall, &TfrmBB10::cbLaunchAfterInstallClick);
     connect(lstBarFile, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMenu1->popup(lstBarFile->viewport()->mapToGlobal(at));
     });

@@ -6,6 +6,7 @@
 #include "Controls.h"
 #include "DeployCommand.h"
 #include "DeployToolLookup.h"
+#include "DeviceInfo.h"
 #include "DeviceOperations.h"
 #include "FileDialog.h"
 #include "InstallRun.h"
@@ -13,6 +14,7 @@
 #include "ZipArchive.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -108,6 +110,9 @@ public:
     QLabel* lbAirVer = nullptr;
     QLabel* Label16 = nullptr;
     QLabel* lbFlashVer = nullptr;
+    // The device's debug token as its information reports it; empty for devices that report
+    // none (PlayBooks).
+    QLabel* lbDebugToken = nullptr;
     QWidget* Panel4 = nullptr;
     Picture* Image2 = nullptr;
     FlatButton* SpeedButton2 = nullptr;
@@ -125,6 +130,8 @@ public:
     FlatButton* btnAddBar = nullptr;
     FlatButton* btnClearList = nullptr;
     FlatButton* btnInstallBar = nullptr;
+    // Each BAR installed is launched in the same run; remembered in Kestrane's settings.
+    QCheckBox* cbLaunchAfterInstall = nullptr;
 
     // ---- Manage screen ----
     QLabel* Label3 = nullptr;
@@ -233,6 +240,8 @@ public slots:
     virtual void RemoveSelectedItems1Click();
     virtual void lstBarFileColumnClick(int column);
     virtual void btnInstallBarClick();
+    // Keeps the launch option in the settings.
+    virtual void cbLaunchAfterInstallClick();
     virtual void Memo1Change();
 
     // ---- Installed applications ----
@@ -271,6 +280,21 @@ private:
 
     // Connect's second half: the tool's answer shown, or its error.
     void ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target);
+    // Shows the connected device's identity and debug token.
+    void ShowDeviceValues(const DeviceInfo& info);
+    void ShowDebugToken(const DebugTokenState& token);
+    // Reads the connected device's information again (after a debug token was installed), with
+    // nothing held back; a failure leaves what the screen shows.
+    void RereadDeviceInfo();
+    // The address field at start: the USB network's suggestion, else the last device connected.
+    void ShowStartAddress();
+    // The Status column's notes on queued BARs for the connected device (debug tokens, required
+    // OS versions); rows that show a run's result keep it.
+    void RefreshBarNotes();
+    void ShowBarNote(QTreeWidgetItem* item);
+    void ClearBarNote(QTreeWidgetItem* item);
+    // The connected device's information, for the notes on queued BARs.
+    DeviceInfo connectedInfo_;
     // The title: the program, the connected device, and whether the simulator answers.
     void UpdateWindowTitle();
     void ShowDeployToolInUse();

@@ -267,6 +267,10 @@ void TfrmBB10::SetupInformationPanel() {
         *row.valueLabel = value;
     }
     Panel2 = Place<LoweredBevel>(Panel3, "Panel2", QRect(30, 237, 304, 4));
+    // Below the versions, inside the card: empty until a device reports its debug token.
+    lbDebugToken = AddLabel<ElidingLabel>(Panel3, "lbDebugToken", QString(), {30, 354},
+                                          TahomaFont(13, FontWeight::Bold), Colours::WindowText);
+    lbDebugToken->resize(304, Label16->height());
 
     panel3Anchors_ = new Anchors(Panel3);
     panel3Anchors_->anchor(Shape1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
@@ -334,6 +338,14 @@ void TfrmBB10::SetupInstallScreen() {
     btnInstallBar =
         AddFlatButton(pInsBottom, "btnInstallBar", QStringLiteral("&Install"),
                       QStringLiteral("Install all bar files in the list"), QRect(598, 5, 46, 32));
+    // Between the arrows and Add, in the bar's white text.
+    cbLaunchAfterInstall =
+        Place<QCheckBox>(pInsBottom, "cbLaunchAfterInstall", QRect(330, 9, 150, 22));
+    cbLaunchAfterInstall->setText(QStringLiteral("&Launch after installing"));
+    cbLaunchAfterInstall->setToolTip(
+        QStringLiteral("Launch each application on the device once it is installed"));
+    cbLaunchAfterInstall->setFont(TahomaFont(12));
+    SetTextColour(cbLaunchAfterInstall, Colours::White);
 }
 
 void TfrmBB10::SetupManageScreen() {

@@ -64,14 +64,16 @@ LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdic
     qsizetype at = 0;
     while (at < lines.size() && !lines[at].contains(SuccessMarker))
         ++at;
+    // A launch run of its own has no installation's answer before the launch's.
+    if (at == lines.size())
+        at = -1;
     LaunchOutcome outcome;
     const QString verdictReason = verdict.succeeded ? QString() : verdict.reason;
     for (++at; at < lines.size(); ++at) {
         const QString line = lines[at].trimmed();
         if (line.startsWith(failureMarker)) {
-            outcome.reason = !verdictReason.isEmpty()
-                                 ? verdictReason
-                                 : line.mid(failureMarker.size()).trimmed();
+            outcome.reason =
+                !verdictReason.isEmpty() ? verdictReason : line.mid(failureMarker.size()).trimmed();
             return outcome;
         }
         if (!line.startsWith(answerMarker))
@@ -91,6 +93,10 @@ LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdic
     outcome.reason =
         !verdictReason.isEmpty() ? verdictReason : QStringLiteral("the launch was not reported");
     return outcome;
+}
+
+bool InstallationReported(const QString& output) {
+    return output.contains(SuccessMarker);
 }
 
 QString LaunchOutcomeStatus(const LaunchOutcome& outcome) {

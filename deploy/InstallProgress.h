@@ -43,7 +43,8 @@ struct LaunchOutcome {
 
 // Reads the launch's part of an install-and-launch run whose installation succeeded (see
 // InstallSucceeded with the progress the run reached): the first "result::" line after the first
-// line holding "result::success". Without a launch answer the reason is the verdict's (the tool
+// line holding "result::success" (from the start in a launch run of its own, which has no such
+// line). Without a launch answer the reason is the verdict's (the tool
 // failed after installing) or "the launch was not reported"; a refusal's reason is the verdict's
 // one-line reason, else the device's own text after "result::failure ".
 LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdict& verdict);
@@ -52,6 +53,10 @@ LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdic
 // "Installed and launched (PID 123)", "Installed, already running (PID 123)",
 // "Installed, not launched (<reason>)".
 QString LaunchOutcomeStatus(const LaunchOutcome& outcome);
+
+// Whether the output holds the installation's "result::success": in an install-and-launch run,
+// the application is installed whatever the launch after it answered.
+bool InstallationReported(const QString& output);
 
 // What an installation reports it installed ("actual_dname::NAME.ID", "actual_id::ID"): the
 // package's name (the full name up to its last ".") and id, the last such lines winning; both

@@ -24,11 +24,17 @@ std::shared_ptr<InstallRun> InstallRun::Start(StartDeviceCommand start, DeviceCo
 }
 
 void InstallRun::installItem(int index) {
-    QStringList arguments = InstallArguments(items_[index].barPath);
-    if (options_.launch && items_[index].hasPackageId)
-        arguments.prepend(DeployActionOption(DeployAction::LaunchApp));
-    const DeployInvocation command = DeployCommand(context_.tool, DeployAction::InstallApp,
-                                                   target_.address, target_.password, arguments);
+    const Item& item = items_[index];
+    DeployAction action = DeployAction::InstallApp;
+    QStringList arguments = InstallArguments(item.barPath);
+    if (item.debugToken) {
+        action = DeployAction::InstallDebugToken;
+        arguments = DebugTokenArguments(item.barPath);
+    } else if (options_.launch && item.hasPackageId) {
+        action = DeployAction::InstallAndLaunchApp;
+    }
+    const DeployInvocation command =
+        DeployCommand(context_.tool, action, target_.address, target_.password, arguments);
     index_ = index;
     progress_ = 0;
     DeviceCommandRunner::Settings settings;
@@ -68,15 +74,21 @@ void InstallRun::readProgressLine(QStringView line) {
 
 void InstallRun::finishItem(const CommandResult& result) {
     const CommandVerdict verdict = context_.judge(result);
+    const Item& item = items_[index_];
+    const bool launching = options_.launch && !item.debugToken;
+    if (launching && item.hasPackageId && InstallationReported(result.output)) {
+        // One run installed and then launched (or failed to launch) the application: installed
+        // either way, and the status says whether it runs.
+        const LaunchOutcome launch = ReadLaunchOutcome(result, verdict);
+        settleItem(true, CommandVerdict(true), LaunchOutcomeStatus(launch));
+        return;
+    }
     const bool succeeded = InstallSucceeded(verdict, progress_);
-    CommandVerdict failure(true);
-    if (succeeded && options_.launch && !items_[index_].hasPackageId) {
+    if (succeeded && launching) {
         launchInstalled(result);
         return;
     }
-    if (!succeeded)
-        failure = InstallFailure(result, verdict);
-    settleItem(succeeded, failure);
+    settleItem(succeeded, succeeded ? CommandVerdict(true) : InstallFailure(result, verdict));
 }
 
 // The installation's answer names what it installed (actual_dname::, actual_id::); the launch
@@ -100,17 +112,21 @@ void InstallRun::launchInstalled(const CommandResult& installation) {
     auto self = shared_from_this();
     start_(command, settings, [self](const CommandResult& launch) {
         const CommandVerdict verdict = self->context_.judge(launch);
-        self->settleItem(verdict.succeeded, verdict);
+        self->settleItem(true, CommandVerdict(true),
+                         LaunchOutcomeStatus(ReadLaunchOutcome(launch, verdict)));
     });
 }
 
-void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure) {
+void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const QString& status) {
     if (!succeeded) {
         const Item& item = items_[index_];
         failures_.append(InstallFailureLine(item.name, item.barPath, failure.reason));
     }
     if (callbacks_.finished)
-        callbacks_.finished(index_, succeeded, succeeded ? InstallDoneStatus : InstallErrorStatus,
+        callbacks_.finished(index_, succeeded,
+                            !status.isEmpty() ? status
+                            : succeeded       ? InstallDoneStatus
+                                              : InstallErrorStatus,
                             failure);
     if (!succeeded && callbacks_.decide && callbacks_.decide(index_, failure) == Decision::Abort) {
         end(true);

@@ -32,6 +32,8 @@ public:
         // it the installation runs alone and the launch follows as a run of its own, with the
         // package the installation's answer names.
         bool hasPackageId = true;
+        // A debug token: installed with the tool's -installDebugToken, never launched.
+        bool debugToken = false;
     };
     enum class Decision { Ignore, Abort };
     struct Callbacks {
@@ -41,7 +43,9 @@ public:
         // Item index reached a higher percentage; status is InstallingStatus(percent).
         std::function<void(int index, int percent, const QString& status)> progressed;
         // Item index's run has ended: InstallDoneStatus or InstallErrorStatus; failure is the
-        // reason when it failed (InstallFailure).
+        // reason when it failed (InstallFailure). With the launch, an installed item's status
+        // says whether the application runs (LaunchOutcomeStatus); one installed but not
+        // launched counts as installed.
         std::function<void(int index, bool succeeded, const QString& status,
                            const CommandVerdict& failure)>
             finished;
@@ -78,7 +82,7 @@ private:
     void installItem(int index);
     void finishItem(const CommandResult& result);
     void launchInstalled(const CommandResult& installation);
-    void settleItem(bool succeeded, const CommandVerdict& failure);
+    void settleItem(bool succeeded, const CommandVerdict& failure, const QString& status = {});
     void end(bool aborted);
 
     StartDeviceCommand start_;

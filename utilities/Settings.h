@@ -13,6 +13,11 @@ inline QSettings KestraneSettings() {
                      QStringLiteral("kestrane"));
 }
 
+// The install screen's "Launch after installing" (true or false).
+inline const QString LaunchAfterInstallKey = QStringLiteral("install/launchAfterInstall");
+// The address of the last device Connect reached (never its password).
+inline const QString LastDeviceAddressKey = QStringLiteral("device/lastAddress");
+
 // The key of the deploy tool's folder chosen in the window.
 inline const QString ChosenDeployToolKey = QStringLiteral("deployTool/folder");
 

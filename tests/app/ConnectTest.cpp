@@ -9,6 +9,7 @@
 #include "Fonts.h"
 #include "HandlerGuard.h"
 #include "MessageBox.h"
+#include "TextUtils.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
@@ -82,6 +83,7 @@ private slots:
     void commandTextAndWorkingFolder();
     void noJavaRuntime();
     void connectIsHeldBackWhileItRuns();
+    void theLastDeviceIsRememberedWithoutItsPassword();
     void reconnecting();
     void refusedBeforeRunning_data();
     void refusedBeforeRunning();
@@ -673,3 +675,29 @@ void ConnectTest::theSilenceWatch() {
 
 QTEST_MAIN(ConnectTest)
 #include "ConnectTest.moc"
+
+// A Wi-Fi user finds the last device's address at the next start; the USB network's suggestion
+// still comes first; the password is never written.
+void ConnectTest::theLastDeviceIsRememberedWithoutItsPassword() {
+    auto window = ReadyWindow();
+    QVERIFY(ConnectAsUser(*window, *world_.runner, QStringLiteral("192.168.1.23"),
+                          QStringLiteral("s3cret-pass")));
+    QSettings settings = KestraneSettings();
+    settings.sync();
+    QCOMPARE(settings.value(LastDeviceAddressKey).toString(), QStringLiteral("192.168.1.23"));
+    QFile file(settings.fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!file.readAll().contains("s3cret-pass"));
+
+    auto next = MakeWindow(world_);
+    next->show();
+    QVERIFY(QTest::qWaitForWindowExposed(next.get()));
+    QCOMPARE(RemoveSpaces(next->edtIP->maskedText()), QStringLiteral("192.168.1.23"));
+
+    WindowWorld usb;
+    usb.addresses = std::make_shared<doubles::FixedLocalAddresses>(QStringList{"169.254.0.2"});
+    auto onUsb = MakeWindow(usb);
+    onUsb->show();
+    QVERIFY(QTest::qWaitForWindowExposed(onUsb.get()));
+    QCOMPARE(RemoveSpaces(onUsb->edtIP->maskedText()), QStringLiteral("169.254.0.1"));
+}

@@ -95,6 +95,8 @@ private slots:
     void aSilentDeviceEndsTheRowAfterTheLimit();
     void nothingRunsWithoutJavaOrRows();
     void eachPathIsOneQuotedArgument();
+    void debugTokensAndRequirementsBeforeAndAfterTheRun();
+    void launchAfterInstallingRunsItInTheSameRun();
 
 private:
     QString WriteBar(const QString& fileName, const QByteArray& manifest) {
@@ -581,3 +583,78 @@ void InstallListTest::eachPathIsOneQuotedArgument() {
 
 QTEST_MAIN(InstallListTest)
 #include "InstallListTest.moc"
+
+// Notes before the run for a phone on an older OS without a debug token; the token goes with
+// -installDebugToken, and the device information is read again after it, so the main screen
+// shows the new token.
+void InstallListTest::debugTokensAndRequirementsBeforeAndAfterTheRun() {
+    world_.runner->addAnswer(
+        TestPhoneInformation +
+        QStringLiteral("scmbundle::10.2.1.3247\ndebug_token_installed::false\n"));
+    window_->btnConnClick();
+    QVERIFY(world_.runner->waitForAll());
+    world_.runner->forgetRuns();
+    QCOMPARE(window_->lbDebugToken->text(), QStringLiteral("No debug token"));
+    // The test phone's PIN 2A2B3C4D is 707476557.
+    const QByteArray token = "Package-Type: debug-token\r\nDebug-Token-Expiry-Date: 2099-01-31\r\n";
+    Add({WriteBar(QStringLiteral("token.bar"), "Application-Name: Debug Token\r\n" + token +
+                                                   "Debug-Token-Device-Id: 1,707476557\r\n"),
+         WriteBar(QStringLiteral("newer.bar"),
+                  "Application-Name: Newer\r\nApplication-Requires-System: BlackBerry "
+                  "10/10.3.0.0\r\n"),
+         WriteBar(QStringLiteral("other.bar"),
+                  "Application-Name: Other Token\r\n" + token + "Debug-Token-Device-Id: 1\r\n")});
+    QTreeWidget* list = window_->lstBarFile;
+    QCOMPARE(Names(list), (QStringList{"Debug Token", "Newer", "Other Token"}));
+    QCOMPARE(Column(list, BarColumn::AppType), (QStringList{"Debug token", "", "Debug token"}));
+    QCOMPARE(Column(list, BarColumn::Status),
+             (QStringList{"Valid until 2099-01-31", "Needs OS 10.3.0.0", "Not for this device"}));
+    QCOMPARE(list->topLevelItem(1)->toolTip(BarColumn::Status),
+             QStringLiteral("Needs OS 10.3.0.0; the device has 10.2.1.3247. The device will "
+                            "refuse it."));
+
+    world_.runner->addAnswer(
+        QStringLiteral("Info: Action: Install Debug Token\nresult::success\n"));
+    world_.runner->addAnswer(
+        QStringLiteral("Info: Progress 10%...\nresult::failure 533 Application-Requires-System: "
+                       "version forbidden\n"),
+        2);
+    world_.runner->addAnswer(QStringLiteral("result::failure 500 invalid token\n"), 2);
+    world_.runner->addAnswer(TestPhoneInformation +
+                             QStringLiteral("debug_token_installed::true\ndebug_token_valid::true\n"
+                                            "debug_token_expiration::2099-01-31\n"));
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QVERIFY(world_.runner->waitForAll());
+    QCOMPARE(Column(list, BarColumn::Status), (QStringList{"Done", "Error", "Error"}));
+    const auto runs = world_.runner->runs();
+    QCOMPARE(runs.size(), 4);
+    QCOMPARE(runs[0].fileArguments.mid(2, 2),
+             (QStringList{"-installDebugToken", list->topLevelItem(0)->text(BarColumn::Path)}));
+    QVERIFY(runs[1].fileArguments.contains(QStringLiteral("-installApp")));
+    QVERIFY(runs[2].fileArguments.contains(QStringLiteral("-installDebugToken")));
+    QVERIFY(runs[3].fileArguments.contains(QStringLiteral("-listDeviceInfo")));
+    QCOMPARE(window_->lbDebugToken->text(), QStringLiteral("Debug token valid until 2099-01-31"));
+}
+
+// With the option on, one run installs and launches, and the row says the application runs; the
+// option is remembered.
+void InstallListTest::launchAfterInstallingRunsItInTheSameRun() {
+    Add({WriteBar(QStringLiteral("maps.bar"),
+                  "Application-Name: Maps\r\nPackage-Name: com.example.maps\r\nPackage-Id: "
+                  "testDev_maps\r\n")});
+    QVERIFY(!window_->cbLaunchAfterInstall->isChecked());
+    window_->cbLaunchAfterInstall->click();
+    QVERIFY(KestraneSettings().value(LaunchAfterInstallKey).toBool());
+    world_.runner->addAnswer(
+        QStringLiteral("Info: Progress 100%...\nresult::success\n"
+                       "Info: Launching com.example.maps.testDev_maps...\nresult::4242\n"));
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Column(window_->lstBarFile, BarColumn::Status),
+             QStringList{"Installed and launched (PID 4242)"});
+    const QStringList arguments = world_.runner->runs().value(0).fileArguments;
+    QCOMPARE(arguments.mid(2, 2), (QStringList{"-installApp", "-launchApp"}));
+}

@@ -7,6 +7,7 @@
 #include "Fonts.h"
 #include "InMemoryRegistryView.h"
 #include "MessageBox.h"
+#include "Settings.h"
 #include "TfrmBB10.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -25,6 +27,11 @@ namespace kestrane::testing {
 // The look every window suite runs in: the design's own style and fonts, and an English locale
 // for the numbers and dates the window formats. Called once per suite (initTestCase).
 inline void PrepareWindowSuite() {
+    // Kestrane's settings go to a folder of the tests' own (the test command gives one; a suite
+    // started by hand gets a temporary one), never to the user's.
+    static QTemporaryDir configHome;
+    if (qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME"))
+        qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication::setStyle(QStringLiteral("Fusion"));
     RegisterWindowFonts();
@@ -37,6 +44,8 @@ inline void PrepareWindowSuite() {
 class WindowTestScope {
 public:
     void begin() {
+        // No remembered address, launch option or chosen tool from an earlier test.
+        KestraneSettings().clear();
         MessageBox::reset();
         FileDialog::reset();
         startFolder_ = QDir::currentPath();

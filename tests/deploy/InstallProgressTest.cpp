@@ -131,6 +131,12 @@ TEST(LaunchOutcomeTest, LaunchedOrWhyNot) {
     EXPECT_TRUE(outcome.launched);
     EXPECT_EQ(outcome.pid, "123");
     EXPECT_FALSE(outcome.alreadyRunning);
+    // A launch run of its own, after an installation that named its package.
+    CommandResult launchOnly;
+    launchOnly.exitCode = 0;
+    launchOnly.output = QStringLiteral("Info: Sending request: LAUNCH\nresult::88\n");
+    EXPECT_EQ(LaunchOutcomeStatus(ReadLaunchOutcome(launchOnly, {true, {}})),
+              QStringLiteral("Installed and launched (PID 88)"));
 }
 
 TEST(InstalledPackageTest, NamedByTheInstallationsAnswer) {

@@ -5,6 +5,7 @@
 #include "DeviceCommandRunner.h"
 #include "DeviceOperations.h"
 #include "FakeConsoleRunner.h"
+#include "InstallPreflight.h"
 #include "InstallProgress.h"
 #include "InstallRun.h"
 
@@ -403,6 +404,13 @@ INSTANTIATE_TEST_SUITE_P(Queues, AppActionQueueTest,
 
 const QString InstalledText = QStringLiteral(
     "Info: Installing ...\nInfo: Progress 40%...\nInfo: Progress 100%...\nresult::success\n");
+// Install and launch in one run: the installation's lines, then the launch's answer.
+const QString LaunchedText =
+    InstalledText +
+    QStringLiteral("Info: Launching com.acme.speedtest.testDev_x...\nresult::4242\n");
+const QString NotLaunchedText =
+    InstalledText + QStringLiteral("Info: Launching com.example.maps.x...\n"
+                                   "result::failure 500 cannot determine package name\n");
 const QString RefusedText = QStringLiteral(
     "Info: Progress 20%...\nactual_dname::\nresult::failure 881 no debug token found\n");
 
@@ -470,7 +478,9 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
     for (qsizetype i = 0; i < c.statuses.size(); ++i) {
         const QStringList arguments = harness.runner->runs()[i].fileArguments;
         EXPECT_EQ(arguments.last(), items[i].barPath);
-        EXPECT_EQ(arguments.contains(QStringLiteral("-launchApp")), c.launch);
+        // The tool's own order: -installApp -launchApp, then the device and the BAR.
+        EXPECT_EQ(arguments.indexOf(QStringLiteral("-launchApp")),
+                  c.launch ? arguments.indexOf(QStringLiteral("-installApp")) + 1 : -1);
         EXPECT_EQ(harness.runner->runs()[i].feed, ConsoleJob::Feed::Lines);
     }
 }
@@ -486,10 +496,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 false,
                                 "Installation finished"},
                     InstallCase{"InstalledAndLaunched",
-                                {{{InstalledText}, 0}, {{InstalledText}, 0}},
+                                {{{LaunchedText}, 0}, {{NotLaunchedText}, 2}},
                                 InstallRun::Decision::Ignore,
                                 true,
-                                {"Done", "Done"},
+                                {"Installed and launched (PID 4242)",
+                                 "Installed, not launched (no such application on the device "
+                                 "(500))"},
                                 false,
                                 "Installation finished"},
                     InstallCase{"RefusedThenIgnored",
@@ -507,6 +519,88 @@ INSTANTIATE_TEST_SUITE_P(
                                 true,
                                 ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A debug token goes with -installDebugToken and its file as the option's value, and is never
+// launched, whatever the launch option says.
+TEST(InstallRunDebugTokenTest, InstallsTheTokenWithItsOwnOption) {
+    Harness harness;
+    harness.runner->addAnswer(
+        QStringLiteral("Info: Sending request: INSTALL_DEBUG_TOKEN\n"
+                       "Info: Action: Install Debug Token\nresult::success\n"));
+    InstallRun::Item token{QStringLiteral("Debug token"), QStringLiteral("/bars/token.bar")};
+    token.debugToken = true;
+    QStringList statuses;
+    InstallRun::Callbacks callbacks;
+    callbacks.finished = [&](int, bool, const QString& status, const CommandVerdict&) {
+        statuses.append(status);
+    };
+    InstallRun::Options options;
+    options.launch = true;
+    InstallRun::Start(harness.start(), harness.installation.context(), Z30, {token}, options,
+                      callbacks);
+    ASSERT_TRUE(harness.waitIdle());
+    EXPECT_EQ(statuses, QStringList{InstallDoneStatus});
+    ASSERT_EQ(harness.runner->runs().size(), 1);
+    const QStringList arguments = harness.runner->runs()[0].fileArguments;
+    const qsizetype option = arguments.indexOf(QStringLiteral("-installDebugToken"));
+    ASSERT_GE(option, 0);
+    EXPECT_EQ(arguments.value(option + 1), QStringLiteral("/bars/token.bar"));
+    EXPECT_FALSE(arguments.contains(QStringLiteral("-installApp")));
+    EXPECT_FALSE(arguments.contains(QStringLiteral("-launchApp")));
+}
+
+// ---- What the install list says before a run ------------------------------------------------
+
+BarInfo Token(const char* expiry, std::vector<std::uint64_t> ids) {
+    BarInfo bar;
+    bar.PackageType = "debug-token";
+    bar.DebugTokenExpiry = expiry;
+    bar.DebugTokenDeviceIds = std::move(ids);
+    return bar;
+}
+
+BarInfo Requiring(const char* version) {
+    BarInfo bar;
+    bar.RequiredSystemName = "BlackBerry 10";
+    bar.RequiredSystemVersion = version;
+    return bar;
+}
+
+TEST(BarNoteTest, SaysWhatTheDeviceWillSayBeforeTheUpload) {
+    DeviceInfo z30; // PIN 2A7F3C9E = 712981662, OS 10.2.1.3247
+    z30.pin = QStringLiteral("2A7F3C9E");
+    z30.version = QStringLiteral("10.2.1.3247");
+    const QDate today(2026, 12, 10);
+    const struct {
+        const char* name;
+        BarInfo bar;
+        DeviceInfo device;
+        QString text;
+        QString detail;
+    } cases[] = {
+        {"token for this device", Token("2027-01-31T12:00:00Z", {1, 712981662}), z30,
+         "Valid until 2027-01-31", "Debug token valid until 2027-01-31T12:00:00Z"},
+        {"token for other devices", Token("2027-01-31", {1, 2}), z30, "Not for this device",
+         "Debug token not for this device (PIN 2A7F3C9E)"},
+        {"token expired", Token("2026-12-09", {712981662}), z30, "Expired 2026-12-09",
+         "Debug token expired on 2026-12-09"},
+        {"token without a reported PIN", Token("2027-01-31", {1}), DeviceInfo(),
+         "Valid until 2027-01-31", "Debug token valid until 2027-01-31"},
+        {"newer OS needed", Requiring("10.3.0.0"), z30, "Needs OS 10.3.0.0",
+         "Needs OS 10.3.0.0; the device has 10.2.1.3247. The device will refuse it."},
+        {"older OS needed", Requiring("10.2.0"), z30, "", ""},
+        {"same OS, shorter form", Requiring("10.2.1.3247.0"), z30, "", ""},
+        {"OS not reported", Requiring("10.3.0.0"), DeviceInfo(), "", ""},
+        {"nothing required", BarInfo(), z30, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const BarNote note = BarNoteForDevice(c.bar, c.device, today);
+        EXPECT_EQ(note.text, c.text);
+        EXPECT_EQ(note.detail, c.detail);
+    }
+    EXPECT_EQ(BarTypeText(Token("", {})), QStringLiteral("Debug token"));
+}
 
 } // namespace
 } // namespace kestrane
