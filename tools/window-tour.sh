@@ -189,9 +189,9 @@ if ! wait_for_run 60 "-listDeviceInfo -device 169.254.0.1 -password z30"; then
 fi
 grab main
 ! box_shown || fail "Kestrane showed a message box after Connect"
-# On success the connection panel folds away: below the About box's text, its grey gives way to
-# the white of the information panel.
-white_area main 70x14+220+355 || fail "the connection panel did not fold away after Connect"
+# On success the connection panel folds away: right of the panel's heading, its grey gives way to
+# the white of the information card (above the card's heading, where no device value is drawn).
+white_area main 70x9+220+15 || fail "the connection panel did not fold away after Connect"
 
 press alt+i
 add_bars
