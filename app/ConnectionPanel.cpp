@@ -12,7 +12,8 @@ namespace kestrane {
 void TfrmBB10::btnRefreshClick() {
     const QString suggestion =
         SuggestDeviceAddress(services_.localAddresses->GetLocalIPAddresses());
-    if (!suggestion.isEmpty()) {
+    usbSuggestionShown_ = !suggestion.isEmpty();
+    if (usbSuggestionShown_) {
         edtIP->setAddressText(suggestion);
     }
 }
@@ -20,8 +21,9 @@ void TfrmBB10::btnRefreshClick() {
 // A phone on the USB network is suggested as ever; otherwise (Wi-Fi) the address of the last
 // device Connect reached saves typing it again.
 void TfrmBB10::ShowStartAddress() {
+    usbSuggestionShown_ = false;
     btnRefreshClick();
-    if (!SuggestDeviceAddress(services_.localAddresses->GetLocalIPAddresses()).isEmpty())
+    if (usbSuggestionShown_)
         return;
     const QString remembered = KestraneSettings().value(LastDeviceAddressKey).toString();
     if (!remembered.isEmpty())

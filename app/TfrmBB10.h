@@ -288,6 +288,8 @@ private:
     void RereadDeviceInfo();
     // The address field at start: the USB network's suggestion, else the last device connected.
     void ShowStartAddress();
+    // Set by the address suggestion: the USB network gave the field its address.
+    bool usbSuggestionShown_ = false;
     // The Status column's notes on queued BARs for the connected device (debug tokens, required
     // OS versions); rows that show a run's result keep it.
     void RefreshBarNotes();
