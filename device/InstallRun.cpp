@@ -79,8 +79,7 @@ void InstallRun::finishItem(const CommandResult& result) {
     if (launching && item.hasPackageId && InstallationReported(result.output)) {
         // One run installed and then launched (or failed to launch) the application: installed
         // either way, and the status says whether it runs.
-        const LaunchOutcome launch = ReadLaunchOutcome(result, verdict);
-        settleItem(true, CommandVerdict(true), LaunchOutcomeStatus(launch));
+        settleLaunchedItem(ReadLaunchOutcome(result, verdict));
         return;
     }
     const bool succeeded = InstallSucceeded(verdict, progress_);
@@ -111,10 +110,14 @@ void InstallRun::launchInstalled(const CommandResult& installation) {
     settings.silenceLimit = options_.silenceLimit;
     auto self = shared_from_this();
     start_(command, settings, [self](const CommandResult& launch) {
-        const CommandVerdict verdict = self->context_.judge(launch);
-        self->settleItem(true, CommandVerdict(true),
-                         LaunchOutcomeStatus(ReadLaunchOutcome(launch, verdict)));
+        self->settleLaunchedItem(ReadLaunchOutcome(launch, self->context_.judge(launch)));
     });
+}
+
+void InstallRun::settleLaunchedItem(const LaunchOutcome& launch) {
+    if (callbacks_.launched)
+        callbacks_.launched(index_, launch);
+    settleItem(true, CommandVerdict(true), LaunchOutcomeStatus(launch));
 }
 
 void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const QString& status) {

@@ -2,6 +2,7 @@
 
 #include "DeviceCommandRunner.h"
 #include "DeviceOperations.h"
+#include "InstallProgress.h"
 
 #include <QList>
 #include <QString>
@@ -49,6 +50,9 @@ public:
         std::function<void(int index, bool succeeded, const QString& status,
                            const CommandVerdict& failure)>
             finished;
+        // With the launch: item index was installed and this is what its launch answered.
+        // Called just before finished(), which counts the item as installed either way.
+        std::function<void(int index, const LaunchOutcome& outcome)> launched;
         // Asked after each failed item that is not the run's end of the road; Ignore when unset.
         std::function<Decision(int index, const CommandVerdict& failure)> decide;
         // The run has ended: aborted, or with the closing summary.
@@ -82,6 +86,7 @@ private:
     void installItem(int index);
     void finishItem(const CommandResult& result);
     void launchInstalled(const CommandResult& installation);
+    void settleLaunchedItem(const LaunchOutcome& launch);
     void settleItem(bool succeeded, const CommandVerdict& failure, const QString& status = {});
     void end(bool aborted);
 

@@ -121,6 +121,30 @@ check sdk-newest-host-incomplete 0 'passed over the BlackBerry 10 Native SDK .*h
   env HOME="$work/home" KESTRANE_DEVICE_PASSWORD=z30 "$tool" --device 169.254.0.1 info
 check sdk-next-host-answers 0 'deploy tool: .*host_10_2_0_9/linux/x86/usr/lib \(the BlackBerry 10 Native SDK\), version 1\.4\.0' -- \
   env HOME="$work/home" KESTRANE_DEVICE_PASSWORD=z30 "$tool" --device 169.254.0.1 info
+# The developer's loop on the simulated Passport: its debug token has expired, a debug token
+# BAR for its PIN (743344661) renews it (installed as a token, never launched), and a BAR that
+# needs OS 10.3 is refused by its OS 10.2.1.
+python3 - "$work/bars" <<'PY'
+import sys, zipfile
+def bar(name, manifest):
+    with zipfile.ZipFile(f"{sys.argv[1]}/{name}", "w") as archive:
+        archive.writestr("META-INF/MANIFEST.MF", manifest)
+bar("token.bar", "Package-Type: debug-token\r\nPackage-Name: debug.token\r\n"
+    "Debug-Token-Expiry-Date: 2032-01-15\r\nDebug-Token-Device-Id: 1,743344661\r\n")
+bar("newer.bar", "Package-Name: com.example.newer\r\nPackage-Id: testNewer01\r\n"
+    "Application-Name: Newer\r\nApplication-Version: 1.0.0.0\r\n"
+    "Application-Requires-System: BlackBerry 10/10.3.0.0\r\n")
+PY
+passport() { KESTRANE_DEVICE_PASSWORD=passport "$tool" --device 169.254.7.1 "$@"; }
+check token-expired 0 '^Debug token +expired on 2024-01-31$' -- passport info
+check token-installed 0 '169.254.7.1 +token.bar +installed *$' -- \
+  passport install --launch "$work/bars/token.bar"
+check token-valid 0 '"debugToken":\{"expiration":"2032-01-15","status":"valid","validationError":""\}' -- \
+  passport --json info
+check needs-newer-os 2 '169.254.7.1 +newer.bar +failed .*10\.3\.0\.0.*10\.2\.1\.3247' -- \
+  passport install "$work/bars/newer.bar"
+check playbook-no-token 0 '"debugToken":null' -- \
+  env KESTRANE_DEVICE_PASSWORD=playbook "$tool" --json --device 169.254.2.1 info
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
 check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help
 check help-lookup 0 '1\. the folder given with --deploy-tool' -- "$tool" --help

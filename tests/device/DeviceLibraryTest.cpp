@@ -422,6 +422,8 @@ struct InstallCase {
     QStringList statuses;
     bool aborted;
     QString summaryPart;
+    // What each launch answered, in order: the PID, or "not launched".
+    QStringList launches = {};
 };
 
 void PrintTo(const InstallCase& c, std::ostream* out) {
@@ -453,6 +455,11 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
         EXPECT_EQ(succeeded, failure.succeeded);
         statuses.append(status);
     };
+    QStringList launches;
+    callbacks.launched = [&](int index, const LaunchOutcome& outcome) {
+        EXPECT_EQ(index, statuses.size()) << "told of the launch after the item finished";
+        launches.append(outcome.launched ? outcome.pid : QStringLiteral("not launched"));
+    };
     callbacks.decide = [&](int, const CommandVerdict& failure) {
         ++decisions;
         EXPECT_EQ(failure.kind, FailureKind::DeviceRefused);
@@ -468,6 +475,7 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
     ASSERT_TRUE(ended.has_value());
     EXPECT_FALSE(run->isActive());
     EXPECT_EQ(statuses, c.statuses);
+    EXPECT_EQ(launches, c.launches);
     EXPECT_EQ(decisions, c.statuses.count(InstallErrorStatus));
     EXPECT_EQ(ended->first, c.aborted);
     EXPECT_TRUE(ended->second.contains(c.summaryPart)) << ended->second.toStdString();
@@ -503,7 +511,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  "Installed, not launched (no such application on the device "
                                  "(500))"},
                                 false,
-                                "Installation finished"},
+                                "Installation finished",
+                                {"4242", "not launched"}},
                     InstallCase{"RefusedThenIgnored",
                                 {{{RefusedText}, 2}, {{InstalledText}, 0}},
                                 InstallRun::Decision::Ignore,
@@ -534,6 +543,7 @@ TEST(InstallRunDebugTokenTest, InstallsTheTokenWithItsOwnOption) {
     callbacks.finished = [&](int, bool, const QString& status, const CommandVerdict&) {
         statuses.append(status);
     };
+    callbacks.launched = [](int, const LaunchOutcome&) { ADD_FAILURE() << "token launched"; };
     InstallRun::Options options;
     options.launch = true;
     InstallRun::Start(harness.start(), harness.installation.context(), Z30, {token}, options,

@@ -8,6 +8,7 @@
 #include "DeployToolLookup.h"
 #include "DeviceCommandRunner.h"
 #include "DeviceOperations.h"
+#include "InstallPreflight.h"
 #include "InstallRun.h"
 #include "RegistryView.h"
 #include "Settings.h"
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <variant>
 
 namespace kestrane::cli {
@@ -41,7 +43,9 @@ const char HelpText[] =
     "Commands:\n"
     "  info                      the device's identity\n"
     "  apps                      the installed applications: name, version, package, id\n"
-    "  install [--launch] BAR... install BAR files one after the other (--launch: launch each)\n"
+    "  install [--launch] BAR... install BAR files one after the other (--launch: launch each\n"
+    "                            in the same run; a BAR installed but not launched is a\n"
+    "                            refusal, exit 2); a debug token BAR is installed as one\n"
     "  status PACKAGE...         whether the applications run\n"
     "  launch PACKAGE...         launch applications\n"
     "  terminate PACKAGE...      terminate applications\n"
@@ -284,6 +288,33 @@ const QString SimulatorNote = QStringLiteral(
     "--deploy-tool DIR (the folder of BlackBerry's BarDeploy.jar) or set KESTRANE_DEPLOY_TOOL\n");
 
 // One device's work and how it ended.
+// The device's debug token for scripts: null when the device reports none of its keys (PlayBooks),
+// else its status ("none", "valid", "expired", "invalid") with the date and the device's reason
+// as it gave them.
+QJsonValue DebugTokenJson(const DebugTokenState& token) {
+    using Status = DebugTokenState::Status;
+    const char* status = nullptr;
+    switch (token.status) {
+    case Status::Unknown:
+        return QJsonValue::Null;
+    case Status::None:
+        status = "none";
+        break;
+    case Status::Valid:
+        status = "valid";
+        break;
+    case Status::Expired:
+        status = "expired";
+        break;
+    case Status::Invalid:
+        status = "invalid";
+        break;
+    }
+    return QJsonObject{{"status", QLatin1StringView(status)},
+                       {"expiration", token.expiration},
+                       {"validationError", token.validationError}};
+}
+
 struct DeviceTask {
     QString address;
     int exitCode = 0;
@@ -474,6 +505,7 @@ private:
                                {"simulator", tool_.simulator}};
             for (const auto& [key, value] : values)
                 object.insert(QLatin1StringView(key), value);
+            object.insert(QStringLiteral("debugToken"), DebugTokenJson(info.debugToken));
             progress_.print(stdout, PrintableJson(object) + QLatin1Char('\n'));
             return;
         }
@@ -483,6 +515,14 @@ private:
         QList<QStringList> rows{{QStringLiteral("Address"), task.address}};
         for (size_t i = 0; i < std::size(values); ++i)
             rows.append({QString::fromLatin1(labels[i]), values[i].second});
+        // PlayBooks report no debug token: no line rather than a guess. The label says what the
+        // line is about, the value says the rest ("expired on 2024-01-31").
+        static const QLatin1StringView subject("Debug token ");
+        QString token = DebugTokenText(info.debugToken);
+        if (token.startsWith(subject))
+            token.remove(0, subject.size());
+        if (!token.isEmpty())
+            rows.append({QStringLiteral("Debug token"), token});
         progress_.print(stdout,
                         Columns(rows) + (tasks_.size() > 1 ? QStringLiteral("\n") : QString()));
     }
@@ -601,16 +641,34 @@ private:
         callbacks.progressed = [this, key](int index, int percent, const QString&) {
             progress_.update(key(index), percent);
         };
-        callbacks.finished = [this, &task, firstFailure, lines](int, bool succeeded, const QString&,
-                                                                const CommandVerdict& failure) {
-            if (!succeeded && *firstFailure == FailureKind::None) {
-                *firstFailure = failure.kind;
-                task.message = failure.errorText;
+        // Told just before the item's end: installed, and this is what its launch answered. A
+        // debug token, or a BAR installed without --launch, is never launched.
+        auto launch = std::make_shared<std::optional<LaunchOutcome>>();
+        callbacks.launched = [launch](int, const LaunchOutcome& outcome) { *launch = outcome; };
+        callbacks.finished = [&task, firstFailure, lines, launch](int, bool succeeded,
+                                                                  const QString&,
+                                                                  const CommandVerdict& failure) {
+            const auto failed = [&](FailureKind kind, const QString& message) {
+                if (*firstFailure == FailureKind::None) {
+                    *firstFailure = kind;
+                    task.message = message;
+                }
+            };
+            if (!succeeded) {
+                failed(failure.kind, failure.errorText);
+                lines->append({QStringLiteral("failed"), failure.errorText});
+            } else if (!launch->has_value()) {
+                lines->append({QStringLiteral("installed"), QString()});
+            } else if ((*launch)->launched) {
+                lines->append(
+                    {QStringLiteral("launched"), QStringLiteral("PID ") + (*launch)->pid});
+            } else {
+                // Installed, but what was asked for does not run: the device said no.
+                const QString reason = QStringLiteral("not launched: ") + (*launch)->reason;
+                failed(FailureKind::DeviceRefused, reason);
+                lines->append({QStringLiteral("installed"), reason});
             }
-            lines->append({succeeded ? (options_.launch ? QStringLiteral("launched")
-                                                        : QStringLiteral("installed"))
-                                     : QStringLiteral("failed"),
-                           succeeded ? QString() : failure.errorText});
+            launch->reset();
         };
         // A failed BAR does not keep the others from being installed.
         callbacks.decide = [](int, const CommandVerdict&) { return InstallRun::Decision::Ignore; };
@@ -648,8 +706,8 @@ std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths
     for (const QString& path : paths) {
         try {
             const BarInfo info = ReadBarInfo(archive, QFile::encodeName(path).toStdString());
-            items.append({QString::fromStdString(info.AppName), QFileInfo(path).absoluteFilePath(),
-                          !info.PackageId.empty()});
+            items.append(InstallItemFor(QString::fromStdString(info.AppName),
+                                        QFileInfo(path).absoluteFilePath(), info));
         } catch (const std::exception& error) {
             return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(error.what()));
         }
