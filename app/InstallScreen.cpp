@@ -173,7 +173,7 @@ void TfrmBB10::WMDropFiles(const QStringList& paths) {
 void TfrmBB10::AddBarFile(const QString& path) {
     const std::string localPath = LocalPath(path);
     const BarInfo info = ReadBarInfo(ZipArchive1, localPath);
-    const QString name = QString::fromStdString(info.AppName);
+    const QString name = BarDisplayName(info);
     if (FindListItem(lstBarFile, name, 0))
         return;
     const qint64 size = GetFileSizeByName(localPath);
@@ -383,15 +383,22 @@ void TfrmBB10::btnInstallBarClick() {
         SetStatus(item, status);
         item->setData(StatusColumn, ProgressRole, percent);
     };
-    callbacks.finished = [this, items, tokenInstalled](int index, bool succeeded,
-                                                       const QString& status,
-                                                       const CommandVerdict& failure) {
+    // The cell is too narrow for a launch's outcome or a failure's reason: the tooltip has it.
+    auto launchDetail = std::make_shared<QString>();
+    callbacks.launched = [launchDetail](int, const LaunchOutcome& outcome) {
+        *launchDetail = LaunchOutcomeDetail(outcome);
+    };
+    callbacks.finished = [this, items, tokenInstalled,
+                          launchDetail](int index, bool succeeded, const QString& status,
+                                        const CommandVerdict& failure) {
         QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
         item->setData(StatusColumn, ProgressRole, QVariant());
         SetStatus(item, status);
         item->setData(0, BarNoteRole, QVariant());
-        // The cell may be too narrow for a launch's outcome or a failure's reason.
-        item->setToolTip(StatusColumn, succeeded ? status : failure.reason);
+        item->setToolTip(StatusColumn, !succeeded                ? failure.reason
+                                       : launchDetail->isEmpty() ? status
+                                                                 : *launchDetail);
+        launchDetail->clear();
         if (succeeded && items[index].debugToken)
             *tokenInstalled = true;
     };

@@ -50,15 +50,21 @@ void TfrmBB10::btnConnClick() {
     // The runtime's folder stays the program's current folder.
     QDir::setCurrent(JavaBinDir);
     const DeviceTarget target{RemoveSpaces(edtIP->maskedText()), edtPwd->text()};
-    const DeployInvocation command = DeployCommand(DeployToolInUse(), DeployAction::ListDeviceInfo,
-                                                   target.address, target.password);
+    ListDeviceInfo(target, DeviceInfoReading::Connect,
+                   [this, target](const CommandResult& result) { ShowDeviceInfo(result, target); });
+}
+
+void TfrmBB10::ListDeviceInfo(const DeviceTarget& target, DeviceInfoReading reading,
+                              std::function<void(const CommandResult&)> done) {
     DeviceCommands::Settings settings;
-    settings.heldBack = {btnConn};
-    settings.hourglass = true;
+    if (reading == DeviceInfoReading::Connect) {
+        settings.heldBack = {btnConn};
+        settings.hourglass = true;
+    }
     settings.silenceLimit = deviceCommands_->silenceLimits().device;
-    deviceCommands_->run(
-        command, JavaBinDir, settings,
-        [this, target](const CommandResult& result) { ShowDeviceInfo(result, target); });
+    deviceCommands_->run(DeployCommand(DeployToolInUse(), DeployAction::ListDeviceInfo,
+                                       target.address, target.password),
+                         JavaBinDir, settings, std::move(done));
 }
 
 void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target) {
@@ -119,17 +125,12 @@ void TfrmBB10::RereadDeviceInfo() {
     if (connectedTarget_.address.isEmpty() || !ReadyForDeviceCommand(connectedTarget_.address))
         return;
     const DeviceTarget target = connectedTarget_;
-    const DeployInvocation command = DeployCommand(DeployToolInUse(), DeployAction::ListDeviceInfo,
-                                                   target.address, target.password);
-    DeviceCommands::Settings settings;
-    settings.silenceLimit = deviceCommands_->silenceLimits().device;
-    deviceCommands_->run(
-        command, JavaBinDir, settings, [this, target](const CommandResult& result) {
-            const ConnectOutcome outcome = ReadConnectOutcome(DeviceContextInUse(), result);
-            // Another Connect meanwhile has the last word.
-            if (outcome.verdict.succeeded && target.address == connectedTarget_.address)
-                ShowDeviceValues(outcome.info);
-        });
+    ListDeviceInfo(target, DeviceInfoReading::Again, [this, target](const CommandResult& result) {
+        const ConnectOutcome outcome = ReadConnectOutcome(DeviceContextInUse(), result);
+        // Another Connect meanwhile has the last word.
+        if (outcome.verdict.succeeded && target.address == connectedTarget_.address)
+            ShowDeviceValues(outcome.info);
+    });
 }
 
 // What is shown and listed of one device is never kept for another: the installed

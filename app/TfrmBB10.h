@@ -278,6 +278,12 @@ private:
     // Lets files dropped on any control reach the window's drop handling.
     void RouteDropsToWindow();
 
+    // Runs the tool's -listDeviceInfo for target under the device silence limit; done gets its
+    // result. Connect holds its button back under the hourglass; reading again (after a debug
+    // token was installed) holds nothing back.
+    enum class DeviceInfoReading { Connect, Again };
+    void ListDeviceInfo(const DeviceTarget& target, DeviceInfoReading reading,
+                        std::function<void(const CommandResult&)> done);
     // Connect's second half: the tool's answer shown, or its error.
     void ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target);
     // Shows the connected device's identity and debug token.

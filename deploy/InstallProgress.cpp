@@ -101,9 +101,15 @@ bool InstallationReported(const QString& output) {
 
 QString LaunchOutcomeStatus(const LaunchOutcome& outcome) {
     if (!outcome.launched)
-        return QStringLiteral("Installed, not launched (%1)").arg(outcome.reason);
+        return QStringLiteral("Not launched (%1)").arg(outcome.reason);
+    return QStringLiteral("Running (PID %1)").arg(outcome.pid);
+}
+
+QString LaunchOutcomeDetail(const LaunchOutcome& outcome) {
+    if (!outcome.launched)
+        return QStringLiteral("Installed, but not launched: %1").arg(outcome.reason);
     if (outcome.alreadyRunning)
-        return QStringLiteral("Installed, already running (PID %1)").arg(outcome.pid);
+        return QStringLiteral("Installed; it was already running (PID %1)").arg(outcome.pid);
     return QStringLiteral("Installed and launched (PID %1)").arg(outcome.pid);
 }
 

@@ -49,10 +49,14 @@ struct LaunchOutcome {
 // one-line reason, else the device's own text after "result::failure ".
 LaunchOutcome ReadLaunchOutcome(const CommandResult& result, const CommandVerdict& verdict);
 
-// The row's status after an install-and-launch run whose installation succeeded:
-// "Installed and launched (PID 123)", "Installed, already running (PID 123)",
-// "Installed, not launched (<reason>)".
+// The row's status after an install-and-launch run whose installation succeeded, short enough
+// for the Status cell: "Running (PID 123)" (launched, or it already ran), "Not launched
+// (<reason>)".
 QString LaunchOutcomeStatus(const LaunchOutcome& outcome);
+
+// The same in full, for the cell's tooltip: "Installed and launched (PID 123)", "Installed; it
+// was already running (PID 123)", "Installed, but not launched: <reason>".
+QString LaunchOutcomeDetail(const LaunchOutcome& outcome);
 
 // Whether the output holds the installation's "result::success": in an install-and-launch run,
 // the application is installed whatever the launch after it answered.

@@ -35,6 +35,14 @@ QString BarTypeText(const BarInfo& bar) {
     return bar.IsDebugToken() ? QStringLiteral("Debug token") : FromUtf8(bar.AppType);
 }
 
+QString BarDisplayName(const BarInfo& bar) {
+    if (!bar.AppName.empty() || !bar.IsDebugToken())
+        return FromUtf8(bar.AppName);
+    if (bar.Author.empty())
+        return QStringLiteral("Debug token");
+    return QStringLiteral("Debug token (%1)").arg(FromUtf8(bar.Author));
+}
+
 QDate DebugTokenExpiryDate(const BarInfo& bar) {
     const QString expiry = FromUtf8(bar.DebugTokenExpiry).trimmed();
     return QDate::fromString(expiry.left(10), Qt::ISODate);

@@ -12,6 +12,11 @@ namespace kestrane {
 // The App Type a queued BAR shows: "Debug token" for a debug token, the manifest's type else.
 QString BarTypeText(const BarInfo& bar);
 
+// The name a queued BAR shows: the manifest's Application-Name. A debug token has none; it is
+// named by what it is and whose it is, "Debug token (Package-Author)", so that its row is not
+// blank.
+QString BarDisplayName(const BarInfo& bar);
+
 // What the install list says of a BAR before it goes to the connected device: a short text for
 // its Status column and the whole sentence for the cell's tooltip; both empty when there is
 // nothing to say. The device decides in the end: a BAR with a note is installed like any other

@@ -84,6 +84,8 @@ private slots:
     void noJavaRuntime();
     void connectIsHeldBackWhileItRuns();
     void theLastDeviceIsRememberedWithoutItsPassword();
+    void theDebugTokenLine_data();
+    void theDebugTokenLine();
     void reconnecting();
     void refusedBeforeRunning_data();
     void refusedBeforeRunning();
@@ -236,6 +238,63 @@ void ConnectTest::connect() {
     QCOMPARE(Unlocked(*window), !errorBox);
     QCOMPARE(window->Panel1->width(), errorBox ? TfrmBB10::ConnectionPanelWidth : 0);
     QVERIFY(window->btnConn->isEnabled());
+}
+
+// The debug token as the device reports it, in the card's last line: red when the device will
+// refuse development builds, nothing for a PlayBook. A long reason is cut at the card's edge; the
+// line never runs into the card's other lines. Each state is also a picture to look at.
+void ConnectTest::theDebugTokenLine_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("red");
+    QTest::newRow("none") << "debug_token_installed::false\n"
+                          << "No debug token" << true;
+    QTest::newRow("valid") << "debug_token_installed::true\ndebug_token_valid::true\n"
+                              "debug_token_expiration::2032-01-15\n"
+                           << "Debug token valid until 2032-01-15" << false;
+    QTest::newRow("expired") << "debug_token_installed::true\ndebug_token_valid::false\n"
+                                "debug_token_expiration::2024-01-31\n"
+                                "debug_token_validation_error::Debug token has expired\n"
+                             << "Debug token expired on 2024-01-31" << true;
+    QTest::newRow("invalid") << "debug_token_installed::true\ndebug_token_valid::false\n"
+                                "debug_token_expiration::2032-01-15\n"
+                                "debug_token_validation_error::Device PIN is not in the debug "
+                                "token's list of device ids\n"
+                             << "Debug token invalid: Device PIN is not in the debug token's list "
+                                "of device ids"
+                             << true;
+    QTest::newRow("PlayBook") << ""
+                              << "" << false;
+}
+
+void ConnectTest::theDebugTokenLine() {
+    QFETCH(QString, keys);
+    QFETCH(QString, line);
+    QFETCH(bool, red);
+    auto window = ReadyWindow();
+    world_.runner->addAnswer(FullTouchOutput + keys);
+    Connect(*window);
+    auto* token = static_cast<ElidingLabel*>(window->lbDebugToken);
+    QCOMPARE(token->text(), line);
+    const QColor colour = token->palette().color(QPalette::WindowText);
+    QCOMPARE(colour != QColor(Qt::black), red);
+    QVERIFY(window->Shape1->geometry().contains(token->geometry()));
+    for (const QWidget* other :
+         window->Panel3->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other == token || other == window->Shape1 || !other->isVisible())
+            continue;
+        const QRect shared = token->geometry() & other->geometry();
+        QVERIFY2(shared.width() <= 1 || shared.height() <= 1,
+                 qPrintable(QStringLiteral("runs into ") + other->objectName()));
+    }
+    if (token->fontMetrics().horizontalAdvance(line) > token->width())
+        QVERIFY(token->isElided() && token->shownText().endsWith(QChar(0x2026)));
+    else
+        QCOMPARE(token->shownText(), line);
+    const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(shots.mkpath(QStringLiteral(".")));
+    QVERIFY(window->grab().save(
+        shots.filePath(QStringLiteral("main-debug-token-%1.png").arg(QTest::currentDataTag()))));
 }
 
 void ConnectTest::commandTextAndWorkingFolder() {

@@ -653,8 +653,9 @@ void InstallListTest::launchAfterInstallingRunsItInTheSameRun() {
                        "Info: Launching com.example.maps.testDev_maps...\nresult::4242\n"));
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
-    QCOMPARE(Column(window_->lstBarFile, BarColumn::Status),
-             QStringList{"Installed and launched (PID 4242)"});
+    QCOMPARE(Column(window_->lstBarFile, BarColumn::Status), QStringList{"Running (PID 4242)"});
+    QCOMPARE(window_->lstBarFile->topLevelItem(0)->toolTip(BarColumn::Status),
+             QStringLiteral("Installed and launched (PID 4242)"));
     const QStringList arguments = world_.runner->runs().value(0).fileArguments;
     QCOMPARE(arguments.mid(2, 2), (QStringList{"-installApp", "-launchApp"}));
 }

@@ -102,19 +102,22 @@ TEST(LaunchOutcomeTest, LaunchedOrWhyNot) {
         const char* after; // the output after the installation's lines
         int exitCode;
         const char* status;
+        const char* detail;
     };
     const Case cases[] = {
         {"launched",
          "Info: Launching com.acme.speedtest.testDev_speedtest__0b911cdd...\n"
          "result::40124533\n",
-         0, "Installed and launched (PID 40124533)"},
+         0, "Running (PID 40124533)", "Installed and launched (PID 40124533)"},
         {"already_running", "Info: Launching x.y...\r\nresult::running,77\r\n", 0,
-         "Installed, already running (PID 77)"},
+         "Running (PID 77)", "Installed; it was already running (PID 77)"},
         {"refused", "Info: Launching x.y...\nresult::failure 500 cannot determine package name\n",
-         2, "Installed, not launched (no such application on the device (500))"},
-        {"not_reported", "", 0, "Installed, not launched (the launch was not reported)"},
-        {"odd_answer", "result::maybe\n", 0,
-         "Installed, not launched (the device answered \"result::maybe\")"},
+         2, "Not launched (no such application on the device (500))",
+         "Installed, but not launched: no such application on the device (500)"},
+        {"not_reported", "", 0, "Not launched (the launch was not reported)",
+         "Installed, but not launched: the launch was not reported"},
+        {"odd_answer", "result::maybe\n", 0, "Not launched (the device answered \"result::maybe\")",
+         "Installed, but not launched: the device answered \"result::maybe\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,7 +125,9 @@ TEST(LaunchOutcomeTest, LaunchedOrWhyNot) {
         result.exitCode = c.exitCode;
         result.output = QString::fromUtf8(kInstalled) + QString::fromUtf8(c.after);
         const CommandVerdict verdict = JudgeDeviceCommand(result, "/opt/kestrane", "/usr/bin");
-        EXPECT_EQ(LaunchOutcomeStatus(ReadLaunchOutcome(result, verdict)), c.status);
+        const LaunchOutcome outcome = ReadLaunchOutcome(result, verdict);
+        EXPECT_EQ(LaunchOutcomeStatus(outcome), c.status);
+        EXPECT_EQ(LaunchOutcomeDetail(outcome), c.detail);
     }
     CommandResult launched;
     launched.exitCode = 0;
@@ -136,7 +141,7 @@ TEST(LaunchOutcomeTest, LaunchedOrWhyNot) {
     launchOnly.exitCode = 0;
     launchOnly.output = QStringLiteral("Info: Sending request: LAUNCH\nresult::88\n");
     EXPECT_EQ(LaunchOutcomeStatus(ReadLaunchOutcome(launchOnly, {true, {}})),
-              QStringLiteral("Installed and launched (PID 88)"));
+              QStringLiteral("Running (PID 88)"));
 }
 
 TEST(InstalledPackageTest, NamedByTheInstallationsAnswer) {

@@ -507,9 +507,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 {{{LaunchedText}, 0}, {{NotLaunchedText}, 2}},
                                 InstallRun::Decision::Ignore,
                                 true,
-                                {"Installed and launched (PID 4242)",
-                                 "Installed, not launched (no such application on the device "
-                                 "(500))"},
+                                {"Running (PID 4242)",
+                                 "Not launched (no such application on the device (500))"},
                                 false,
                                 "Installation finished",
                                 {"4242", "not launched"}},
@@ -610,6 +609,29 @@ TEST(BarNoteTest, SaysWhatTheDeviceWillSayBeforeTheUpload) {
         EXPECT_EQ(note.detail, c.detail);
     }
     EXPECT_EQ(BarTypeText(Token("", {})), QStringLiteral("Debug token"));
+}
+
+TEST(BarDisplayNameTest, ADebugTokenIsNeverNameless) {
+    BarInfo named = Token("", {});
+    named.AppName = "My Token";
+    BarInfo authored = Token("", {});
+    authored.Author = "Kestrane Developer";
+    BarInfo application;
+    application.Author = "Acme";
+    const struct {
+        const char* name;
+        BarInfo bar;
+        QString shown;
+    } cases[] = {
+        {"token with a name", named, "My Token"},
+        {"token with an author", authored, "Debug token (Kestrane Developer)"},
+        {"bare token", Token("", {}), "Debug token"},
+        {"application without a name", application, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(BarDisplayName(c.bar), c.shown);
+    }
 }
 
 } // namespace

@@ -70,6 +70,8 @@ private slots:
     void aRefusedBarEndsInErrorAndIgnoreGoesOn();
     void anOddPathInstallsThatFileAndRunsNothingElse();
     void aSlowSilentUploadIsNotSilence();
+    void aDebugTokenRenewsThePassportsToken();
+    void installAndLaunchLeavesTheAppRunning();
 
 private:
     std::unique_ptr<TfrmBB10> ShownWindow() {
@@ -136,6 +138,32 @@ private:
 
     // The arguments the simulator received in its last run.
     QStringList ReceivedArguments() const { return state_->receivedArguments(); }
+
+    // Connect to another simulated device, as a user does: its address and password, then the
+    // button; true when the window connected to it.
+    bool ConnectTo(const QString& address, const QString& password) {
+        window_->edtIP->setAddressText(address);
+        window_->edtPwd->setText(password);
+        QTest::mouseClick(window_->btnConn, Qt::LeftButton);
+        return WaitForDeviceCommands() && window_->connectedTarget().address == address;
+    }
+    bool WaitForDeviceCommands() {
+        return QTest::qWaitFor([this] { return !window_->deviceCommands().isRunning(); }, 60000);
+    }
+
+    // The simulated device's own answer to whether the package runs, asked of it directly.
+    QString IsAppRunning(const QString& package, const QString& id) const {
+        QProcess tool;
+        tool.start(QStringLiteral(KESTRANE_TEST_JAVA),
+                   {QStringLiteral("-Duser.home=") + DeployToolHome(), QStringLiteral("-jar"),
+                    ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
+                    QStringLiteral("-isAppRunning"), QStringLiteral("-device"),
+                    QStringLiteral("169.254.0.1"), QStringLiteral("-password"),
+                    QStringLiteral("z30"), QStringLiteral("-package-name"), package,
+                    QStringLiteral("-package-id"), id});
+        tool.waitForFinished(60000);
+        return QString::fromUtf8(tool.readAllStandardOutput());
+    }
 
     QTemporaryDir jvm_;
     QTemporaryDir bars_;
@@ -253,6 +281,91 @@ void InstallEndToEndTest::aSlowSilentUploadIsNotSilence() {
     QCOMPARE(Statuses(window_->lstBarFile), QStringList{"Done"});
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
+}
+
+// The simulated Passport (OS 10.2.1.3247, PIN 743344661) has an expired debug token. A debug
+// token BAR for its PIN, installed through the window, renews it on the main screen; a BAR that
+// needs OS 10.3 says so in its row before the run, and the device refuses it when the run gets
+// there.
+void InstallEndToEndTest::aDebugTokenRenewsThePassportsToken() {
+    QVERIFY(ConnectTo(QStringLiteral("169.254.7.1"), QStringLiteral("passport")));
+    QCOMPARE(window_->lbDebugToken->text(), QStringLiteral("Debug token expired on 2024-01-31"));
+    const QString token = bars_.filePath(QStringLiteral("debugtoken.bar"));
+    test::WriteBar(token, "Package-Author: Kestrane Developer\r\nPackage-Name: debug.token\r\n"
+                          "Package-Type: debug-token\r\nDebug-Token-Expiry-Date: 2032-01-15\r\n"
+                          "Debug-Token-Device-Id: 712981662,743344661\r\n");
+    const QString newer = bars_.filePath(QStringLiteral("newer.bar"));
+    test::WriteBar(newer, test::BarManifest("com.example.newer", "Newer", "1.0.0.0") +
+                              "Application-Requires-System: BlackBerry 10/10.3.0.0\r\n");
+    Drop({token, newer});
+    window_->btnInstallAppsClick();
+    QTreeWidget* list = window_->lstBarFile;
+    QCOMPARE(list->topLevelItemCount(), 2);
+    const int tokenRow = list->topLevelItem(0)->text(BarColumn::Path) == token ? 0 : 1;
+    QCOMPARE(list->topLevelItem(tokenRow)->text(BarColumn::Name),
+             QStringLiteral("Debug token (Kestrane Developer)"));
+    QCOMPARE(list->topLevelItem(tokenRow)->text(BarColumn::AppType), QStringLiteral("Debug token"));
+    QStringList notes = Statuses(list);
+    QCOMPARE(notes.takeAt(tokenRow), QStringLiteral("Valid until 2032-01-15"));
+    QCOMPARE(notes, QStringList{"Needs OS 10.3.0.0"});
+    const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(shots.mkpath(QStringLiteral(".")));
+    QVERIFY(window_->grab().save(shots.filePath(QStringLiteral("install-debug-token.png"))));
+
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QStringList statuses = Statuses(list);
+    QCOMPARE(statuses.takeAt(tokenRow), QStringLiteral("Done"));
+    QCOMPARE(statuses, QStringList{"Error"});
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QVERIFY2(boxes[0].text.startsWith(QStringLiteral("The application needs a newer OS: it wants "
+                                                     "10.3.0.0, the device has 10.2.1.3247 (533)")),
+             qPrintable(boxes[0].text));
+    // The device information is read again after the token: the main screen is current.
+    QVERIFY(QTest::qWaitFor(
+        [this] {
+            return window_->lbDebugToken->text() ==
+                   QStringLiteral("Debug token valid until 2032-01-15");
+        },
+        60000));
+    QVERIFY(WaitForDeviceCommands());
+    QTest::mouseClick(window_->SpeedButton3, Qt::LeftButton);
+    QCOMPARE(window_->screens->currentWidget(), window_->pMain);
+    QVERIFY(window_->grab().save(shots.filePath(QStringLiteral("main-debug-token-renewed.png"))));
+}
+
+// With "Launch after installing" ticked, the BAR is installed and launched in one run of the
+// tool, the row says it runs, and the simulated device does run it.
+void InstallEndToEndTest::installAndLaunchLeavesTheAppRunning() {
+    const QString path = bars_.filePath(QStringLiteral("clock.bar"));
+    test::WriteBar(path, test::BarManifest("com.example.clock", "Clock", "2.0.1.5") +
+                             "Package-Id: testClock0001\r\n");
+    Drop({path});
+    window_->btnInstallAppsClick();
+    QTest::mouseClick(window_->cbLaunchAfterInstall, Qt::LeftButton);
+    QVERIFY(window_->cbLaunchAfterInstall->isChecked());
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    const QTreeWidgetItem* row = window_->lstBarFile->topLevelItem(0);
+    const QRegularExpression pid(QStringLiteral("^Running \\(PID [0-9]+\\)$"));
+    QVERIFY2(pid.match(row->text(BarColumn::Status)).hasMatch(),
+             qPrintable(row->text(BarColumn::Status)));
+    QCOMPARE(row->toolTip(BarColumn::Status),
+             QStringLiteral("Installed and launched (PID %1)")
+                 .arg(row->text(BarColumn::Status).section(QLatin1Char(' '), 2).chopped(1)));
+    QCOMPARE(ReceivedArguments(), (QStringList{"-installApp", "-launchApp", "-device",
+                                               "169.254.0.1", "-password", "z30", path}));
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
+    const QString running =
+        IsAppRunning(QStringLiteral("com.example.clock"), QStringLiteral("testClock0001"));
+    QVERIFY2(running.contains(QStringLiteral("result::true")), qPrintable(running));
+    const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(shots.mkpath(QStringLiteral(".")));
+    QVERIFY(window_->grab().save(shots.filePath(QStringLiteral("install-launched.png"))));
 }
 
 QTEST_MAIN(InstallEndToEndTest)

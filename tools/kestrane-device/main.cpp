@@ -706,8 +706,8 @@ std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths
     for (const QString& path : paths) {
         try {
             const BarInfo info = ReadBarInfo(archive, QFile::encodeName(path).toStdString());
-            items.append(InstallItemFor(QString::fromStdString(info.AppName),
-                                        QFileInfo(path).absoluteFilePath(), info));
+            items.append(
+                InstallItemFor(BarDisplayName(info), QFileInfo(path).absoluteFilePath(), info));
         } catch (const std::exception& error) {
             return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(error.what()));
         }
