@@ -16,9 +16,18 @@ std::shared_ptr<InstallRun> InstallRun::Start(StartDeviceCommand start, DeviceCo
     run->items_ = std::move(items);
     run->options_ = options;
     run->callbacks_ = std::move(callbacks);
+    // Debug tokens go first, in their queue order, then the rest: a device without a valid token
+    // refuses applications built for development, so a token queued with them must be on the
+    // device before they are.
+    for (const bool tokens : {true, false}) {
+        for (int index = 0; index < run->items_.size(); ++index) {
+            if (run->items_[index].debugToken == tokens)
+                run->order_.append(index);
+        }
+    }
     if (!run->items_.isEmpty()) {
         run->active_ = true;
-        run->installItem(0);
+        run->installItem(run->order_.first());
     }
     return run;
 }
@@ -135,8 +144,9 @@ void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const
         end(true);
         return;
     }
-    if (index_ + 1 < items_.size()) {
-        installItem(index_ + 1);
+    const qsizetype next = order_.indexOf(index_) + 1;
+    if (next < order_.size()) {
+        installItem(order_[next]);
         return;
     }
     end(false);

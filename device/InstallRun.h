@@ -20,10 +20,11 @@ inline const QString InstallDoneStatus = QStringLiteral("Done");
 inline const QString InstallErrorStatus = QStringLiteral("Error");
 
 // Installs a queue of BAR files on one device, one run of the tool after the other in the given
-// order. Each run's progress comes from the tool's progress lines (only a higher percentage
-// counts); a run succeeded when the command did and the progress reached 100. After a failed
-// run the front end decides whether to go on (Ignore) or to stop (Abort); at the end it gets the
-// closing summary (InstallRunSummary), which an aborted run does not give.
+// order, debug tokens first (applications built for development need one). Callbacks name items
+// by their index in the queue. Each run's progress comes from the tool's progress lines (only a
+// higher percentage counts); a run succeeded when the command did and the progress reached 100.
+// After a failed run the front end decides whether to go on (Ignore) or to stop (Abort); at the end
+// it gets the closing summary (InstallRunSummary), which an aborted run does not give.
 class InstallRun : public std::enable_shared_from_this<InstallRun> {
 public:
     struct Item {
@@ -67,8 +68,8 @@ public:
         std::chrono::milliseconds silenceLimit{0};
     };
 
-    // Starts the first item at once; nothing runs when items is empty. The run keeps itself
-    // alive until it has ended.
+    // Starts the first item (the first debug token, if any) at once; nothing runs when items is
+    // empty. The run keeps itself alive until it has ended.
     static std::shared_ptr<InstallRun> Start(StartDeviceCommand start, DeviceContext context,
                                              DeviceTarget target, QList<Item> items,
                                              Options options, Callbacks callbacks);
@@ -97,6 +98,7 @@ private:
     Options options_;
     Callbacks callbacks_;
     bool active_ = false;
+    QList<int> order_; // the items' indexes in the order they are installed
     int index_ = 0;
     int progress_ = 0;
     QStringList failures_;

@@ -613,13 +613,14 @@ void InstallListTest::debugTokensAndRequirementsBeforeAndAfterTheRun() {
              QStringLiteral("Needs OS 10.3.0.0; the device has 10.2.1.3247. The device will "
                             "refuse it."));
 
+    // The run takes the debug tokens first, then the application.
     world_.runner->addAnswer(
         QStringLiteral("Info: Action: Install Debug Token\nresult::success\n"));
+    world_.runner->addAnswer(QStringLiteral("result::failure 500 invalid token\n"), 2);
     world_.runner->addAnswer(
         QStringLiteral("Info: Progress 10%...\nresult::failure 533 Application-Requires-System: "
                        "version forbidden\n"),
         2);
-    world_.runner->addAnswer(QStringLiteral("result::failure 500 invalid token\n"), 2);
     world_.runner->addAnswer(TestPhoneInformation +
                              QStringLiteral("debug_token_installed::true\ndebug_token_valid::true\n"
                                             "debug_token_expiration::2099-01-31\n"));
@@ -633,8 +634,9 @@ void InstallListTest::debugTokensAndRequirementsBeforeAndAfterTheRun() {
     QCOMPARE(runs.size(), 4);
     QCOMPARE(runs[0].fileArguments.mid(2, 2),
              (QStringList{"-installDebugToken", list->topLevelItem(0)->text(BarColumn::Path)}));
-    QVERIFY(runs[1].fileArguments.contains(QStringLiteral("-installApp")));
-    QVERIFY(runs[2].fileArguments.contains(QStringLiteral("-installDebugToken")));
+    QCOMPARE(runs[1].fileArguments.mid(2, 2),
+             (QStringList{"-installDebugToken", list->topLevelItem(2)->text(BarColumn::Path)}));
+    QVERIFY(runs[2].fileArguments.contains(QStringLiteral("-installApp")));
     QVERIFY(runs[3].fileArguments.contains(QStringLiteral("-listDeviceInfo")));
     QCOMPARE(window_->lbDebugToken->text(), QStringLiteral("Debug token valid until 2099-01-31"));
 }

@@ -143,6 +143,17 @@ check token-valid 0 '"debugToken":\{"expiration":"2032-01-15","status":"valid","
   passport --json info
 check needs-newer-os 2 '169.254.7.1 +newer.bar +failed .*10\.3\.0\.0.*10\.2\.1\.3247' -- \
   passport install "$work/bars/newer.bar"
+# A token queued after an application is installed before it; the results keep the order given.
+out=$(passport install "$work/bars/newer.bar" "$work/bars/token.bar" 2>"$work/progress")
+if [ "$(awk '{print $2}' <<<"$out" | tr '\n' ' ')" = "newer.bar token.bar " ] &&
+  [ "$(grep -m1 -o '[a-z]*\.bar' "$work/progress")" = "token.bar" ]; then
+  echo "ok   token-installed-first"
+else
+  echo "FAIL token-installed-first: results:"
+  sed 's/^/    /' <<<"$out"
+  sed 's/^/    /' "$work/progress"
+  failures=$((failures + 1))
+fi
 check playbook-no-token 0 '"debugToken":null' -- \
   env KESTRANE_DEVICE_PASSWORD=playbook "$tool" --json --device 169.254.2.1 info
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot

@@ -558,6 +558,36 @@ TEST(InstallRunDebugTokenTest, InstallsTheTokenWithItsOwnOption) {
     EXPECT_FALSE(arguments.contains(QStringLiteral("-launchApp")));
 }
 
+// Debug tokens are installed before the applications queued with them, which need one; the
+// callbacks still name every item by its place in the queue.
+TEST(InstallRunDebugTokenTest, TokensGoFirst) {
+    Harness harness;
+    for (int i = 0; i < 3; ++i)
+        harness.runner->addAnswer(InstalledText);
+    InstallRun::Item token{QStringLiteral("Debug token"), QStringLiteral("/bars/token.bar")};
+    token.debugToken = true;
+    const QList<InstallRun::Item> items{
+        {QStringLiteral("Clock"), QStringLiteral("/bars/clock.bar")},
+        token,
+        {QStringLiteral("Maps"), QStringLiteral("/bars/maps.bar")}};
+    QList<int> started;
+    QList<int> finished;
+    InstallRun::Callbacks callbacks;
+    callbacks.started = [&](int index, ConsoleJob*) { started.append(index); };
+    callbacks.finished = [&](int index, bool succeeded, const QString&, const CommandVerdict&) {
+        EXPECT_TRUE(succeeded);
+        finished.append(index);
+    };
+    InstallRun::Start(harness.start(), harness.installation.context(), Z30, items, {}, callbacks);
+    ASSERT_TRUE(harness.waitIdle());
+    EXPECT_EQ(started, (QList<int>{1, 0, 2}));
+    EXPECT_EQ(finished, started);
+    QStringList installed;
+    for (const auto& run : harness.runner->runs())
+        installed.append(run.fileArguments.filter(QStringLiteral("/bars/")).value(0));
+    EXPECT_EQ(installed, (QStringList{"/bars/token.bar", "/bars/clock.bar", "/bars/maps.bar"}));
+}
+
 // ---- What the install list says before a run ------------------------------------------------
 
 BarInfo Token(const char* expiry, std::vector<std::uint64_t> ids) {

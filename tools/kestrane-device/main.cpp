@@ -45,7 +45,8 @@ const char HelpText[] =
     "  apps                      the installed applications: name, version, package, id\n"
     "  install [--launch] BAR... install BAR files one after the other (--launch: launch each\n"
     "                            in the same run; a BAR installed but not launched is a\n"
-    "                            refusal, exit 2); a debug token BAR is installed as one\n"
+    "                            refusal, exit 2); a debug token BAR is installed as one,\n"
+    "                            before the applications\n"
     "  status PACKAGE...         whether the applications run\n"
     "  launch PACKAGE...         launch applications\n"
     "  terminate PACKAGE...      terminate applications\n"
@@ -615,6 +616,9 @@ private:
         QString text;
         QList<QStringList> rows;
         for (qsizetype i = 0; i < results.size(); ++i) {
+            // An item the run never reached has no result.
+            if (results[i].isEmpty())
+                continue;
             if (options_.json)
                 text += PrintableJson({{"device", task.address},
                                        {"what", name(items[i])},
@@ -631,7 +635,8 @@ private:
     void runInstall(DeviceTask& task) {
         InstallRun::Callbacks callbacks;
         auto firstFailure = std::make_shared<FailureKind>(FailureKind::None);
-        auto lines = std::make_shared<QList<QStringList>>();
+        // One result per BAR, in the order given (debug tokens are installed first).
+        auto lines = std::make_shared<QList<QStringList>>(bars_.size());
         const auto key = [this, &task](int index) {
             return task.address + QLatin1Char(' ') + QFileInfo(bars_[index].barPath).fileName();
         };
@@ -645,7 +650,7 @@ private:
         // debug token, or a BAR installed without --launch, is never launched.
         auto launch = std::make_shared<std::optional<LaunchOutcome>>();
         callbacks.launched = [launch](int, const LaunchOutcome& outcome) { *launch = outcome; };
-        callbacks.finished = [&task, firstFailure, lines, launch](int, bool succeeded,
+        callbacks.finished = [&task, firstFailure, lines, launch](int index, bool succeeded,
                                                                   const QString&,
                                                                   const CommandVerdict& failure) {
             const auto failed = [&](FailureKind kind, const QString& message) {
@@ -656,17 +661,17 @@ private:
             };
             if (!succeeded) {
                 failed(failure.kind, failure.errorText);
-                lines->append({QStringLiteral("failed"), failure.errorText});
+                (*lines)[index] = QStringList({QStringLiteral("failed"), failure.errorText});
             } else if (!launch->has_value()) {
-                lines->append({QStringLiteral("installed"), QString()});
+                (*lines)[index] = QStringList({QStringLiteral("installed"), QString()});
             } else if ((*launch)->launched) {
-                lines->append(
+                (*lines)[index] = QStringList(
                     {QStringLiteral("launched"), QStringLiteral("PID ") + (*launch)->pid});
             } else {
                 // Installed, but what was asked for does not run: the device said no.
                 const QString reason = QStringLiteral("not launched: ") + (*launch)->reason;
                 failed(FailureKind::DeviceRefused, reason);
-                lines->append({QStringLiteral("installed"), reason});
+                (*lines)[index] = QStringList({QStringLiteral("installed"), reason});
             }
             launch->reset();
         };
