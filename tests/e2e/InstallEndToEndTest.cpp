@@ -122,19 +122,23 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(!window_->InstallRunning(), 120000);
     }
 
-    // The package names the simulated device lists, asked of the simulator directly.
-    QString InstalledApps() const {
+    // What the simulated Z30 answers to a command of its own (the command's options), asked of
+    // the simulator directly. The tool's login data goes to Kestrane's tool home, as the window's
+    // commands keep it.
+    QString AskTheZ30(const QStringList& command) const {
         QProcess tool;
-        // The tool's login data goes to Kestrane's tool home, as the window's commands keep it.
         tool.start(QStringLiteral(KESTRANE_TEST_JAVA),
-                   {QStringLiteral("-Duser.home=") + DeployToolHome(), QStringLiteral("-jar"),
-                    ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
-                    QStringLiteral("-listInstalledApps"), QStringLiteral("-device"),
-                    QStringLiteral("169.254.0.1"), QStringLiteral("-password"),
-                    QStringLiteral("z30")});
+                   QStringList{QStringLiteral("-Duser.home=") + DeployToolHome(),
+                               QStringLiteral("-jar"),
+                               ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
+                               QStringLiteral("-device"), QStringLiteral("169.254.0.1"),
+                               QStringLiteral("-password"), QStringLiteral("z30")} +
+                       command);
         tool.waitForFinished(60000);
         return QString::fromUtf8(tool.readAllStandardOutput());
     }
+    // The package names the simulated device lists.
+    QString InstalledApps() const { return AskTheZ30({QStringLiteral("-listInstalledApps")}); }
 
     // The arguments the simulator received in its last run.
     QStringList ReceivedArguments() const { return state_->receivedArguments(); }
@@ -151,18 +155,10 @@ private:
         return QTest::qWaitFor([this] { return !window_->deviceCommands().isRunning(); }, 60000);
     }
 
-    // The simulated device's own answer to whether the package runs, asked of it directly.
+    // The simulated device's own answer to whether the package runs.
     QString IsAppRunning(const QString& package, const QString& id) const {
-        QProcess tool;
-        tool.start(QStringLiteral(KESTRANE_TEST_JAVA),
-                   {QStringLiteral("-Duser.home=") + DeployToolHome(), QStringLiteral("-jar"),
-                    ProgramFolder + QStringLiteral("/lib/BarDeploy.jar"),
-                    QStringLiteral("-isAppRunning"), QStringLiteral("-device"),
-                    QStringLiteral("169.254.0.1"), QStringLiteral("-password"),
-                    QStringLiteral("z30"), QStringLiteral("-package-name"), package,
-                    QStringLiteral("-package-id"), id});
-        tool.waitForFinished(60000);
-        return QString::fromUtf8(tool.readAllStandardOutput());
+        return AskTheZ30({QStringLiteral("-isAppRunning"), QStringLiteral("-package-name"), package,
+                          QStringLiteral("-package-id"), id});
     }
 
     QTemporaryDir jvm_;
