@@ -9,10 +9,12 @@
 #     on four at a time): wall time, and peak memory as the largest single process
 #     (/usr/bin/time's maximum resident set) and as the sum over the command's process tree
 #     (kestrane-device, its shells and Java runs; sampled every 20 ms).
+# (c) One BAR installed and launched: `install --launch` (one tool run) against `install` and then
+#     `launch PACKAGE` (three tool runs), alternating, in the same run: medians and their ratio.
 #
 #   bench/device-cli.sh [BUILD_DIR]    a Release or RelWithDebInfo build; default build/
 #
-# Environment: KESTRANE_BENCH_RUNS (20, for (a)), KESTRANE_BENCH_INSTALL_RUNS (3, for (b)),
+# Environment: KESTRANE_BENCH_RUNS (20, for (a)), KESTRANE_BENCH_INSTALL_RUNS (3, for (b) and (c)),
 # KESTRANE_DEVICESIM_PROGRESS_MS (300: the simulated installation's own duration).
 # Results go to bench/results/device-cli-<date>-<time>/ (summary.txt).
 set -eu
@@ -158,4 +160,51 @@ for n in 1 4 8; do
     "$(awk "BEGIN {printf \"%.0f\", $(median "$WORK/rss") / 1024}")" \
     "$(awk "BEGIN {printf \"%.0f\", $(median "$WORK/group") / 1024}")" >>"$RESULTS/summary.txt"
 done
+
+# (c) The developer's loop on one BAR: `install --launch` (one run of the tool, -installApp
+#     -launchApp) against `install` followed by `launch PACKAGE` (the installation, then the
+#     application list that finds the package, then the launch: three runs), alternating.
+#     Its BAR names its Package-Id, as development builds do, so that the tool can launch it in
+#     the installation's run.
+python3 - "$WORK/clock.bar" <<'PY'
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as bar:
+    bar.writestr("META-INF/MANIFEST.MF",
+                 "Package-Name: com.example.benchclock\r\nPackage-Id: testBenchClock01\r\n"
+                 "Application-Name: Bench Clock\r\nApplication-Version: 1.0.0.1\r\n"
+                 "Entry-Point-Type: Qnx/Elf\r\n")
+    bar.writestr("native/app", os.urandom(1 << 20))
+PY
+: >"$WORK/together.ms"
+: >"$WORK/apart.ms"
+r=0
+while [ "$r" -lt "$INSTALL_RUNS" ]; do
+  start=$(now_ms)
+  "$BIN/kestrane-device" --device 169.254.0.1 install --launch "$WORK/clock.bar" >"$WORK/out" 2>&1
+  echo $(($(now_ms) - start)) >>"$WORK/together.ms"
+  grep -q 'clock.bar *launched' "$WORK/out" || {
+    cat "$WORK/out" >&2
+    echo "bench: install --launch did not launch" >&2
+    exit 1
+  }
+  start=$(now_ms)
+  "$BIN/kestrane-device" --device 169.254.0.1 install "$WORK/clock.bar" >"$WORK/out" 2>&1 &&
+    "$BIN/kestrane-device" --device 169.254.0.1 launch com.example.benchclock >>"$WORK/out" 2>&1
+  echo $(($(now_ms) - start)) >>"$WORK/apart.ms"
+  grep -q 'com.example.benchclock *running' "$WORK/out" || {
+    cat "$WORK/out" >&2
+    echo "bench: install, then launch did not launch" >&2
+    exit 1
+  }
+  r=$((r + 1))
+done
+together=$(median "$WORK/together.ms")
+apart=$(median "$WORK/apart.ms")
+{
+  echo
+  echo "(c) one 1 MB BAR installed and launched, $INSTALL_RUNS runs each, alternating; medians in ms"
+  echo "  install --launch (one tool run)            $together"
+  echo "  install, then launch PACKAGE (three runs)  $apart"
+  echo "  ratio                                      $(awk "BEGIN {printf \"%.3f\", $together / $apart}")"
+} >>"$RESULTS/summary.txt"
 cat "$RESULTS/summary.txt"
