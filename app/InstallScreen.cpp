@@ -383,22 +383,18 @@ void TfrmBB10::btnInstallBarClick() {
         SetStatus(item, status);
         item->setData(StatusColumn, ProgressRole, percent);
     };
-    // The cell is too narrow for a launch's outcome or a failure's reason: the tooltip has it.
-    auto launchDetail = std::make_shared<QString>();
-    callbacks.launched = [launchDetail](int, const LaunchOutcome& outcome) {
-        *launchDetail = LaunchOutcomeDetail(outcome);
-    };
-    callbacks.finished = [this, items, tokenInstalled,
-                          launchDetail](int index, bool succeeded, const QString& status,
-                                        const CommandVerdict& failure) {
+    callbacks.finished = [this, items, tokenInstalled](int index, bool succeeded,
+                                                       const QString& status,
+                                                       const CommandVerdict& failure,
+                                                       const std::optional<LaunchOutcome>& launch) {
         QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
         item->setData(StatusColumn, ProgressRole, QVariant());
         SetStatus(item, status);
         item->setData(0, BarNoteRole, QVariant());
-        item->setToolTip(StatusColumn, !succeeded                ? failure.reason
-                                       : launchDetail->isEmpty() ? status
-                                                                 : *launchDetail);
-        launchDetail->clear();
+        // The cell is too narrow for a launch's outcome or a failure's reason: the tooltip has it.
+        item->setToolTip(StatusColumn, !succeeded ? failure.reason
+                                       : launch   ? LaunchOutcomeDetail(*launch)
+                                                  : status);
         if (succeeded && items[index].debugToken)
             *tokenInstalled = true;
     };

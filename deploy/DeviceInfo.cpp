@@ -124,7 +124,7 @@ DeviceInfo ReadDeviceInfo(const QString& output) {
     return info;
 }
 
-QString DebugTokenText(const DebugTokenState& token) {
+QString DebugTokenStateText(const DebugTokenState& token) {
     using Status = DebugTokenState::Status;
     const auto withDetail = [](const char* text, const char* joint, const QString& detail) {
         QString result = QString::fromLatin1(text);
@@ -136,15 +136,22 @@ QString DebugTokenText(const DebugTokenState& token) {
     case Status::Unknown:
         return {};
     case Status::None:
-        return QStringLiteral("No debug token");
+        return QStringLiteral("none");
     case Status::Valid:
-        return withDetail("Debug token valid", " until ", token.expiration);
+        return withDetail("valid", " until ", token.expiration);
     case Status::Expired:
-        return withDetail("Debug token expired", " on ", token.expiration);
+        return withDetail("expired", " on ", token.expiration);
     case Status::Invalid:
-        return withDetail("Debug token invalid", ": ", token.validationError);
+        return withDetail("invalid", ": ", token.validationError);
     }
     return {};
+}
+
+QString DebugTokenText(const DebugTokenState& token) {
+    if (token.status == DebugTokenState::Status::None)
+        return QStringLiteral("No debug token");
+    const QString state = DebugTokenStateText(token);
+    return state.isEmpty() ? state : QStringLiteral("Debug token ") + state;
 }
 
 QString ModelPicturePath(const QString& appDir, const QString& modelKey) {

@@ -24,6 +24,9 @@ struct DebugTokenState {
 // "Debug token expired on DATE", "Debug token invalid: REASON" (without the date or reason when
 // the device gave none); empty for Unknown, where the window shows nothing.
 QString DebugTokenText(const DebugTokenState& token);
+// The state alone, for a line already labelled "Debug token": "none", "valid until DATE",
+// "expired on DATE", "invalid: REASON"; empty for Unknown.
+QString DebugTokenStateText(const DebugTokenState& token);
 
 // What Connect shows of a device, read from the output of "-listDeviceInfo". A value that no
 // line gave stays "...".

@@ -124,12 +124,11 @@ void InstallRun::launchInstalled(const CommandResult& installation) {
 }
 
 void InstallRun::settleLaunchedItem(const LaunchOutcome& launch) {
-    if (callbacks_.launched)
-        callbacks_.launched(index_, launch);
-    settleItem(true, CommandVerdict(true), LaunchOutcomeStatus(launch));
+    settleItem(true, CommandVerdict(true), LaunchOutcomeStatus(launch), launch);
 }
 
-void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const QString& status) {
+void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const QString& status,
+                            const std::optional<LaunchOutcome>& launch) {
     if (!succeeded) {
         const Item& item = items_[index_];
         failures_.append(InstallFailureLine(item.name, item.barPath, failure.reason));
@@ -139,7 +138,7 @@ void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const
                             !status.isEmpty() ? status
                             : succeeded       ? InstallDoneStatus
                                               : InstallErrorStatus,
-                            failure);
+                            failure, launch);
     if (!succeeded && callbacks_.decide && callbacks_.decide(index_, failure) == Decision::Abort) {
         end(true);
         return;

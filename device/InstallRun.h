@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kestrane {
 
@@ -46,14 +47,13 @@ public:
         std::function<void(int index, int percent, const QString& status)> progressed;
         // Item index's run has ended: InstallDoneStatus or InstallErrorStatus; failure is the
         // reason when it failed (InstallFailure). With the launch, an installed item's status
-        // says whether the application runs (LaunchOutcomeStatus); one installed but not
-        // launched counts as installed.
+        // says whether the application runs (LaunchOutcomeStatus) and launch is what its launch
+        // answered; one installed but not launched counts as installed. launch is empty for an
+        // item that was not launched (no launch asked, a debug token, a failed installation).
         std::function<void(int index, bool succeeded, const QString& status,
-                           const CommandVerdict& failure)>
+                           const CommandVerdict& failure,
+                           const std::optional<LaunchOutcome>& launch)>
             finished;
-        // With the launch: item index was installed and this is what its launch answered.
-        // Called just before finished(), which counts the item as installed either way.
-        std::function<void(int index, const LaunchOutcome& outcome)> launched;
         // Asked after each failed item that is not the run's end of the road; Ignore when unset.
         std::function<Decision(int index, const CommandVerdict& failure)> decide;
         // The run has ended: aborted, or with the closing summary.
@@ -88,7 +88,8 @@ private:
     void finishItem(const CommandResult& result);
     void launchInstalled(const CommandResult& installation);
     void settleLaunchedItem(const LaunchOutcome& launch);
-    void settleItem(bool succeeded, const CommandVerdict& failure, const QString& status = {});
+    void settleItem(bool succeeded, const CommandVerdict& failure, const QString& status = {},
+                    const std::optional<LaunchOutcome>& launch = std::nullopt);
     void end(bool aborted);
 
     StartDeviceCommand start_;

@@ -449,16 +449,15 @@ TEST_P(InstallRunTest, InstallsTheQueueInOrder) {
         percents[index].append(percent);
         EXPECT_EQ(status, InstallingStatus(percent));
     };
+    QStringList launches;
     callbacks.finished = [&](int index, bool succeeded, const QString& status,
-                             const CommandVerdict& failure) {
+                             const CommandVerdict& failure,
+                             const std::optional<LaunchOutcome>& launch) {
         EXPECT_EQ(index, statuses.size());
         EXPECT_EQ(succeeded, failure.succeeded);
         statuses.append(status);
-    };
-    QStringList launches;
-    callbacks.launched = [&](int index, const LaunchOutcome& outcome) {
-        EXPECT_EQ(index, statuses.size()) << "told of the launch after the item finished";
-        launches.append(outcome.launched ? outcome.pid : QStringLiteral("not launched"));
+        if (launch)
+            launches.append(launch->launched ? launch->pid : QStringLiteral("not launched"));
     };
     callbacks.decide = [&](int, const CommandVerdict& failure) {
         ++decisions;
@@ -539,10 +538,11 @@ TEST(InstallRunDebugTokenTest, InstallsTheTokenWithItsOwnOption) {
     token.debugToken = true;
     QStringList statuses;
     InstallRun::Callbacks callbacks;
-    callbacks.finished = [&](int, bool, const QString& status, const CommandVerdict&) {
+    callbacks.finished = [&](int, bool, const QString& status, const CommandVerdict&,
+                             const std::optional<LaunchOutcome>& launch) {
         statuses.append(status);
+        EXPECT_FALSE(launch.has_value()) << "token launched";
     };
-    callbacks.launched = [](int, const LaunchOutcome&) { ADD_FAILURE() << "token launched"; };
     InstallRun::Options options;
     options.launch = true;
     InstallRun::Start(harness.start(), harness.installation.context(), Z30, {token}, options,
@@ -574,7 +574,8 @@ TEST(InstallRunDebugTokenTest, TokensGoFirst) {
     QList<int> finished;
     InstallRun::Callbacks callbacks;
     callbacks.started = [&](int index, ConsoleJob*) { started.append(index); };
-    callbacks.finished = [&](int index, bool succeeded, const QString&, const CommandVerdict&) {
+    callbacks.finished = [&](int index, bool succeeded, const QString&, const CommandVerdict&,
+                             const std::optional<LaunchOutcome>&) {
         EXPECT_TRUE(succeeded);
         finished.append(index);
     };

@@ -288,34 +288,36 @@ const QString SimulatorNote = QStringLiteral(
     "kestrane-device: the bundled device simulator answers, not a real device; to reach one, give "
     "--deploy-tool DIR (the folder of BlackBerry's BarDeploy.jar) or set KESTRANE_DEPLOY_TOOL\n");
 
-// One device's work and how it ended.
 // The device's debug token for scripts: null when the device reports none of its keys (PlayBooks),
 // else its status ("none", "valid", "expired", "invalid") with the date and the device's reason
 // as it gave them.
-QJsonValue DebugTokenJson(const DebugTokenState& token) {
+const char* DebugTokenStatusName(DebugTokenState::Status status) {
     using Status = DebugTokenState::Status;
-    const char* status = nullptr;
-    switch (token.status) {
+    switch (status) {
     case Status::Unknown:
-        return QJsonValue::Null;
+        return nullptr;
     case Status::None:
-        status = "none";
-        break;
+        return "none";
     case Status::Valid:
-        status = "valid";
-        break;
+        return "valid";
     case Status::Expired:
-        status = "expired";
-        break;
+        return "expired";
     case Status::Invalid:
-        status = "invalid";
-        break;
+        return "invalid";
     }
+    return nullptr;
+}
+
+QJsonValue DebugTokenJson(const DebugTokenState& token) {
+    const char* status = DebugTokenStatusName(token.status);
+    if (status == nullptr)
+        return QJsonValue::Null;
     return QJsonObject{{"status", QLatin1StringView(status)},
                        {"expiration", token.expiration},
                        {"validationError", token.validationError}};
 }
 
+// One device's work and how it ended.
 struct DeviceTask {
     QString address;
     int exitCode = 0;
@@ -516,12 +518,8 @@ private:
         QList<QStringList> rows{{QStringLiteral("Address"), task.address}};
         for (size_t i = 0; i < std::size(values); ++i)
             rows.append({QString::fromLatin1(labels[i]), values[i].second});
-        // PlayBooks report no debug token: no line rather than a guess. The label says what the
-        // line is about, the value says the rest ("expired on 2024-01-31").
-        static const QLatin1StringView subject("Debug token ");
-        QString token = DebugTokenText(info.debugToken);
-        if (token.startsWith(subject))
-            token.remove(0, subject.size());
+        // PlayBooks report no debug token: no line rather than a guess.
+        const QString token = DebugTokenStateText(info.debugToken);
         if (!token.isEmpty())
             rows.append({QStringLiteral("Debug token"), token});
         progress_.print(stdout,
@@ -646,13 +644,11 @@ private:
         callbacks.progressed = [this, key](int index, int percent, const QString&) {
             progress_.update(key(index), percent);
         };
-        // Told just before the item's end: installed, and this is what its launch answered. A
-        // debug token, or a BAR installed without --launch, is never launched.
-        auto launch = std::make_shared<std::optional<LaunchOutcome>>();
-        callbacks.launched = [launch](int, const LaunchOutcome& outcome) { *launch = outcome; };
-        callbacks.finished = [&task, firstFailure, lines, launch](int index, bool succeeded,
-                                                                  const QString&,
-                                                                  const CommandVerdict& failure) {
+        // A debug token, or a BAR installed without --launch, comes without a launch's answer.
+        callbacks.finished = [&task, firstFailure,
+                              lines](int index, bool succeeded, const QString&,
+                                     const CommandVerdict& failure,
+                                     const std::optional<LaunchOutcome>& launch) {
             const auto failed = [&](FailureKind kind, const QString& message) {
                 if (*firstFailure == FailureKind::None) {
                     *firstFailure = kind;
@@ -662,18 +658,17 @@ private:
             if (!succeeded) {
                 failed(failure.kind, failure.errorText);
                 (*lines)[index] = QStringList({QStringLiteral("failed"), failure.errorText});
-            } else if (!launch->has_value()) {
+            } else if (!launch) {
                 (*lines)[index] = QStringList({QStringLiteral("installed"), QString()});
-            } else if ((*launch)->launched) {
-                (*lines)[index] = QStringList(
-                    {QStringLiteral("launched"), QStringLiteral("PID ") + (*launch)->pid});
+            } else if (launch->launched) {
+                (*lines)[index] =
+                    QStringList({QStringLiteral("launched"), QStringLiteral("PID ") + launch->pid});
             } else {
                 // Installed, but what was asked for does not run: the device said no.
-                const QString reason = QStringLiteral("not launched: ") + (*launch)->reason;
+                const QString reason = QStringLiteral("not launched: ") + launch->reason;
                 failed(FailureKind::DeviceRefused, reason);
                 (*lines)[index] = QStringList({QStringLiteral("installed"), reason});
             }
-            launch->reset();
         };
         // A failed BAR does not keep the others from being installed.
         callbacks.decide = [](int, const CommandVerdict&) { return InstallRun::Decision::Ignore; };
