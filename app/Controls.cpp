@@ -139,11 +139,14 @@ void ElidingLabel::paintEvent(QPaintEvent*) {
                           foregroundRole());
 }
 
-// A cut text shows whole in the tooltip; a whole one leaves the label's own tooltip, if any.
+// A cut text shows whole in the tooltip, above the label's own tooltip if it has one; a whole
+// text leaves the label's own tooltip alone.
 bool ElidingLabel::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip && isElided()) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), text(), this, rect());
+        const QString own = toolTip();
+        QToolTip::showText(help->globalPos(), own.isEmpty() ? text() : text() + u'\n' + own, this,
+                           rect());
         return true;
     }
     return QLabel::event(event);

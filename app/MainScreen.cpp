@@ -111,10 +111,12 @@ void TfrmBB10::ShowDeviceValues(const DeviceInfo& info) {
     RefreshBarNotes();
 }
 
-// The token's state in the card: red when the device will refuse development builds.
+// The token's state in the card: red when the device will refuse development builds. What else
+// the device said of it (author, expiry as printed, its reason and code) is the tooltip.
 void TfrmBB10::ShowDebugToken(const DebugTokenState& token) {
     using Status = DebugTokenState::Status;
     lbDebugToken->setText(DebugTokenText(token));
+    lbDebugToken->setToolTip(DebugTokenDetails(token));
     const bool usable = token.status == Status::Valid || token.status == Status::Unknown;
     QPalette palette = lbDebugToken->palette();
     palette.setColor(QPalette::WindowText, usable ? QColor(Qt::black) : QColor(0xB0, 0x00, 0x00));

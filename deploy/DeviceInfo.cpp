@@ -1,9 +1,9 @@
 #include "DeviceInfo.h"
 
+#include "DeviceProperties.h"
 #include "TextUtils.h"
 
 #include <array>
-#include <optional>
 
 namespace kestrane {
 
@@ -11,14 +11,6 @@ namespace {
 
 constexpr qsizetype kLongLimit = 80;
 constexpr qsizetype kShortLimit = 30;
-
-// The run of at most `limit` characters after the line's first `marker`, or from the line's second
-// character when the line has no such marker.
-QString runAfter(const QString& line, QLatin1StringView marker, qsizetype limit) {
-    const qsizetype at = line.indexOf(marker);
-    const qsizetype start = at < 0 ? 1 : at + marker.size();
-    return line.mid(start, limit);
-}
 
 QString upperCaseAscii(QString text) {
     for (QChar& c : text)
@@ -33,70 +25,65 @@ struct PropertyKey {
     qsizetype limit;
 };
 
-// The keys whose value is the run after the line's first "::". Each ends in a single colon, so it
-// matches the first colon of a line's "::". The model name and the PIN are read apart (readLine);
-// the keys are independent, so the order in which a line is tested does not matter.
 const std::array<PropertyKey, 9> kValueKeys{{
-    {QLatin1StringView("modelfullname:"), &DeviceInfo::deviceName, kLongLimit},
-    {QLatin1StringView("modelnumber:"), &DeviceInfo::modelNumber, kLongLimit},
-    {QLatin1StringView("hardwareid:"), &DeviceInfo::hardwareId, kLongLimit},
-    {QLatin1StringView("IMEI:"), &DeviceInfo::imei, kLongLimit},
-    {QLatin1StringView("deviceserialnumber:"), &DeviceInfo::serialNumber, kLongLimit},
-    {QLatin1StringView("device_os:"), &DeviceInfo::os, kShortLimit},
-    {QLatin1StringView("scmbundle:"), &DeviceInfo::version, kShortLimit},
-    {QLatin1StringView("air_version:"), &DeviceInfo::airVersion, kShortLimit},
-    {QLatin1StringView("flash_version:"), &DeviceInfo::flashVersion, kShortLimit},
+    {QLatin1StringView("modelfullname"), &DeviceInfo::deviceName, kLongLimit},
+    {QLatin1StringView("modelnumber"), &DeviceInfo::modelNumber, kLongLimit},
+    {QLatin1StringView("hardwareid"), &DeviceInfo::hardwareId, kLongLimit},
+    {QLatin1StringView("IMEI"), &DeviceInfo::imei, kLongLimit},
+    {QLatin1StringView("deviceserialnumber"), &DeviceInfo::serialNumber, kLongLimit},
+    {QLatin1StringView("device_os"), &DeviceInfo::os, kShortLimit},
+    {QLatin1StringView("scmbundle"), &DeviceInfo::version, kShortLimit},
+    {QLatin1StringView("air_version"), &DeviceInfo::airVersion, kShortLimit},
+    {QLatin1StringView("flash_version"), &DeviceInfo::flashVersion, kShortLimit},
 }};
 
-void readLine(const QString& line, DeviceInfo& info) {
-    static const QLatin1StringView separator("::");
-    for (const PropertyKey& key : kValueKeys)
-        if (line.contains(key.key))
-            info.*key.value = runAfter(line, separator, key.limit);
-    if (line.contains(QLatin1StringView("modelname:")))
-        info.modelKey = TrimControls(runAfter(line, separator, kLongLimit));
-    if (line.contains(QLatin1StringView("devicepin:")))
-        info.pin = upperCaseAscii(runAfter(line, QLatin1StringView("0x"), 8));
+// "0x2a7f3c9e" is shown as "2A7F3C9E": what follows the "0x", at most eight characters.
+QString PinOf(const QString& value) {
+    const qsizetype prefix = value.indexOf(QLatin1StringView("0x"));
+    return upperCaseAscii(value.mid(prefix < 0 ? 0 : prefix + 2, 8));
 }
 
-// The debug token's lines, read as they come; the status is decided once all lines are read.
-struct DebugTokenLines {
-    std::optional<QString> installed;
-    std::optional<QString> valid;
-    QString expiration;
-    QString validationError;
+void ReadIdentity(const DeviceProperties& properties, DeviceInfo& info) {
+    for (const PropertyKey& key : kValueKeys)
+        if (const std::optional<QString> value = properties.value(key.key))
+            info.*key.value = value->left(key.limit);
+    if (const std::optional<QString> model = properties.value(QLatin1StringView("modelname")))
+        info.modelKey = model->left(kLongLimit);
+    if (const std::optional<QString> pin = properties.value(QLatin1StringView("devicepin")))
+        info.pin = PinOf(*pin);
+}
 
-    void read(const QString& line) {
-        static const QLatin1StringView separator("::");
-        if (line.contains(QLatin1StringView("debug_token_installed:")))
-            installed = runAfter(line, separator, kLongLimit).trimmed();
-        if (line.contains(QLatin1StringView("debug_token_valid:")))
-            valid = runAfter(line, separator, kLongLimit).trimmed();
-        if (line.contains(QLatin1StringView("debug_token_expiration:")))
-            expiration = runAfter(line, separator, kLongLimit).trimmed();
-        if (line.contains(QLatin1StringView("debug_token_validation_error:")))
-            validationError = runAfter(line, separator, kLongLimit).trimmed();
-    }
-
-    DebugTokenState state() const {
-        using Status = DebugTokenState::Status;
-        DebugTokenState token{Status::Unknown, expiration, validationError};
-        const auto isTrue = [](const std::optional<QString>& value) {
-            return value && value->compare(QLatin1StringView("true"), Qt::CaseInsensitive) == 0;
-        };
-        if (!installed && !valid)
-            token.status = Status::Unknown;
-        else if (installed && !isTrue(installed))
-            token.status = Status::None;
-        else if (!valid || isTrue(valid))
-            token.status = Status::Valid;
-        else if (validationError.contains(QLatin1StringView("expire"), Qt::CaseInsensitive))
-            token.status = Status::Expired;
-        else
-            token.status = Status::Invalid;
-        return token;
-    }
-};
+DebugTokenState ReadDebugToken(const DeviceProperties& properties) {
+    using Status = DebugTokenState::Status;
+    const auto text = [&](const char* key) {
+        return properties.value(QLatin1StringView(key)).value_or(QString()).left(kLongLimit);
+    };
+    DebugTokenState token;
+    token.expiration = text("debug_token_expiration");
+    token.expiry = ParseDeviceDate(token.expiration);
+    token.author = text("debug_token_author");
+    token.validationError = text("debug_token_validation_error");
+    token.validationErrorCode =
+        properties.number(QLatin1StringView("debug_token_validation_error_code"));
+    const std::optional<QString> installedText =
+        properties.value(QLatin1StringView("debug_token_installed"));
+    const std::optional<QString> validText =
+        properties.value(QLatin1StringView("debug_token_valid"));
+    const std::optional<bool> installed =
+        properties.flag(QLatin1StringView("debug_token_installed"));
+    const std::optional<bool> valid = properties.flag(QLatin1StringView("debug_token_valid"));
+    if (!installedText && !validText)
+        token.status = Status::Unknown;
+    else if (installedText && installed != true)
+        token.status = Status::None;
+    else if (!validText || valid == true)
+        token.status = Status::Valid;
+    else if (token.validationError.contains(QLatin1StringView("expire"), Qt::CaseInsensitive))
+        token.status = Status::Expired;
+    else
+        token.status = Status::Invalid;
+    return token;
+}
 
 void applyPlayBookRule(DeviceInfo& info) {
     if (info.deviceName == QLatin1StringView("...") &&
@@ -114,18 +101,26 @@ DeviceInfo ReadDeviceInfo(const QString& output) {
     if (lines.size() < 3)
         return info;
     info.connected = true;
-    DebugTokenLines token;
-    for (const QString& line : lines) {
-        readLine(line, info);
-        token.read(line);
-    }
+    const DeviceProperties properties = DeviceProperties::Read(lines);
+    ReadIdentity(properties, info);
     applyPlayBookRule(info);
-    info.debugToken = token.state();
+    info.debugToken = ReadDebugToken(properties);
     return info;
 }
 
-QString DebugTokenStateText(const DebugTokenState& token) {
+bool DebugTokenState::ValidPastExpiry(const QDateTime& now) const {
+    return status == Status::Valid && expiry.isValid() && expiry < now;
+}
+
+QString DebugTokenDateText(const DebugTokenState& token) {
+    if (!token.expiry.isValid())
+        return token.expiration;
+    return token.expiry.date().toString(Qt::ISODate);
+}
+
+QString DebugTokenStateText(const DebugTokenState& token, const QDateTime& now) {
     using Status = DebugTokenState::Status;
+    const QString date = DebugTokenDateText(token);
     const auto withDetail = [](const char* text, const char* joint, const QString& detail) {
         QString result = QString::fromLatin1(text);
         if (!detail.isEmpty())
@@ -138,20 +133,48 @@ QString DebugTokenStateText(const DebugTokenState& token) {
     case Status::None:
         return QStringLiteral("none");
     case Status::Valid:
-        return withDetail("valid", " until ", token.expiration);
+        if (token.ValidPastExpiry(now))
+            return QStringLiteral("valid (the device's clock is behind its expiry date of %1)")
+                .arg(date);
+        return withDetail("valid", " until ", date);
     case Status::Expired:
-        return withDetail("expired", " on ", token.expiration);
+        return withDetail("expired", " on ", date);
     case Status::Invalid:
         return withDetail("invalid", ": ", token.validationError);
     }
     return {};
 }
 
-QString DebugTokenText(const DebugTokenState& token) {
+QString DebugTokenText(const DebugTokenState& token, const QDateTime& now) {
     if (token.status == DebugTokenState::Status::None)
         return QStringLiteral("No debug token");
-    const QString state = DebugTokenStateText(token);
+    // Short enough for the card's line; the tooltip (DebugTokenDetails) says why.
+    if (token.ValidPastExpiry(now))
+        return QStringLiteral("Debug token valid past %1").arg(DebugTokenDateText(token));
+    const QString state = DebugTokenStateText(token, now);
     return state.isEmpty() ? state : QStringLiteral("Debug token ") + state;
+}
+
+QString DebugTokenDetails(const DebugTokenState& token, const QDateTime& now) {
+    using Status = DebugTokenState::Status;
+    if (token.status == Status::Unknown || token.status == Status::None)
+        return {};
+    QStringList sentences;
+    if (token.ValidPastExpiry(now))
+        sentences << QStringLiteral("The device's clock is behind: it keeps the token valid past "
+                                    "its expiry date of %1.")
+                         .arg(DebugTokenDateText(token));
+    if (!token.author.isEmpty())
+        sentences << QStringLiteral("Issued to %1.").arg(token.author);
+    if (!token.expiration.isEmpty())
+        sentences << QStringLiteral("Expiry as the device gives it: %1.").arg(token.expiration);
+    if (!token.validationError.isEmpty()) {
+        QString reason = QStringLiteral("The device says: %1").arg(token.validationError);
+        if (token.validationErrorCode)
+            reason += QStringLiteral(" (code %1)").arg(*token.validationErrorCode);
+        sentences << reason + QLatin1Char('.');
+    }
+    return sentences.join(QLatin1Char(' '));
 }
 
 QString ModelPicturePath(const QString& appDir, const QString& modelKey) {

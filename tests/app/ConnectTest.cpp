@@ -13,6 +13,7 @@
 #include "WindowTestSupport.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -28,6 +29,12 @@ Q_DECLARE_METATYPE(MessageBox::Button)
 namespace {
 
 // What the deploy tool prints for a full-touch phone, with the line breaks a Windows tool writes.
+// A device's answer as a real device sent it (the captures beside the deploy tests).
+QString DeviceAnswer(const char* name) {
+    QFile file(QStringLiteral(KESTRANE_DEVICE_ANSWERS_DIR "/") + QLatin1StringView(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 const QString FullTouchOutput = QStringLiteral("Info: Sending request: DEVICE_INFO\r\n"
                                                "Info: Action: List Device Info\r\n"
                                                "@deviceproperties\r\n"
@@ -247,24 +254,30 @@ void ConnectTest::theDebugTokenLine_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("red");
-    QTest::newRow("none") << "debug_token_installed::false\n"
+    QTest::newRow("none") << "[n]debug_token_installed:b:false\n[n]debug_token_valid:b:false\n"
                           << "No debug token" << true;
-    QTest::newRow("valid") << "debug_token_installed::true\ndebug_token_valid::true\n"
-                              "debug_token_expiration::2032-01-15\n"
+    QTest::newRow("valid") << "[n]debug_token_installed:b:true\n[n]debug_token_valid:b:true\n"
+                              "[n]debug_token_expiration::Thu Jan 15 10:00:00 GMT+0200 2032\n"
                            << "Debug token valid until 2032-01-15" << false;
-    QTest::newRow("expired") << "debug_token_installed::true\ndebug_token_valid::false\n"
-                                "debug_token_expiration::2024-01-31\n"
-                                "debug_token_validation_error::Debug token has expired\n"
+    QTest::newRow("expired") << "[n]debug_token_installed:b:true\n[n]debug_token_valid:b:false\n"
+                                "[n]debug_token_expiration::Wed Jan 31 10:00:00 GMT+0200 2024\n"
+                                "[n]debug_token_validation_error::debug token has expired\n"
+                                "[n]debug_token_validation_error_code:n:3\n"
                              << "Debug token expired on 2024-01-31" << true;
-    QTest::newRow("invalid") << "debug_token_installed::true\ndebug_token_valid::false\n"
-                                "debug_token_expiration::2032-01-15\n"
-                                "debug_token_validation_error::Device PIN is not in the debug "
+    QTest::newRow("invalid") << "[n]debug_token_installed:b:true\n[n]debug_token_valid:b:false\n"
+                                "[n]debug_token_expiration::2032-01-15\n"
+                                "[n]debug_token_validation_error::Device PIN is not in the debug "
                                 "token's list of device ids\n"
                              << "Debug token invalid: Device PIN is not in the debug token's list "
                                 "of device ids"
                              << true;
     QTest::newRow("PlayBook") << ""
                               << "" << false;
+    // Whole answers of real devices, as they send them.
+    QTest::newRow("Z30 as sent") << DeviceAnswer("z30-listDeviceInfo.txt")
+                                 << "Debug token valid past 2014-05-29" << false;
+    QTest::newRow("PlayBook as sent")
+        << DeviceAnswer("playbook-listDeviceInfo.txt") << "Debug token expired" << true;
 }
 
 void ConnectTest::theDebugTokenLine() {
@@ -272,10 +285,15 @@ void ConnectTest::theDebugTokenLine() {
     QFETCH(QString, line);
     QFETCH(bool, red);
     auto window = ReadyWindow();
-    world_.runner->addAnswer(FullTouchOutput + keys);
+    const bool wholeAnswer = keys.startsWith(QLatin1StringView("Info:"));
+    world_.runner->addAnswer(wholeAnswer ? keys : FullTouchOutput + keys);
     Connect(*window);
     auto* token = static_cast<ElidingLabel*>(window->lbDebugToken);
     QCOMPARE(token->text(), line);
+    if (wholeAnswer)
+        QVERIFY2(token->toolTip().contains(red ? "debug token has expired (code 3)"
+                                               : "The device's clock is behind"),
+                 qPrintable(token->toolTip()));
     const QColor colour = token->palette().color(QPalette::WindowText);
     QCOMPARE(colour != QColor(Qt::black), red);
     QVERIFY(window->Shape1->geometry().contains(token->geometry()));

@@ -590,7 +590,7 @@ QTEST_MAIN(InstallListTest)
 void InstallListTest::debugTokensAndRequirementsBeforeAndAfterTheRun() {
     world_.runner->addAnswer(
         TestPhoneInformation +
-        QStringLiteral("scmbundle::10.2.1.3247\ndebug_token_installed::false\n"));
+        QStringLiteral("scmbundle::10.2.1.3247\n[n]@devmode\n[n]debug_token_installed:b:false\n"));
     window_->btnConnClick();
     QVERIFY(world_.runner->waitForAll());
     world_.runner->forgetRuns();
@@ -622,8 +622,9 @@ void InstallListTest::debugTokensAndRequirementsBeforeAndAfterTheRun() {
                        "version forbidden\n"),
         2);
     world_.runner->addAnswer(TestPhoneInformation +
-                             QStringLiteral("debug_token_installed::true\ndebug_token_valid::true\n"
-                                            "debug_token_expiration::2099-01-31\n"));
+                             QStringLiteral("[n]@devmode\n[n]debug_token_installed:b:true\n"
+                                            "[n]debug_token_valid:b:true\n[n]debug_token_"
+                                            "expiration::Sat Jan 31 12:00:00 GMT+0200 2099\n"));
     MessageBox::setNextAnswer(MessageBox::Ignore);
     MessageBox::setNextAnswer(MessageBox::Ignore);
     MessageBox::setNextAnswer(MessageBox::Ok);

@@ -139,7 +139,7 @@ passport() { KESTRANE_DEVICE_PASSWORD=passport "$tool" --device 169.254.7.1 "$@"
 check token-expired 0 '^Debug token +expired on 2024-01-31$' -- passport info
 check token-installed 0 '169.254.7.1 +token.bar +installed *$' -- \
   passport install --launch "$work/bars/token.bar"
-check token-valid 0 '"debugToken":\{"expiration":"2032-01-15","status":"valid","validationError":""\}' -- \
+check token-valid 0 '"debugToken":\{"author":"","expiration":"Thu Jan 15 23:59:59 GMT\+0200 2032","expires":"2032-01-15T23:59:59\+02:00","expiryPassed":false,"status":"valid","validationError":"","validationErrorCode":0\}' -- \
   passport --json info
 check needs-newer-os 2 '169.254.7.1 +newer.bar +failed .*10\.3\.0\.0.*10\.2\.1\.3247' -- \
   passport install "$work/bars/newer.bar"
@@ -154,7 +154,7 @@ else
   sed 's/^/    /' "$work/progress"
   failures=$((failures + 1))
 fi
-check playbook-no-token 0 '"debugToken":null' -- \
+check playbook-expired-token 0 '"debugToken":\{"author":"","expiration":"","expires":null,"expiryPassed":false,"status":"expired","validationError":"debug token has expired","validationErrorCode":3\}' -- \
   env KESTRANE_DEVICE_PASSWORD=playbook "$tool" --json --device 169.254.2.1 info
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
 check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help

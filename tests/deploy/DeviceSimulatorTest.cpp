@@ -195,7 +195,7 @@ TEST_F(DeviceSimulator, VersionIsTheDeployToolsText) {
 TEST_F(DeviceSimulator, EachDeviceReportsItsIdentityInPropertyLines) {
     struct DeviceCase {
         QStringList args;
-        QString deviceName, modelKey, modelNumber, pin, os;
+        QString deviceName, modelKey, modelNumber, pin, os, imei;
     };
     const DeviceCase cases[] = {
         {{"-listDeviceInfo", "-device", kFullTouch, "-password", "z30"},
@@ -203,19 +203,22 @@ TEST_F(DeviceSimulator, EachDeviceReportsItsIdentityInPropertyLines) {
          "Z30",
          "STA100-2",
          "2A7F3C9E",
-         "BlackBerry 10"},
+         "BlackBerry 10",
+         "353090061452327"},
         {{"-listDeviceInfo", kKeyboard, "-password", "q10"},
          "BlackBerry Q10",
          "Q10",
          "SQN100-3",
          "2B91D04F",
-         "BlackBerry 10"},
+         "BlackBerry 10",
+         "358511052749618"},
         {{"-listDeviceInfo", "-device", kPlayBook, "-password", "playbook"},
          "BlackBerry PlayBook",
          "playbook",
-         "RDJ21WW",
+         "...", // a Wi-Fi PlayBook reports neither a model number nor an IMEI
          "50A3E1B7",
-         "BlackBerry PlayBook OS"},
+         "BlackBerry PlayBook OS",
+         "..."},
     };
     for (const DeviceCase& c : cases) {
         const ToolRun run = sim_.run(c.args);
@@ -224,8 +227,13 @@ TEST_F(DeviceSimulator, EachDeviceReportsItsIdentityInPropertyLines) {
         ASSERT_GE(lines.size(), 3);
         EXPECT_EQ(lines[0], "Info: Sending request: DEVICE_INFO");
         EXPECT_EQ(lines[1], "Info: Action: List Device Info");
-        for (const char* section : {"@deviceproperties", "@devmode", "@versions"})
-            EXPECT_TRUE(lines.contains(section)) << section;
+        // The shape devices give: marked and repeated sections, typed values, a line that is
+        // no property.
+        EXPECT_EQ(lines.count("[n]@deviceproperties"), 2);
+        for (const char* line :
+             {"[n]@devmode", "@versions", "production_device:b:true", "[n]dev_mode_enabled:b:true"})
+            EXPECT_TRUE(lines.contains(line)) << line;
+        EXPECT_EQ(lines.filter(QRegularExpression("^Build Branch: ")).size(), 1);
 
         const DeviceInfo info = ReadDeviceInfo(run.merged());
         EXPECT_TRUE(info.connected);
@@ -234,8 +242,9 @@ TEST_F(DeviceSimulator, EachDeviceReportsItsIdentityInPropertyLines) {
         EXPECT_EQ(info.modelNumber, c.modelNumber);
         EXPECT_EQ(info.pin, c.pin);
         EXPECT_EQ(info.os, c.os);
-        for (const QString& value : {info.hardwareId, info.imei, info.serialNumber, info.version,
-                                     info.airVersion, info.flashVersion})
+        EXPECT_EQ(info.imei, c.imei);
+        for (const QString& value :
+             {info.hardwareId, info.serialNumber, info.version, info.airVersion, info.flashVersion})
             EXPECT_NE(value, "...") << c.deviceName.toStdString();
         EXPECT_TRUE(info.hardwareId.startsWith("0x"));
     }
@@ -460,7 +469,8 @@ TEST_F(DeviceSimulator, RequiredSystemNewerThanTheDevicesIsRefused) {
               0);
     EXPECT_EQ(
         install(kPassport, "passport", requiring("older.bar", "BlackBerry 10/10.2.1")).exitCode, 0);
-    const ToolRun tablet = install(kPlayBook, "playbook", requiring("tablet.bar", "Tablet OS/2.1.1"));
+    const ToolRun tablet =
+        install(kPlayBook, "playbook", requiring("tablet.bar", "Tablet OS/2.1.1"));
     EXPECT_EQ(tablet.exitCode, 2);
     EXPECT_EQ(tablet.outLines().last(), "result::failure 533 Application-Requires-System: version "
                                         "forbidden, want (2, 1, 1, 0) have (2, 1, 0, 1917)");
@@ -475,7 +485,10 @@ TEST_F(DeviceSimulator, DebugTokensAreReportedAndInstalled) {
         return ReadDeviceInfo(run.merged()).debugToken;
     };
     EXPECT_EQ(DebugTokenText(tokenOf(kFullTouch, "z30")), "Debug token valid until 2031-06-30");
-    EXPECT_EQ(tokenOf(kPlayBook, "playbook").status, Status::Unknown);
+    const DebugTokenState playBook = tokenOf(kPlayBook, "playbook");
+    EXPECT_EQ(playBook.status, Status::Expired);
+    EXPECT_EQ(playBook.validationError, "debug token has expired");
+    EXPECT_EQ(playBook.validationErrorCode, 3);
     const DebugTokenState expired = tokenOf(kPassport, "passport");
     EXPECT_EQ(expired.status, Status::Expired);
     EXPECT_EQ(DebugTokenText(expired), "Debug token expired on 2024-01-31");
@@ -484,25 +497,24 @@ TEST_F(DeviceSimulator, DebugTokensAreReportedAndInstalled) {
     WriteBar(token, "Package-Author: Kestrane Developer\r\nPackage-Name: debug.token\r\n"
                     "Package-Type: debug-token\r\nDebug-Token-Expiry-Date: 2032-01-15\r\n"
                     "Debug-Token-Device-Id: 712981662,743344661\r\n"); // Z30 and Passport
-    const ToolRun installed = sim_.run(QStringList{"-installDebugToken", token, "-device", kPassport,
-                                                   "-password", "passport"});
+    const ToolRun installed = sim_.run(
+        QStringList{"-installDebugToken", token, "-device", kPassport, "-password", "passport"});
     EXPECT_EQ(installed.exitCode, 0) << installed.merged().toStdString();
     EXPECT_EQ(installed.outLines(),
               (QStringList{"Info: Sending request: INSTALL_DEBUG_TOKEN",
                            "Info: Action: Install Debug Token",
                            "Info: File size: " + QString::number(QFileInfo(token).size()),
                            "result::success"}));
-    EXPECT_EQ(DebugTokenText(tokenOf(kPassport, "passport")),
-              "Debug token valid until 2032-01-15");
+    EXPECT_EQ(DebugTokenText(tokenOf(kPassport, "passport")), "Debug token valid until 2032-01-15");
     // The Q10's PIN is not among the ids: installed, but not valid for it.
     EXPECT_EQ(sim_.run(QStringList{"-installDebugToken", token} + Login(kKeyboard, "q10")).exitCode,
               0);
     EXPECT_EQ(DebugTokenText(tokenOf(kKeyboard, "q10")),
               "Debug token invalid: Device PIN is not in the debug token");
     // An application's BAR is no debug token.
-    const ToolRun notToken = sim_.run(QStringList{"-installDebugToken",
-                                                  bar("app.bar", "com.example.App")} +
-                                      Login(kFullTouch, "z30"));
+    const ToolRun notToken =
+        sim_.run(QStringList{"-installDebugToken", bar("app.bar", "com.example.App")} +
+                 Login(kFullTouch, "z30"));
     EXPECT_EQ(notToken.exitCode, 2);
     EXPECT_EQ(notToken.outLines().last(),
               "result::failure 500 not a debug token (Package-Type: debug-token)");

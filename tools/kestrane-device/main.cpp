@@ -308,13 +308,26 @@ const char* DebugTokenStatusName(DebugTokenState::Status status) {
     return nullptr;
 }
 
+// "expiration" is the device's text; "expires" the same moment in ISO 8601 (null when it is no
+// date); "expiryPassed" says that a token the device calls valid is past that date by this
+// computer's clock (the device's clock is behind).
 QJsonValue DebugTokenJson(const DebugTokenState& token) {
     const char* status = DebugTokenStatusName(token.status);
     if (status == nullptr)
         return QJsonValue::Null;
+    const QJsonValue expires = token.expiry.isValid()
+                                   ? QJsonValue(token.expiry.toString(Qt::ISODate))
+                                   : QJsonValue(QJsonValue::Null);
+    const QJsonValue code = token.validationErrorCode
+                                ? QJsonValue(static_cast<double>(*token.validationErrorCode))
+                                : QJsonValue(QJsonValue::Null);
     return QJsonObject{{"status", QLatin1StringView(status)},
                        {"expiration", token.expiration},
-                       {"validationError", token.validationError}};
+                       {"expires", expires},
+                       {"expiryPassed", token.ValidPastExpiry(QDateTime::currentDateTimeUtc())},
+                       {"author", token.author},
+                       {"validationError", token.validationError},
+                       {"validationErrorCode", code}};
 }
 
 // One device's work and how it ended.
@@ -522,6 +535,9 @@ private:
         const QString token = DebugTokenStateText(info.debugToken);
         if (!token.isEmpty())
             rows.append({QStringLiteral("Debug token"), token});
+        const QString details = DebugTokenDetails(info.debugToken);
+        if (!details.isEmpty())
+            rows.append({QStringLiteral("Token details"), details});
         progress_.print(stdout,
                         Columns(rows) + (tasks_.size() > 1 ? QStringLiteral("\n") : QString()));
     }

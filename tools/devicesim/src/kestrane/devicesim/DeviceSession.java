@@ -202,10 +202,17 @@ final class DeviceSession {
         String expiry = fields.getOrDefault("debug-token-expiry-date", "");
         boolean forThisDevice = tokenNamesDevice(fields.getOrDefault("debug-token-device-id", ""),
                 device.pin());
+        String author = fields.getOrDefault("package-author", "");
         DebugToken installed =
                 forThisDevice
-                        ? DebugToken.valid(expiry)
-                        : new DebugToken(true, false, expiry, "Device PIN is not in the debug token");
+                        ? DebugToken.valid(expiry, author)
+                        : new DebugToken(
+                                true,
+                                false,
+                                expiry,
+                                author,
+                                "Device PIN is not in the debug token",
+                                DebugToken.NOT_FOR_THIS_DEVICE);
         store.update(device, state -> state.debugToken = installed);
         console.line("result::success");
     }

@@ -100,7 +100,9 @@ final class DeviceState {
                             Boolean.parseBoolean(stored.getProperty("token.installed")),
                             Boolean.parseBoolean(stored.getProperty("token.valid", "false")),
                             stored.getProperty("token.expiration", ""),
-                            stored.getProperty("token.validationError", ""));
+                            stored.getProperty("token.author", ""),
+                            stored.getProperty("token.validationError", ""),
+                            Integer.parseInt(stored.getProperty("token.validationErrorCode", "0")));
         return new DeviceState(
                 Integer.parseInt(stored.getProperty("failedAttempts", "0")), apps, token);
     }
@@ -115,7 +117,10 @@ final class DeviceState {
             stored.setProperty("token.installed", Boolean.toString(debugToken.installed()));
             stored.setProperty("token.valid", Boolean.toString(debugToken.valid()));
             stored.setProperty("token.expiration", debugToken.expiration());
+            stored.setProperty("token.author", debugToken.author());
             stored.setProperty("token.validationError", debugToken.validationError());
+            stored.setProperty(
+                    "token.validationErrorCode", Integer.toString(debugToken.validationErrorCode()));
         }
         Path temporary = file.resolveSibling(file.getFileName() + ".tmp");
         try (Writer out = Files.newBufferedWriter(temporary, StandardCharsets.UTF_8)) {
