@@ -10,6 +10,9 @@ trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state" KESTRANE_DEVICESIM_HOME="$work/sim"
 # The deploy tool lookup sees only what a case puts there.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+# A session's runtime folder of the test's own: the private folders are made there.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset KESTRANE_DEPLOY_TOOL
 export KESTRANE_DEVICESIM_PROGRESS_MS=300 KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS=300
 python3 "$make_bars" "$work/bars" 2 0.05 >/dev/null
@@ -171,6 +174,29 @@ chmod 755 "$XDG_STATE_HOME/kestrane/deploy-tool"
 check tool-home-private 0 '^700$' -- env KESTRANE_DEVICE_PASSWORD=z30 \
   sh -c '"$1" --device 169.254.0.1 info >/dev/null 2>&1 && stat -c %a "$2"' \
   sh "$tool" "$XDG_STATE_HOME/kestrane/deploy-tool"
+# A run killed together with its command reaper (as a test runner ends a hung test's whole process
+# tree) leaves its private folder behind, with the password's argument file; the next run removes
+# it, and leaves nothing of its own.
+descendants() { local child; for child in $(ps -o pid= --ppid "$1"); do echo "$child"; descendants "$child"; done; }
+KESTRANE_DEVICE_PASSWORD=left-behind "$tool" --device 169.254.4.1 info >/dev/null 2>&1 &
+owner=$!
+left=
+for _ in $(seq 100); do
+  left=$(grep -rl left-behind "$XDG_RUNTIME_DIR" 2>/dev/null)
+  [ -n "$left" ] && break
+  sleep 0.1
+done
+kill -KILL $owner $(descendants $owner) 2>/dev/null
+wait $owner 2>/dev/null
+sleep 0.2
+if [ -n "$left" ] && [ -f "$left" ] && z30 --device 169.254.0.1 info >/dev/null 2>&1 &&
+  [ -z "$(ls -A "$XDG_RUNTIME_DIR")" ]; then
+  echo "ok   killed-run-folder-removed"
+else
+  echo "FAIL killed-run-folder-removed: argument file '$left'; the runtime folder holds:"
+  ls -lAR "$XDG_RUNTIME_DIR" | sed 's/^/    /'
+  failures=$((failures + 1))
+fi
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
 check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help
 check help-lookup 0 '1\. the folder given with --deploy-tool' -- "$tool" --help
