@@ -4,6 +4,7 @@
 #include "CommandReaper.h"
 #include "Fonts.h"
 #include "HandlerGuard.h"
+#include "TempFolder.h"
 #include "TfrmBB10.h"
 
 #include <QApplication>
@@ -16,8 +17,10 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrane"));
     kestrane::RegisterWindowFonts();
-    // The manifests' private folder goes also when Kestrane is killed.
+    // The manifests' private folder goes also when Kestrane is killed; one left by a run that
+    // was killed with its command reaper goes now.
     kestrane::SetTempDirectoryCreatedHook(kestrane::CommandReaper::removeAtEnd);
+    kestrane::RemovePrivateFoldersOfEndedRuns();
     try {
         kestrane::TfrmBB10 frmBB10(kestrane::SystemServices());
         frmBB10.show();

@@ -73,8 +73,10 @@ BarInfo ReadBarInfo(TZABaseArchiver& archive, const std::string& barPath,
                     const ZACodePage& ansi = ZACodePage::System());
 
 // A folder private to this run of the program, with a trailing '/': made on first use with mode
-// 0700 below $TMPDIR (or /tmp) and removed with its contents when the program exits. Nobody else
-// can plant files or links in it. Throws BarInfoError when no such folder can be made.
+// 0700 below the session's runtime folder ($XDG_RUNTIME_DIR, in memory) when it is usable, else
+// below $TMPDIR (or /tmp), named with this run's mark (TempFolder.h), and removed with its
+// contents when the program exits. Nobody else can plant files or links in it. Throws
+// BarInfoError when no such folder can be made.
 std::string GetTempDirectory();
 
 // Called once with the folder when GetTempDirectory has made it. The window uses it to have the

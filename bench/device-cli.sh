@@ -12,7 +12,7 @@
 # (c) One BAR installed and launched: `install --launch` (one tool run) against `install` and then
 #     `launch PACKAGE` (three tool runs), alternating, in the same run: medians and their ratio.
 #
-#   bench/device-cli.sh [BUILD_DIR]    a Release or RelWithDebInfo build; default build/
+#   bench/device-cli.sh [BUILD_DIR]    a Release or RelWithDebInfo build; default build-release/
 #
 # Environment: KESTRANE_BENCH_RUNS (20, for (a)), KESTRANE_BENCH_INSTALL_RUNS (3, for (b) and (c)),
 # KESTRANE_DEVICESIM_PROGRESS_MS (300: the simulated installation's own duration).
@@ -20,7 +20,7 @@
 set -eu
 BENCH=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$BENCH")
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+BUILD=$(cd "${1:-$ROOT/build-release}" && pwd)
 RUNS=${KESTRANE_BENCH_RUNS:-20}
 INSTALL_RUNS=${KESTRANE_BENCH_INSTALL_RUNS:-3}
 BIN="$BUILD/bin"

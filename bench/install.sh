@@ -7,7 +7,7 @@
 # 3. One installation whose tool writes 5 MB and 50 MB of output, read line by line for progress
 #    through the real console runner (bench_install).
 #
-#   bench/install.sh [BUILD_DIR]    a Release or RelWithDebInfo build; default build/
+#   bench/install.sh [BUILD_DIR]    a Release or RelWithDebInfo build; default build-release/
 #
 # Environment: KESTRANE_BENCH_BAR_COUNT (1000), KESTRANE_BENCH_BAR_MB (3), KESTRANE_BENCH_RUNS (10);
 # KESTRANE_BENCH_INFO_ONLY=1 runs benchmark 1 alone (no Qt build needed).
@@ -16,7 +16,7 @@
 set -eu
 BENCH=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$BENCH")
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+BUILD=$(cd "${1:-$ROOT/build-release}" && pwd)
 COUNT=${KESTRANE_BENCH_BAR_COUNT:-1000}
 SIZE_MB=${KESTRANE_BENCH_BAR_MB:-3}
 RUNS=${KESTRANE_BENCH_RUNS:-10}

@@ -2,7 +2,7 @@
 # Benchmarks kestrane-bar against Info-ZIP unzip, libarchive's bsdtar and Python's zipfile, side by
 # side in one run, and reports ratios (bench/results/<time>/summary.txt). See bench/README.md.
 #
-#   bench/run.sh [BUILD_DIR]      BUILD_DIR defaults to build/ (a Release or RelWithDebInfo build)
+#   bench/run.sh [BUILD_DIR]      BUILD_DIR defaults to build-release/ (a Release or RelWithDebInfo build)
 #
 # 1. open an archive of 100,000 small entries and extract META-INF/MANIFEST.MF
 # 2. extract one 1 GiB deflated entry (and the zlib limit: raw inflate + CRC-32 from memory)
@@ -18,7 +18,7 @@
 set -eu
 BENCH=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$BENCH")
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+BUILD=$(cd "${1:-$ROOT/build-release}" && pwd)
 RUNS=${KESTRANE_BENCH_RUNS:-20}
 BIG_RUNS=$((RUNS < 10 ? RUNS : 10))
 

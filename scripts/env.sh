@@ -18,6 +18,23 @@ configure_and_build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
+# The Release build that the test command builds and tests (warnings as errors, tests on). The
+# run command builds its programs in the same folder with the same options, so that neither
+# command rebuilds what the other has built.
+RELEASE_BUILD="$KESTRANE_ROOT/build-release"
+RELEASE_OPTIONS="-DCMAKE_BUILD_TYPE=Release -DKESTRANE_WERROR=ON -DKESTRANE_BUILD_TESTS=ON"
+
+# build_programs: builds in the Release build only what running Kestrane takes: the program, the
+# command-line tools and, in bin/lib/, the device simulator (BarDeploy.jar), the TLS settings and
+# the model pictures. (The command reaper is a fork of the program, not a program of its own.)
+build_programs() {
+  if [ ! -f "$RELEASE_BUILD/build.ninja" ]; then
+    # shellcheck disable=SC2086
+    cmake -S "$KESTRANE_ROOT" -B "$RELEASE_BUILD" -G Ninja $RELEASE_OPTIONS
+  fi
+  cmake --build "$RELEASE_BUILD" -j "$JOBS" --target kestrane kestrane-device kestrane-bar devicesim
+}
+
 # ccache, when installed, lets several build folders and checkouts share compiled objects.
 if command -v ccache >/dev/null 2>&1 && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
   export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache

@@ -23,10 +23,12 @@ build_strict() {
 }
 
 # The normal build is a Release build, as packagers build it (-O3 brings warnings of its own);
-# the debug build is the sanitizer one. build/ stays the developers' RelWithDebInfo build.
+# the debug build is the sanitizer one. The Release build is also the run command's, which
+# builds the programs in it: what it built is not built again here.
 echo "== Release build =="
-build_strict "$KESTRANE_ROOT/build-release" -DCMAKE_BUILD_TYPE=Release
-ctest --test-dir "$KESTRANE_ROOT/build-release" --output-on-failure --no-tests=error -j "$JOBS"
+# shellcheck disable=SC2086
+build_strict "$RELEASE_BUILD" $RELEASE_OPTIONS
+ctest --test-dir "$RELEASE_BUILD" --output-on-failure --no-tests=error -j "$JOBS"
 
 echo "== Debian package (from the Release build, unpacked and driven on Xvfb) =="
 "$KESTRANE_ROOT/packaging/test-package.sh"

@@ -5,7 +5,7 @@
 #
 #   tools/window-tour.sh PROGRAM [SHOTS_DIR]
 #
-# PROGRAM is the program to start (build/bin/kestrane, or an installed copy or its launcher).
+# PROGRAM is the program to start (build-release/bin/kestrane, an installed copy or its launcher).
 # With SHOTS_DIR, the three screens are saved there as main.png, install.png and manage.png
 # (and the whole screen as failure.png when the tour fails).
 # Exits 0 when the program connected (the tool was asked for the device's information with the

@@ -2,6 +2,7 @@
 // private temporary folder stays as it was on every path.
 
 #include "BarInfo.h"
+#include "TempFolder.h"
 #include "ZipBuilder.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kestrane;
@@ -122,10 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
         ManifestCase{"LaterDeviceIdsReplace",
                      "Debug-Token-Device-Id: 1,2\nDebug-Token-Device-Id: 3\n",
                      {.DebugTokenDeviceIds = {3}}},
-        ManifestCase{"PackageNameAndId",
-                     "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n",
-                     {.PackageName = "com.acme.speedtest",
-                      .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA"}},
+        ManifestCase{
+            "PackageNameAndId",
+            "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n",
+            {.PackageName = "com.acme.speedtest", .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA"}},
         ManifestCase{"RequiresBlackBerry10",
                      "Application-Requires-System: BlackBerry 10/10.3.0.0\r\n",
                      {.RequiredSystemName = "BlackBerry 10", .RequiredSystemVersion = "10.3.0.0"}},
@@ -349,6 +351,141 @@ TEST(TemporaryFolderTest, IsPrivateAndStaysTheSame) {
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(st.st_uid, ::getuid());
+    // In the best place this environment offers, named with this run's mark.
+    const fs::path folder = fs::path(temp).parent_path();
+    EXPECT_EQ(folder.parent_path().string(),
+              PrivateFolderBases(std::getenv("XDG_RUNTIME_DIR"), std::getenv("TMPDIR"), ::getuid())
+                  .front());
+    const std::optional<RunMark> mark = RunMarkOf(::getpid());
+    ASSERT_TRUE(mark.has_value());
+    EXPECT_EQ(folder.filename().string().rfind(PrivateFolderPrefix(*mark), 0), 0u)
+        << folder.filename();
+}
+
+// A folder of the test's own below /tmp, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        char pattern[] = "/tmp/temp-folder-test-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr)
+            path_ = pattern;
+    }
+    ~ScratchFolder() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct PlaceCase {
+    const char* name;
+    const char* runtimeDir; // below the scratch folder; nullptr: unset
+    bool tmpDirSet;
+    bool ownedByUser;
+    const char* wanted; // "runtime", "tmpdir" or "/tmp"
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PrivateFolderPlaceTest : public ::testing::TestWithParam<PlaceCase> {};
+
+// The session's runtime folder only when it is a folder of the user's with mode 0700; else
+// $TMPDIR, else /tmp.
+TEST_P(PrivateFolderPlaceTest, RuntimeFolderOnlyWhenItIsTheUsersAlone) {
+    const PlaceCase& c = GetParam();
+    ScratchFolder scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const fs::path root = scratch.path();
+    fs::create_directory(root / "runtime");
+    fs::permissions(root / "runtime", fs::perms::owner_all);
+    fs::create_directory(root / "loose");
+    fs::permissions(root / "loose", fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    fs::create_directory_symlink(root / "runtime", root / "link");
+    fs::create_directory(root / "tmpdir");
+    const std::string runtime = c.runtimeDir ? (root / c.runtimeDir).string() : std::string();
+    const std::string tmpDir = (root / "tmpdir").string() + "/";
+    const std::vector<std::string> bases = PrivateFolderBases(
+        c.runtimeDir ? runtime.c_str() : nullptr, c.tmpDirSet ? tmpDir.c_str() : nullptr,
+        c.ownedByUser ? ::getuid() : ::getuid() + 1);
+    const std::string wanted = std::string(c.wanted) == "runtime"  ? (root / "runtime").string()
+                               : std::string(c.wanted) == "tmpdir" ? (root / "tmpdir").string()
+                                                                   : std::string("/tmp");
+    ASSERT_FALSE(bases.empty());
+    EXPECT_EQ(bases.front(), wanted);
+    EXPECT_EQ(bases.back(), "/tmp");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, PrivateFolderPlaceTest,
+    ::testing::Values(PlaceCase{"RuntimeFolderUsable", "runtime", true, true, "runtime"},
+                      PlaceCase{"RuntimeFolderUnset", nullptr, true, true, "tmpdir"},
+                      PlaceCase{"NeitherSet", nullptr, false, true, "/tmp"},
+                      PlaceCase{"RuntimeFolderMissing", "none", true, true, "tmpdir"},
+                      PlaceCase{"RuntimeFolderNotOwned", "runtime", true, false, "tmpdir"},
+                      PlaceCase{"RuntimeFolderWrongMode", "loose", false, true, "/tmp"},
+                      PlaceCase{"RuntimeFolderALink", "link", true, true, "tmpdir"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The folders of runs that are gone go, with the argument files they hold; nothing else does.
+TEST(PrivateFolderSweepTest, RemovesOnlyFoldersOfEndedRuns) {
+    ScratchFolder scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const fs::path base = scratch.path();
+    const std::optional<RunMark> self = RunMarkOf(::getpid());
+    ASSERT_TRUE(self.has_value());
+    // A process that has ended: its id is free (or, taken again, by a process started later).
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    EXPECT_FALSE(RunMarkOf(child).has_value());
+    RunMark ended = *self;
+    ended.pid = child;
+    RunMark reused = *self;
+    reused.startTime += 1;
+    RunMark otherNamespace = ended;
+    otherNamespace.pidNamespace += 1;
+
+    const struct {
+        std::string name;
+        bool kept;
+    } folders[] = {
+        {PrivateFolderPrefix(*self) + "Ab12Cd", true},
+        {PrivateFolderPrefix(ended) + "Ab12Cd", false},
+        {PrivateFolderPrefix(reused) + "Ab12Cd", false},
+        {PrivateFolderPrefix(otherNamespace) + "Ab12Cd", true},
+        {"kestrane-Ab12Cd", true}, // unmarked: whose it is cannot be told
+        {PrivateFolderPrefix(ended) + "Ab12C", true},
+    };
+    for (const auto& folder : folders) {
+        fs::create_directory(base / folder.name);
+        std::ofstream(base / folder.name / "deploy-arguments-1") << "-password\nsecret\n";
+    }
+    // A link named as an ended run's folder is not followed.
+    fs::create_directory(base / "target");
+    std::ofstream(base / "target" / "kept") << "kept";
+    fs::create_directory_symlink(base / "target", base / (PrivateFolderPrefix(ended) + "Link01"));
+    // Another user's folder, when the test may make one.
+    const std::string othersName = PrivateFolderPrefix(ended) + "Other1";
+    const bool others = ::geteuid() == 0;
+    if (others) {
+        fs::create_directory(base / othersName);
+        ASSERT_EQ(::chown((base / othersName).c_str(), 65534, 65534), 0);
+    }
+
+    RemovePrivateFoldersOfEndedRuns(base.string());
+    for (const auto& folder : folders)
+        EXPECT_EQ(fs::exists(base / folder.name), folder.kept) << folder.name;
+    EXPECT_TRUE(fs::is_symlink(base / (PrivateFolderPrefix(ended) + "Link01")));
+    EXPECT_TRUE(fs::exists(base / "target" / "kept"));
+    if (others) {
+        EXPECT_TRUE(fs::exists(base / othersName));
+    }
 }
 
 TEST(DeleteDirectoryTest, RemovesFilesAndTheFolderButNotSubFoldersOrLinkTargets) {

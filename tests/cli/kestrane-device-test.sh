@@ -10,6 +10,9 @@ trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state" KESTRANE_DEVICESIM_HOME="$work/sim"
 # The deploy tool lookup sees only what a case puts there.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+# A session's runtime folder of the test's own: the private folders are made there.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset KESTRANE_DEPLOY_TOOL
 export KESTRANE_DEVICESIM_PROGRESS_MS=300 KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS=300
 python3 "$make_bars" "$work/bars" 2 0.05 >/dev/null
@@ -52,6 +55,12 @@ check terminate-by-name-and-id 0 'com\.acme\.speedtest +stop' -- \
   z30 --device 169.254.0.1 terminate com.acme.speedtest.testDev_speedtest__0b911cdd
 check several-first-failure 3 '169.254.1.1 +failed \(exit code 3\)' -- \
   z30 --device 169.254.0.1 --device 169.254.1.1 info
+# Two devices failing differently: the exit code is the first one's in the order given (the Z10
+# refuses the password, 3; nothing listens at 127.0.0.1, 5).
+check several-first-of-two-failures 3 '127.0.0.1 +failed \(exit code 5\)' -- \
+  z30 --device 169.254.3.1 --device 127.0.0.1 info
+check several-first-of-two-failures-reversed 5 '169.254.3.1 +failed \(exit code 3\)' -- \
+  z30 --device 127.0.0.1 --device 169.254.3.1 info
 check wrong-password 3 'refused the password' -- z30 --device 169.254.1.1 info
 for _ in 1 2 3 4 5 6 7 8; do z30 --device 169.254.1.1 info >/dev/null 2>&1; done
 check no-attempts-left 4 'no more passwords' -- z30 --device 169.254.1.1 info
@@ -154,8 +163,40 @@ else
   sed 's/^/    /' "$work/progress"
   failures=$((failures + 1))
 fi
+# With --launch, a refused installation is a failed one, not an installed app that did not run.
+check needs-newer-os-launch 2 '169.254.7.1 +newer.bar +failed .*10\.3\.0\.0' -- \
+  passport install --launch "$work/bars/newer.bar"
 check playbook-expired-token 0 '"debugToken":\{"author":"","expiration":"","expires":null,"expiryPassed":false,"status":"expired","validationError":"debug token has expired","validationErrorCode":3\}' -- \
   env KESTRANE_DEVICE_PASSWORD=playbook "$tool" --json --device 169.254.2.1 info
+# The deploy tool's home holds the devices' login data: only its owner may enter it, also when
+# it was made looser before.
+chmod 755 "$XDG_STATE_HOME/kestrane/deploy-tool"
+check tool-home-private 0 '^700$' -- env KESTRANE_DEVICE_PASSWORD=z30 \
+  sh -c '"$1" --device 169.254.0.1 info >/dev/null 2>&1 && stat -c %a "$2"' \
+  sh "$tool" "$XDG_STATE_HOME/kestrane/deploy-tool"
+# A run killed together with its command reaper (as a test runner ends a hung test's whole process
+# tree) leaves its private folder behind, with the password's argument file; the next run removes
+# it, and leaves nothing of its own.
+descendants() { local child; for child in $(ps -o pid= --ppid "$1"); do echo "$child"; descendants "$child"; done; }
+KESTRANE_DEVICE_PASSWORD=left-behind "$tool" --device 169.254.4.1 info >/dev/null 2>&1 &
+owner=$!
+left=
+for _ in $(seq 100); do
+  left=$(grep -rl left-behind "$XDG_RUNTIME_DIR" 2>/dev/null)
+  [ -n "$left" ] && break
+  sleep 0.1
+done
+kill -KILL $owner $(descendants $owner) 2>/dev/null
+wait $owner 2>/dev/null
+sleep 0.2
+if [ -n "$left" ] && [ -f "$left" ] && z30 --device 169.254.0.1 info >/dev/null 2>&1 &&
+  [ -z "$(ls -A "$XDG_RUNTIME_DIR")" ]; then
+  echo "ok   killed-run-folder-removed"
+else
+  echo "FAIL killed-run-folder-removed: argument file '$left'; the runtime folder holds:"
+  ls -lAR "$XDG_RUNTIME_DIR" | sed 's/^/    /'
+  failures=$((failures + 1))
+fi
 check unknown-command 1 'unknown command' -- z30 --device 169.254.0.1 reboot
 check help 0 '6 +the Java runtime or the deploy tool is missing' -- "$tool" --help
 check help-lookup 0 '1\. the folder given with --deploy-tool' -- "$tool" --help

@@ -511,6 +511,16 @@ INSTANTIATE_TEST_SUITE_P(
                                 false,
                                 "Installation finished",
                                 {"4242", "not launched"}},
+                    // With the launch, a refused installation is a failed row, listed as not
+                    // installed, not an installed application that did not start.
+                    InstallCase{"RefusedWhileLaunching",
+                                {{{RefusedText}, 2}, {{LaunchedText}, 0}},
+                                InstallRun::Decision::Ignore,
+                                true,
+                                {"Error", "Running (PID 4242)"},
+                                false,
+                                "Speed Test (a.bar): no debug token",
+                                {"4242"}},
                     InstallCase{"RefusedThenIgnored",
                                 {{{RefusedText}, 2}, {{InstalledText}, 0}},
                                 InstallRun::Decision::Ignore,

@@ -2,10 +2,10 @@
 # Redraws the committed pictures: builds the generator, runs it over resources/ and turns the
 # donation button into a GIF whose window-frame grey background is transparent.
 #
-#   tools/artwork/generate.sh [BUILD_DIR]     (default: build)
+#   tools/artwork/generate.sh [BUILD_DIR]     (default: build-release, the run and test commands')
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build}
+build=${1:-$root/build-release}
 cmake --build "$build" --target kestrane-artwork
 QT_QPA_PLATFORM=offscreen "$build/tools/artwork/kestrane-artwork" "$root/resources"
 

@@ -12,6 +12,7 @@
 #include "InstallRun.h"
 #include "RegistryView.h"
 #include "Settings.h"
+#include "TempFolder.h"
 #include "Terminal.h"
 #include "TextUtils.h"
 
@@ -811,8 +812,10 @@ int main(int argc, char** argv) {
     if (password.index() == 1)
         return BadInput(std::get<1>(password));
 
-    // The manifests' private folder (and the argument files in it) go also when this is killed.
+    // The manifests' private folder (and the argument files in it) go also when this is killed;
+    // those of runs killed with their command reaper go now.
     SetTempDirectoryCreatedHook(CommandReaper::removeAtEnd);
+    RemovePrivateFoldersOfEndedRuns();
     // Kestrane's own TLS settings (AppDir/lib) go to Java whatever tool answers.
     DeviceContext context{{appDir, DeployToolHome(), found.folder}, {}};
     try {
