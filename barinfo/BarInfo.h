@@ -89,4 +89,11 @@ void DeleteDirectory(const std::string& folder);
 // The size in bytes of the file at path, -1 when there is none.
 std::int64_t GetFileSizeByName(const std::string& path);
 
+// Why the file at path cannot be read, in plain words for a command line ("no such file", "is a
+// folder", "is not a regular file", "cannot be read (permission denied)", "cannot be read (REASON)"
+// with the system's reason in lower case); empty when it is a regular file this process can open
+// for reading. The command-line tools say this instead of the archive component's message, which
+// names the component and its error number.
+std::string UnreadableFileReason(const std::string& path);
+
 } // namespace kestrane

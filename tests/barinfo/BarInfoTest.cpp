@@ -383,4 +383,33 @@ TEST(GetFileSizeByNameTest, SizesAre64Bit) {
     EXPECT_EQ(GetFileSizeByName(""), -1);
 }
 
+TEST(UnreadableFileReasonTest, SaysWhyInPlainWords) {
+    const fs::path root = fs::path(GetTempDirectory()) / "unreadable";
+    fs::create_directories(root / "folder.bar");
+    { std::ofstream(root / "app.bar") << "PK"; }
+    { std::ofstream(root / "locked.bar") << "PK"; }
+    fs::permissions(root / "locked.bar", fs::perms::none);
+    ASSERT_EQ(::mkfifo((root / "pipe.bar").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {"readable", (root / "app.bar").string(), ""},
+        {"missing", (root / "gone.bar").string(), "no such file"},
+        {"below a file", (root / "app.bar" / "x.bar").string(), "no such file"},
+        {"empty path", "", "no such file"},
+        {"folder", (root / "folder.bar").string(), "is a folder"},
+        {"named pipe", (root / "pipe.bar").string(), "is not a regular file"},
+        // The superuser reads it all the same.
+        {"no read permission", (root / "locked.bar").string(),
+         ::geteuid() == 0 ? "" : "cannot be read (permission denied)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(UnreadableFileReason(c.path), c.reason);
+    }
+    fs::remove_all(root);
+}
+
 } // namespace

@@ -67,6 +67,10 @@ check tool-missing 6 'BarDeploy.jar does not exist' -- \
   env KESTRANE_DEVICE_PASSWORD=z30 "$work/bare/kestrane-device" --device 169.254.0.1 info
 check bad-address 1 'is not a device address' -- z30 --device 169.254.0 info
 check broken-bar 1 'broken.bar: ' -- z30 --device 169.254.0.1 install "$work/bars/broken.bar"
+check bar-gone 1 'kestrane-device: .*/gone\.bar: no such file$' -- \
+  z30 --device 169.254.0.1 install "$work/bars/gone.bar"
+check bar-is-folder 1 'kestrane-device: .*/bars: is a folder$' -- \
+  z30 --device 169.254.0.1 install "$work/bars"
 check unknown-package 1 'no package "com.example.none"' -- \
   z30 --device 169.254.0.1 launch com.example.none
 check no-password 1 'no device password' -- \

@@ -698,12 +698,16 @@ private:
     int running_ = 0;
 };
 
-// The BAR files as the install list reads them: a file that is not a readable BAR is named with
-// the archive's message.
+// The BAR files as the install list reads them: a file that is not there or cannot be read is
+// named in plain words ("gone.bar: no such file"), one that is not a readable BAR with the
+// archive's message.
 std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths) {
     QList<InstallRun::Item> items;
     TZipArchive archive("ZipArchive1");
     for (const QString& path : paths) {
+        const std::string unreadable = UnreadableFileReason(QFile::encodeName(path).toStdString());
+        if (!unreadable.empty())
+            return QStringLiteral("%1: %2").arg(path, QString::fromStdString(unreadable));
         try {
             const BarInfo info = ReadBarInfo(archive, QFile::encodeName(path).toStdString());
             items.append(
