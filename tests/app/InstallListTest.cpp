@@ -97,6 +97,7 @@ private slots:
     void eachPathIsOneQuotedArgument();
     void debugTokensAndRequirementsBeforeAndAfterTheRun();
     void launchAfterInstallingRunsItInTheSameRun();
+    void noPasswordIsSentAfterTheLastAttemptUnasked();
 
 private:
     QString WriteBar(const QString& fileName, const QByteArray& manifest) {
@@ -660,4 +661,37 @@ void InstallListTest::launchAfterInstallingRunsItInTheSameRun() {
              QStringLiteral("Installed and launched (PID 4242)"));
     const QStringList arguments = world_.runner->runs().value(0).fileArguments;
     QCOMPARE(arguments.mid(2, 2), (QStringList{"-installApp", "-launchApp"}));
+}
+
+// An installation whose first row left the device at its last attempt sends no password for the
+// rows after it; the next run asks first.
+void InstallListTest::noPasswordIsSentAfterTheLastAttemptUnasked() {
+    AddRows({"A", "B"});
+    world_.runner->addAnswer(
+        QStringLiteral("Error: Authentication failed. There have been 9 of 10 failed attempts\n"),
+        3);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(world_.runner->runs().size(), 1);
+    QCOMPARE(Column(window_->lstBarFile, BarColumn::Status), (QStringList{"Error", "Error"}));
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 3);
+    QVERIFY(boxes[1].text.startsWith(
+        QStringLiteral("Not sent: the device at 169.254.0.1 has one password attempt left "
+                       "(its last answer said 9 of 10 failed attempts). One more wrong "
+                       "password and it refuses every password until the password is typed "
+                       "on the device itself. ") +
+        LastAttemptAdvice));
+    QVERIFY(boxes[2].text.endsWith(
+        QStringLiteral("B (B.bar): not sent: one password attempt is left")));
+
+    MessageBox::setNextAnswer(MessageBox::No);
+    QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+    QVERIFY(!window_->InstallRunning());
+    QCOMPARE(world_.runner->runs().size(), 1);
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].defaultButton, MessageBox::No);
 }

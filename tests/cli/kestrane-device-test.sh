@@ -53,8 +53,18 @@ check terminate-by-name-and-id 0 'com\.acme\.speedtest +stop' -- \
 check several-first-failure 3 '169.254.1.1 +failed \(exit code 3\)' -- \
   z30 --device 169.254.0.1 --device 169.254.1.1 info
 check wrong-password 3 'refused the password' -- z30 --device 169.254.1.1 info
-for _ in 1 2 3 4 5 6 7 8; do z30 --device 169.254.1.1 info >/dev/null 2>&1; done
-check no-attempts-left 4 'no more passwords' -- z30 --device 169.254.1.1 info
+for _ in 1 2 3 4 5 6 7; do z30 --device 169.254.1.1 info >/dev/null 2>&1; done
+# The Q10's last answer said "9 of 10 failed attempts": the next run does not send the password
+# unless told to, and the one it then sends locks the device.
+check last-attempt-kept 3 '169.254.1.1: Not sent: .*9 of 10 failed attempts.*give --spend-last-attempt\.$' -- \
+  z30 --device 169.254.1.1 info
+check no-attempts-left 4 'no more passwords' -- z30 --spend-last-attempt --device 169.254.1.1 info
+# What an earlier run learned counts in the next one; a password the device accepts clears it.
+echo "169.254.2.1 9 10" >>"$XDG_STATE_HOME/kestrane/login-attempts"
+playbook() { KESTRANE_DEVICE_PASSWORD=playbook "$tool" --device 169.254.2.1 "$@"; }
+check last-attempt-remembered 3 'spend-last-attempt' -- playbook info
+check last-attempt-spent 0 'Address +169\.254\.2\.1' -- playbook --spend-last-attempt info
+check last-attempt-cleared 0 'Address +169\.254\.2\.1' -- playbook info
 check development-mode-off 2 'Development Mode' -- \
   env KESTRANE_DEVICE_PASSWORD=z10 "$tool" --device 169.254.3.1 info
 check nothing-there 5 '169.254.9.9' -- z30 --device 169.254.9.9 info

@@ -8,6 +8,7 @@
 #include "InstallPreflight.h"
 #include "InstallProgress.h"
 #include "InstallRun.h"
+#include "LoginAttempts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -219,9 +220,13 @@ struct Harness {
                                 std::move(whenDone));
         };
     }
+    // Also turns the event loop when no scripted job is left: a command that was not sent ends
+    // from there.
     bool waitIdle() {
-        for (int turn = 0; turn < 500 && commands.isRunning(); ++turn)
+        for (int turn = 0; turn < 500 && commands.isRunning(); ++turn) {
             runner->waitForAll();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
         return !commands.isRunning();
     }
 };
@@ -587,6 +592,158 @@ TEST(InstallRunDebugTokenTest, TokensGoFirst) {
     for (const auto& run : harness.runner->runs())
         installed.append(run.fileArguments.filter(QStringLiteral("/bars/")).value(0));
     EXPECT_EQ(installed, (QStringList{"/bars/token.bar", "/bars/clock.bar", "/bars/maps.bar"}));
+}
+
+// ---- The last password attempt -----------------------------------------------------------------
+
+// The tool's texts as seen with a device (see the deploy tool's observed answers).
+const QString NineOfTen =
+    QStringLiteral("Error: Authentication failed. There have been 9 of 10 failed attempts\n");
+const QString TooMany = QStringLiteral(
+    "Error: Authentication failed. There have been too many failed attempts (10). Please enter "
+    "your password on the device to reset the failed attempts count and try again\n");
+
+TEST(LoginOutcomeTest, ReadsWhatTheLoginCameTo) {
+    using Kind = LoginOutcome::Kind;
+    const struct {
+        const char* name;
+        QString output;
+        LoginOutcome expected;
+    } cases[] = {
+        {"first wrong password",
+         "Error: Authentication failed. There have been 1 of 10 failed attempts\n",
+         {Kind::Refused, 1, 10}},
+        {"one attempt left", NineOfTen, {Kind::Refused, 9, 10}},
+        {"locked", TooMany, {Kind::Locked, 10, 10}},
+        {"device information",
+         "Info: Sending request: DEVICE_INFO\nInfo: Action: List Device Info\n"
+         "[n]@deviceproperties\ndefaultTheme::black\ndevice_os::BlackBerry 10\n",
+         {Kind::Accepted}},
+        {"an installation refused by the device",
+         "Info: Progress 20%...\nactual_dname::\nresult::failure 881 no debug token found\n",
+         {Kind::Accepted}},
+        {"Development Mode off",
+         "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
+         "settings on the device.\n",
+         {Kind::Accepted}},
+        {"a BAR file that is gone",
+         "Error: File does not exist or not a file or cannot read: /bars/gone.bar \n",
+         {Kind::Accepted}},
+        {"refused connection",
+         "Error: Cannot connect: Connection to https://169.254.0.1:443 refused. Please check IP "
+         "address settings for the target. You may have to reboot the target.\n",
+         {Kind::Unknown}},
+        {"login system error",
+         "[Fatal Error] :1:1: Premature end of file.\n"
+         "Error: Authentication failed due to system error\n",
+         {Kind::Unknown}},
+        {"connection closed",
+         "INFO: Retrying request\nError: The target server failed to respond\n",
+         {Kind::Unknown}},
+        {"nothing", "", {Kind::Unknown}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReadLoginOutcome(c.output), c.expected);
+    }
+}
+
+TEST(LoginAttemptsTest, KeptInTheFileUntilALoginIsAccepted) {
+    QTemporaryDir state;
+    const QString file = state.filePath(QStringLiteral("kestrane/login-attempts"));
+    const QString z30 = QStringLiteral("169.254.0.1");
+    const QString q10 = QStringLiteral("169.254.1.1");
+    {
+        LoginAttempts attempts(file);
+        attempts.record(z30, {LoginOutcome::Kind::Refused, 8, 10});
+        EXPECT_FALSE(attempts.lastAttemptLeft(z30));
+        attempts.record(z30, {LoginOutcome::Kind::Refused, 9, 10});
+        attempts.record(q10, {LoginOutcome::Kind::Refused, 2, 10});
+        // Learning nothing forgets nothing.
+        attempts.record(z30, {});
+    }
+    // Another run of a front end knows what this one learned.
+    LoginAttempts later(file);
+    EXPECT_EQ(later.count(z30), (LoginAttempts::Count{9, 10}));
+    EXPECT_TRUE(later.lastAttemptLeft(z30));
+    EXPECT_FALSE(later.maySend(z30));
+    EXPECT_TRUE(later.maySend(q10));
+    // An allowance lets one command through.
+    later.allowLastAttempt(z30);
+    EXPECT_TRUE(later.maySend(z30));
+    EXPECT_FALSE(later.maySend(z30));
+    EXPECT_TRUE(later.withheldMessage(z30).contains(QStringLiteral("9 of 10 failed attempts")));
+    later.record(z30, {LoginOutcome::Kind::Accepted});
+    EXPECT_FALSE(LoginAttempts(file).count(z30).has_value());
+    EXPECT_EQ(LoginAttempts(file).count(q10), (LoginAttempts::Count{2, 10}));
+    // A locked device has no attempt left to spend.
+    later.record(q10, {LoginOutcome::Kind::Locked, 10, 10});
+    EXPECT_TRUE(later.maySend(q10));
+}
+
+TEST(LoginAttemptsTest, KeptInMemoryWhenTheFileCannotBeWritten) {
+    QTemporaryDir state;
+    QFile blocker(state.filePath(QStringLiteral("not-a-folder")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    LoginAttempts attempts(state.filePath(QStringLiteral("not-a-folder/login-attempts")));
+    attempts.record(Z30.address, {LoginOutcome::Kind::Refused, 9, 10});
+    EXPECT_TRUE(attempts.lastAttemptLeft(Z30.address));
+}
+
+// Through the runner, as every front end sends its commands: after "9 of 10" the next command to
+// that device is not started unless allowed, and a login the device accepts clears the count.
+TEST(LoginAttemptsTest, TheRunnerHoldsBackTheLastAttempt) {
+    Harness harness;
+    auto attempts = std::make_shared<LoginAttempts>(QString());
+    attempts->setAdvice(QStringLiteral("Do this."));
+    harness.commands.setLoginAttempts(attempts);
+    harness.runner->addAnswer(NineOfTen, 3);
+    harness.runner->addAnswer(DeviceInfoText);
+    QList<CommandResult> results;
+    const auto listDeviceInfo = [&] {
+        harness.start()(DeployCommand(harness.installation.context().tool,
+                                      DeployAction::ListDeviceInfo, Z30.address, Z30.password),
+                        {}, [&](const CommandResult& result) { results.append(result); });
+        ASSERT_TRUE(harness.waitIdle());
+    };
+    listDeviceInfo();
+    listDeviceInfo();
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(harness.runner->runs().size(), 1);
+    const CommandVerdict withheld = harness.installation.context().judge(results[1]);
+    EXPECT_EQ(withheld.kind, FailureKind::LastAttemptLeft);
+    EXPECT_EQ(DeviceExitCode(withheld.kind), 3);
+    EXPECT_TRUE(withheld.errorText.startsWith(
+        QStringLiteral("Not sent: the device at 169.254.0.1 has one password attempt left")));
+    EXPECT_TRUE(withheld.errorText.endsWith(QStringLiteral(" Do this.")));
+    // Another device is not held back.
+    EXPECT_TRUE(attempts->maySend(QStringLiteral("169.254.1.1")));
+
+    attempts->allowLastAttempt(Z30.address);
+    listDeviceInfo();
+    EXPECT_EQ(harness.runner->runs().size(), 2);
+    EXPECT_TRUE(harness.installation.context().judge(results[2]).succeeded);
+    EXPECT_FALSE(attempts->count(Z30.address).has_value());
+}
+
+// A queue whose first installation leaves the device at its last attempt sends nothing more.
+TEST(LoginAttemptsTest, AnInstallationRunStopsSendingAtTheLastAttempt) {
+    Harness harness;
+    harness.commands.setLoginAttempts(std::make_shared<LoginAttempts>(QString()));
+    harness.runner->addAnswer(NineOfTen, 3);
+    QList<FailureKind> kinds;
+    InstallRun::Callbacks callbacks;
+    callbacks.finished = [&](int, bool, const QString&, const CommandVerdict& failure,
+                             const std::optional<LaunchOutcome>&) { kinds.append(failure.kind); };
+    InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                      {{QStringLiteral("A"), QStringLiteral("/bars/a.bar")},
+                       {QStringLiteral("B"), QStringLiteral("/bars/b.bar")},
+                       {QStringLiteral("C"), QStringLiteral("/bars/c.bar")}},
+                      {}, callbacks);
+    ASSERT_TRUE(harness.waitIdle());
+    EXPECT_EQ(kinds, (QList<FailureKind>{FailureKind::WrongPassword, FailureKind::LastAttemptLeft,
+                                         FailureKind::LastAttemptLeft}));
+    EXPECT_EQ(harness.runner->runs().size(), 1);
 }
 
 // ---- What the install list says before a run ------------------------------------------------

@@ -60,10 +60,17 @@ const char HelpText[] =
     "  --password-file FILE the device password is the file's first line\n"
     "  --deploy-tool DIR    the folder of BlackBerry's deploy tool (BarDeploy.jar and its six\n"
     "                       companion jars)\n"
+    "  --spend-last-attempt send the password also to a device whose last answer left one\n"
+    "                       attempt (\"9 of 10 failed attempts\"); without it such a device is "
+    "not\n"
+    "                       asked (exit 3): one more wrong password and it refuses every password\n"
+    "                       until the password is typed on the device itself\n"
     "  --help               this text\n"
     "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, or is asked for on the\n"
     "terminal without echo; it is never an argument. The deploy tool receives it through an\n"
-    "argument file only this user can read, in Kestrane's private temporary folder.\n"
+    "argument file only this user can read, in Kestrane's private temporary folder. Each\n"
+    "device's count of failed attempts is kept in Kestrane's state folder\n"
+    "(~/.local/state/kestrane/login-attempts) until a password is accepted.\n"
     "\n"
     "The deploy tool is looked for, in this order:\n"
     "  1. the folder given with --deploy-tool, else the folder chosen in Kestrane's window\n"
@@ -82,7 +89,7 @@ const char HelpText[] =
     "  0  all succeeded\n"
     "  1  bad usage or input (nothing was run)\n"
     "  2  a device refused a command\n"
-    "  3  wrong password\n"
+    "  3  wrong password, or not sent: one attempt left (see --spend-last-attempt)\n"
     "  4  no attempts left: the device takes no more passwords until reset on it\n"
     "  5  a device was not reachable or did not answer\n"
     "  6  the Java runtime or the deploy tool is missing (or --deploy-tool DIR lacks a jar)\n"
@@ -94,6 +101,7 @@ struct Options {
     QStringList devices;
     bool json = false;
     bool launch = false;
+    bool spendLastAttempt = false;
     QString passwordFile;
     QString deployTool;
     Command command = Command::Info;
@@ -153,6 +161,8 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
                 options.json = true;
             } else if (argument == QStringLiteral("--launch")) {
                 options.launch = true;
+            } else if (argument == QStringLiteral("--spend-last-attempt")) {
+                options.spendLastAttempt = true;
             } else if (argument == QStringLiteral("--device") ||
                        argument == QStringLiteral("--password-file") ||
                        argument == QStringLiteral("--deploy-tool")) {
@@ -336,6 +346,13 @@ public:
             commands_.silenceLimits().device = std::chrono::milliseconds(limit.toLongLong());
             commands_.silenceLimits().installation = commands_.silenceLimits().device;
         }
+        // What earlier runs learned of each device's failed password attempts counts here too.
+        auto attempts = std::make_shared<LoginAttempts>();
+        attempts->setAdvice(QStringLiteral("Check the password; to send it anyway, give "
+                                           "--spend-last-attempt."));
+        if (options_.spendLastAttempt)
+            attempts->allowEveryLastAttempt();
+        commands_.setLoginAttempts(std::move(attempts));
         for (const QString& address : std::as_const(options_.devices)) {
             auto task = std::make_unique<DeviceTask>();
             task->address = RemoveSpaces(address);
