@@ -20,9 +20,10 @@ struct BarInfo {
     std::string Author{};
     std::string AppType{}; // "Flash Air", "Android", "Native", or empty without "Entry-Point-Type:"
 
-    std::string PackageName{}; // "Package-Name:"
-    std::string PackageId{};   // "Package-Id:"
-    std::string PackageType{}; // "Package-Type:"; a debug token's is "debug-token"
+    std::string PackageName{};    // "Package-Name:"
+    std::string PackageId{};      // "Package-Id:"
+    std::string PackageVersion{}; // "Package-Version:": the version the device lists it at
+    std::string PackageType{};    // "Package-Type:"; a debug token's is "debug-token"
     // "Debug-Token-Expiry-Date:", as the manifest writes it.
     std::string DebugTokenExpiry{};
     // "Debug-Token-Device-Id:": the PINs the token is valid for, written in decimal and separated

@@ -18,7 +18,8 @@ namespace kestrane {
 void PrintTo(const BarInfo& info, std::ostream* out) {
     *out << "{" << info.AppName << " | " << info.AppVersion << " | " << info.Author << " | "
          << info.AppType << " | " << info.PackageName << " | " << info.PackageId << " | "
-         << info.PackageType << " | " << info.DebugTokenExpiry << " | ids";
+         << info.PackageVersion << " | " << info.PackageType << " | " << info.DebugTokenExpiry
+         << " | ids";
     for (const std::uint64_t id : info.DebugTokenDeviceIds)
         *out << " " << id;
     *out << " | " << info.RequiredSystemName << " | " << info.RequiredSystemVersion << "}";
@@ -122,10 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
         ManifestCase{"LaterDeviceIdsReplace",
                      "Debug-Token-Device-Id: 1,2\nDebug-Token-Device-Id: 3\n",
                      {.DebugTokenDeviceIds = {3}}},
-        ManifestCase{"PackageNameAndId",
-                     "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n",
+        ManifestCase{"PackageNameIdAndVersion",
+                     "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n"
+                     "Package-Version: 3.2.0.1\n",
                      {.PackageName = "com.acme.speedtest",
-                      .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA"}},
+                      .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA",
+                      .PackageVersion = "3.2.0.1"}},
         ManifestCase{"RequiresBlackBerry10",
                      "Application-Requires-System: BlackBerry 10/10.3.0.0\r\n",
                      {.RequiredSystemName = "BlackBerry 10", .RequiredSystemVersion = "10.3.0.0"}},

@@ -178,5 +178,14 @@ check progress-bar 0 $'\e\\[1A\e\\[J169.254.0.1 bench-0001.bar \\[#+\\] 100%' --
   script -qec "KESTRANE_DEVICE_PASSWORD=z30 '$tool' --device 169.254.0.1 install '$work/bars/bench-0001.bar'" /dev/null
 check progress-lines 0 '^169.254.0.1 bench-0001.bar 100%$' -- \
   z30 --device 169.254.0.1 install "$work/bars/bench-0001.bar"
+# Installed means listed: the device's list after the run must show the BAR's version.
+check install-confirmed 0 '^\{"confirmed":true,"device":"169.254.0.1",.*"result":"installed","what":"bench-0002.bar"\}$' -- \
+  z30 --json --device 169.254.0.1 install "$work/bars/bench-0002.bar"
+check install-lists-other-version 2 '^\{"confirmed":false,"device":"169.254.0.1","listedVersion":"1\.0\.0\.0","message":"Installed, but the device lists version 1\.0\.0\.0","result":"installed","what":"bench-0002.bar"\}$' -- \
+  env KESTRANE_DEVICESIM_LISTED_VERSION=1.0.0.0 KESTRANE_DEVICE_PASSWORD=z30 "$tool" --json \
+  --device 169.254.0.1 install "$work/bars/bench-0002.bar"
+check install-not-listed 2 '^169.254.0.1 +bench-0001.bar +installed +Installed, but the device does not list it \(not launched: no such application on the device \(500\)\)$' -- \
+  env KESTRANE_DEVICESIM_LISTED_VERSION=none KESTRANE_DEVICE_PASSWORD=z30 "$tool" \
+  --device 169.254.0.1 install --launch "$work/bars/bench-0001.bar"
 
 [ "$failures" = 0 ] && echo "all passed" || { echo "$failures failed"; exit 1; }

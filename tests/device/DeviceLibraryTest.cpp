@@ -594,6 +594,188 @@ TEST(InstallRunDebugTokenTest, TokensGoFirst) {
     EXPECT_EQ(installed, (QStringList{"/bars/token.bar", "/bars/clock.bar", "/bars/maps.bar"}));
 }
 
+// ---- Confirming installations against the device's list ---------------------------------------
+
+// An installation as a device answers it (the simulated Z30's lines), naming what it installed.
+QString InstalledAnswer(const QString& package, const QString& id, const QString& version) {
+    return QStringLiteral("Info: Sending request: INSTALL\nInfo: Action: Install\n"
+                          "Info: Progress 100%...\nactual_dname::%1.%2\nactual_id::%2\n"
+                          "actual_version::%3\nresult::success\n")
+        .arg(package, id, version);
+}
+
+// One line of a device's "-listInstalledApps".
+QString ListedLine(const QString& package, const QString& id, const QString& version) {
+    return QStringLiteral("%1.%2::%2,%3,,,402112,name::App,source::developer\n")
+        .arg(package, id, version);
+}
+
+TEST(ConfirmInstallationTest, TheListDecides) {
+    const QList<InstalledApp> listed = ReadInstalledApps(
+        ListingText + ListedLine("com.example.maps", "testDev_maps_a1", "1.0.0.1") +
+        ListedLine("com.example.maps", "testDev_maps_b2", "2.0.0.0"));
+    using State = InstallConfirmation::State;
+    const struct {
+        const char* name;
+        const char* package;
+        const char* version;
+        InstallConfirmation expected;
+        QString status;
+    } cases[] = {
+        {"at the BAR's version", "com.acme.speedtest", "3.2.0.1", {}, ""},
+        {"version unknown: any row", "com.acme.speedtest", "", {}, ""},
+        {"one of two rows at the version", "com.example.maps", "2.0.0.0", {}, ""},
+        {"another version",
+         "com.acme.speedtest",
+         "3.3.0.0",
+         {State::OtherVersion, "3.2.0.1", {}},
+         "Installed, but the device lists version 3.2.0.1"},
+        {"first of the other versions",
+         "com.example.maps",
+         "3.0.0.0",
+         {State::OtherVersion, "1.0.0.1", {}},
+         "Installed, but the device lists version 1.0.0.1"},
+        {"not listed",
+         "com.example.clock",
+         "1.0.0.0",
+         {State::NotListed, {}, {}},
+         "Installed, but the device does not list it"},
+        // "sys.browser" is a package of the list only as part of a longer name.
+        {"a name's prefix is no match",
+         "sys",
+         "",
+         {State::NotListed, {}, {}},
+         "Installed, but the device does not list it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const InstallConfirmation confirmation =
+            ConfirmInstallation(QString::fromUtf8(c.package), QString::fromUtf8(c.version), listed);
+        EXPECT_EQ(confirmation.state, c.expected.state);
+        EXPECT_EQ(confirmation.listedVersion, c.expected.listedVersion);
+        EXPECT_EQ(InstallConfirmationStatus(confirmation), c.status);
+    }
+}
+
+struct ConfirmCase {
+    const char* name;
+    QString listing; // what "-listInstalledApps" writes
+    int listingExit;
+    QList<InstallConfirmation::State> states; // for Maps, then Clock
+    QStringList summaryParts;
+};
+
+void PrintTo(const ConfirmCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class InstallConfirmTest : public testing::TestWithParam<ConfirmCase> {};
+
+// Two applications and a debug token: one listing after the last of them, for both applications
+// (one named by its manifest, one only by the installation's answer), never for the token.
+TEST_P(InstallConfirmTest, OneListingForTheWholeRun) {
+    const ConfirmCase& c = GetParam();
+    Harness harness;
+    InstallRun::Item maps{QStringLiteral("Maps"), QStringLiteral("/bars/maps.bar")};
+    maps.packageName = QStringLiteral("com.example.maps");
+    maps.version = QStringLiteral("1.0.0.1");
+    const InstallRun::Item clock{QStringLiteral("Clock"), QStringLiteral("/bars/clock.bar")};
+    InstallRun::Item token{QStringLiteral("Debug token"), QStringLiteral("/bars/token.bar")};
+    token.debugToken = true;
+    harness.runner->addAnswer(
+        QStringLiteral("Info: Action: Install Debug Token\nresult::success\n"));
+    harness.runner->addAnswer(InstalledAnswer("com.example.maps", "testDev_maps_a1", "1.0.0.1"));
+    harness.runner->addAnswer(InstalledAnswer("com.example.clock", "testDev_clock_c3", "2.1.0.0"));
+    harness.runner->addAnswer(c.listing, c.listingExit);
+    QList<int> confirmedIndexes;
+    QList<InstallConfirmation::State> states;
+    std::optional<QString> summary;
+    InstallRun::Callbacks callbacks;
+    callbacks.confirmed = [&](int index, const InstallConfirmation& confirmation) {
+        confirmedIndexes.append(index);
+        states.append(confirmation.state);
+        if (confirmation.state == InstallConfirmation::State::NotChecked) {
+            EXPECT_FALSE(confirmation.reason.isEmpty());
+        }
+    };
+    callbacks.ended = [&](bool aborted, const QString& text) {
+        EXPECT_FALSE(aborted);
+        summary = text;
+    };
+    InstallRun::Options options;
+    options.silenceLimit = 300s;
+    options.listingSilenceLimit = 60s;
+    const auto run = InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                                       {maps, token, clock}, options, callbacks);
+    ASSERT_TRUE(harness.waitIdle());
+    ASSERT_TRUE(summary.has_value());
+    EXPECT_FALSE(run->isActive());
+    EXPECT_EQ(confirmedIndexes, (QList<int>{0, 2}));
+    EXPECT_EQ(states, c.states);
+    for (const QString& part : c.summaryParts)
+        EXPECT_TRUE(summary->contains(part)) << summary->toStdString();
+    ASSERT_EQ(harness.runner->runs().size(), 4);
+    const QStringList listing = harness.runner->runs()[3].fileArguments;
+    EXPECT_TRUE(listing.contains(QStringLiteral("-listInstalledApps")));
+    EXPECT_EQ(harness.runner->runs()[3].feed, ConsoleJob::Feed::WholeText);
+}
+
+using ConfirmState = InstallConfirmation::State;
+
+INSTANTIATE_TEST_SUITE_P(
+    Confirmations, InstallConfirmTest,
+    testing::Values(
+        ConfirmCase{"BothListed",
+                    ListingText + ListedLine("com.example.maps", "testDev_maps_a1", "1.0.0.1") +
+                        ListedLine("com.example.clock", "testDev_clock_c3", "2.1.0.0"),
+                    0,
+                    {ConfirmState::Confirmed, ConfirmState::Confirmed},
+                    {"Installation finished"}},
+        ConfirmCase{"OtherVersionAndMissing",
+                    QStringLiteral("Info: Sending request: LIST\n") +
+                        ListedLine("com.example.maps", "testDev_maps_a1", "0.9.0.0"),
+                    0,
+                    {ConfirmState::OtherVersion, ConfirmState::NotListed},
+                    {"The device does not list these as installed:\n"
+                     "Maps (maps.bar): Installed, but the device lists version 0.9.0.0\n"
+                     "Clock (clock.bar): Installed, but the device does not list it"}},
+        // The listing itself fails: nothing is called failed, the run says what was not checked.
+        ConfirmCase{"ListingFailed",
+                    QStringLiteral("Error: Cannot connect: Connection to https://169.254.0.1:443 "
+                                   "refused. Please check IP address settings for the target. "
+                                   "You may have to reboot the target.\n"),
+                    1,
+                    {ConfirmState::NotChecked, ConfirmState::NotChecked},
+                    {"Installation finished\nThe installations were not confirmed: the device's "
+                     "list of applications could not be read (cannot connect: 169.254.0.1 "
+                     "refused the connection)."}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without a package name from the manifest or the installation's answer there is nothing to look
+// for, and nothing is listed; an aborted run lists nothing either.
+TEST(InstallConfirmTest, NothingToLookForListsNothing) {
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort ? "aborted" : "nothing named");
+        Harness harness;
+        harness.runner->addAnswer(InstalledText);
+        harness.runner->addAnswer(RefusedText, 2);
+        bool confirmed = false;
+        InstallRun::Callbacks callbacks;
+        callbacks.confirmed = [&](int, const InstallConfirmation&) { confirmed = true; };
+        callbacks.decide = [&](int, const CommandVerdict&) {
+            return abort ? InstallRun::Decision::Abort : InstallRun::Decision::Ignore;
+        };
+        InstallRun::Item named{QStringLiteral("Maps"), QStringLiteral("/bars/maps.bar")};
+        named.packageName = abort ? QStringLiteral("com.example.maps") : QString();
+        InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                          {named, {QStringLiteral("Clock"), QStringLiteral("/bars/clock.bar")}}, {},
+                          callbacks);
+        ASSERT_TRUE(harness.waitIdle());
+        EXPECT_FALSE(confirmed);
+        EXPECT_EQ(harness.runner->runs().size(), 2);
+    }
+}
+
 // ---- The last password attempt -----------------------------------------------------------------
 
 // The tool's texts as seen with a device (see the deploy tool's observed answers).

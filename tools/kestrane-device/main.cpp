@@ -46,7 +46,8 @@ const char HelpText[] =
     "  install [--launch] BAR... install BAR files one after the other (--launch: launch each\n"
     "                            in the same run; a BAR installed but not launched is a\n"
     "                            refusal, exit 2); a debug token BAR is installed as one,\n"
-    "                            before the applications\n"
+    "                            before the applications; afterwards the device's list must\n"
+    "                            show each application at its BAR's version (else exit 2)\n"
     "  status PACKAGE...         whether the applications run\n"
     "  launch PACKAGE...         launch applications\n"
     "  terminate PACKAGE...      terminate applications\n"
@@ -88,7 +89,7 @@ const char HelpText[] =
     "Exit codes:\n"
     "  0  all succeeded\n"
     "  1  bad usage or input (nothing was run)\n"
-    "  2  a device refused a command\n"
+    "  2  a device refused a command, or does not list an application it installed\n"
     "  3  wrong password, or not sent: one attempt left (see --spend-last-attempt)\n"
     "  4  no attempts left: the device takes no more passwords until reset on it\n"
     "  5  a device was not reachable or did not answer\n"
@@ -625,22 +626,27 @@ private:
                               std::move(callbacks));
     }
 
+    // extras: further JSON fields of each item's line, by index (none when shorter).
     template <class Item, class Name>
     void printResults(const DeviceTask& task, const QList<Item>& items,
-                      const QList<QStringList>& results, Name name) {
+                      const QList<QStringList>& results, Name name,
+                      const QList<QJsonObject>& extras = {}) {
         QString text;
         QList<QStringList> rows;
         for (qsizetype i = 0; i < results.size(); ++i) {
             // An item the run never reached has no result.
             if (results[i].isEmpty())
                 continue;
-            if (options_.json)
-                text += PrintableJson({{"device", task.address},
-                                       {"what", name(items[i])},
-                                       {"result", results[i].value(0)},
-                                       {"message", results[i].value(1)}}) +
-                        QLatin1Char('\n');
-            else
+            if (options_.json) {
+                QJsonObject line{{"device", task.address},
+                                 {"what", name(items[i])},
+                                 {"result", results[i].value(0)},
+                                 {"message", results[i].value(1)}};
+                const QJsonObject extra = extras.value(i);
+                for (auto field = extra.begin(); field != extra.end(); ++field)
+                    line.insert(field.key(), field.value());
+                text += PrintableJson(line) + QLatin1Char('\n');
+            } else
                 rows.append(
                     {task.address, name(items[i]), results[i].value(0), results[i].value(1)});
         }
@@ -689,16 +695,59 @@ private:
         };
         // A failed BAR does not keep the others from being installed.
         callbacks.decide = [](int, const CommandVerdict&) { return InstallRun::Decision::Ignore; };
-        callbacks.ended = [this, &task, firstFailure, lines](bool, const QString&) {
-            printResults(task, bars_, *lines, [](const InstallRun::Item& item) {
-                return QFileInfo(item.barPath).fileName();
-            });
+        // An installation the device's list does not show ends as a refusal; one that could not
+        // be checked is said once, without calling it failed.
+        auto extras = std::make_shared<QList<QJsonObject>>(bars_.size());
+        auto notChecked = std::make_shared<QString>();
+        callbacks.confirmed = [&task, firstFailure, lines, extras,
+                               notChecked](int index, const InstallConfirmation& confirmation) {
+            using State = InstallConfirmation::State;
+            QJsonObject& extra = (*extras)[index];
+            switch (confirmation.state) {
+            case State::Confirmed:
+                extra.insert(QStringLiteral("confirmed"), true);
+                return;
+            case State::NotChecked:
+                extra.insert(QStringLiteral("confirmed"), QJsonValue::Null);
+                *notChecked = confirmation.reason;
+                return;
+            case State::OtherVersion:
+            case State::NotListed:
+                break;
+            }
+            const QString status = InstallConfirmationStatus(confirmation);
+            extra.insert(QStringLiteral("confirmed"), false);
+            extra.insert(QStringLiteral("listedVersion"),
+                         confirmation.state == State::OtherVersion
+                             ? QJsonValue(confirmation.listedVersion)
+                             : QJsonValue::Null);
+            // What the launch said stays, after what the list says.
+            const QString earlier = (*lines)[index][1];
+            (*lines)[index][1] =
+                earlier.isEmpty() ? status : QStringLiteral("%1 (%2)").arg(status, earlier);
+            if (*firstFailure == FailureKind::None) {
+                *firstFailure = FailureKind::NoResult;
+                task.message = status;
+            }
+        };
+        callbacks.ended = [this, &task, firstFailure, lines, extras, notChecked](bool,
+                                                                                 const QString&) {
+            printResults(
+                task, bars_, *lines,
+                [](const InstallRun::Item& item) { return QFileInfo(item.barPath).fileName(); },
+                *extras);
+            if (!notChecked->isEmpty())
+                progress_.print(stderr, QStringLiteral("kestrane-device: %1: the installations "
+                                                       "were not confirmed: the device's list of "
+                                                       "applications could not be read (%2)\n")
+                                            .arg(task.address, *notChecked));
             task.exitCode = DeviceExitCode(*firstFailure);
             finish(task);
         };
         InstallRun::Options options;
         options.launch = options_.launch;
         options.silenceLimit = commands_.silenceLimits().installation;
+        options.listingSilenceLimit = commands_.silenceLimits().device;
         InstallRun::Start(starter(), context_, {task.address, password_}, bars_, options,
                           std::move(callbacks));
     }
