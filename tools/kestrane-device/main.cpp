@@ -38,7 +38,7 @@ constexpr int ParallelDevices = 4;
 
 const char HelpText[] =
     "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE]\n"
-    "                       [--deploy-tool DIR] COMMAND [ARG...]\n"
+    "                       [--deploy-tool DIR] [--spend-last-attempt] COMMAND [ARG...]\n"
     "\n"
     "Commands:\n"
     "  info                      the device's identity\n"
