@@ -59,8 +59,7 @@ public:
 
     // What the device operations of the library start their commands with: run() with the
     // library's settings and these controls held back (and the hourglass when asked for).
-    StartDeviceCommand starter(const QString& workingDir, QList<QWidget*> heldBack,
-                               bool hourglass);
+    StartDeviceCommand starter(const QString& workingDir, QList<QWidget*> heldBack, bool hourglass);
 
     // True while any command started here has not yet ended (also one that is being stopped).
     bool isRunning() const { return commands_->isRunning(); }
@@ -71,6 +70,11 @@ public:
     // The limits handlers put in their settings; tests shorten them.
     SilenceLimits& silenceLimits() { return commands_->silenceLimits(); }
 
+    // The failed password attempts the commands keep and obey (DeviceCommandRunner).
+    void setLoginAttempts(std::shared_ptr<LoginAttempts> attempts) {
+        commands_->setLoginAttempts(std::move(attempts));
+    }
+
     // Runs callback once whenever the last running command has ended (also one that was stopped).
     void setIdleCallback(std::function<void()> callback) {
         commands_->setIdleCallback(std::move(callback));
@@ -79,8 +83,8 @@ public:
 private:
     struct Held;
 
-    template <class Start> ConsoleJob* start(const Settings& settings, Continuation whenDone,
-                                             Start startCommand);
+    template <class Start>
+    ConsoleJob* start(const Settings& settings, Continuation whenDone, Start startCommand);
     void hold(QWidget* control);
     void release(const QPointer<QWidget>& control);
     void releaseAll(Held& held);

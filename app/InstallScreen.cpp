@@ -398,6 +398,19 @@ void TfrmBB10::btnInstallBarClick() {
         if (succeeded && items[index].debugToken)
             *tokenInstalled = true;
     };
+    // A row the device's list does not show as installed says so, in the cell and its tooltip.
+    callbacks.confirmed = [this](int index, const InstallConfirmation& confirmation) {
+        const QString status = InstallConfirmationStatus(confirmation);
+        if (status.isEmpty())
+            return;
+        QTreeWidgetItem* item = lstBarFile->topLevelItem(index);
+        // A launch's outcome stays in the tooltip, below what the list says.
+        const QString launch = item->toolTip(StatusColumn);
+        SetStatus(item, status);
+        item->setToolTip(StatusColumn, launch.isEmpty() || launch == InstallDoneStatus
+                                           ? status
+                                           : status + QLatin1Char('\n') + launch);
+    };
     callbacks.decide = [this](int, const CommandVerdict& failure) {
         const MessageBox::Button answer =
             MessageBox::show(this, {MessageBox::Kind::Warning, QStringLiteral("Warning"),
@@ -416,6 +429,7 @@ void TfrmBB10::btnInstallBarClick() {
     InstallRun::Options options;
     options.launch = cbLaunchAfterInstall->isChecked();
     options.silenceLimit = deviceCommands().silenceLimits().installation;
+    options.listingSilenceLimit = deviceCommands().silenceLimits().device;
     installRun_ = InstallRun::Start(deviceCommands().starter(JavaBinDir, InstallHeldBack(), false),
                                     DeviceContextInUse(), connectedTarget_, std::move(items),
                                     options, std::move(callbacks));

@@ -22,13 +22,29 @@ bool TfrmBB10::ReadyForDeviceCommand(const QString& address) {
     ShowDeployToolInUse();
     const CommandCheck check = CheckBeforeDeviceCommand(DeviceContextInUse(), address);
     if (check.ready())
-        return true;
+        return MaySpendLastAttempt(RemoveSpaces(address));
     // No runtime at all is told in a plain box, as the program always has.
     if (check.kind == FailureKind::JavaMissing && JavaBinDir.isEmpty())
         MessageBox::plain(this, check.message);
     else
         ShowCommandError(check.message);
     return false;
+}
+
+// The device refuses every password after its last attempt until it is typed on the device:
+// that attempt goes out only when the user says so, and then for this command alone.
+bool TfrmBB10::MaySpendLastAttempt(const QString& device) {
+    LoginAttempts& attempts = *services_.loginAttempts;
+    const std::optional<LoginAttempts::Count> count = attempts.count(device);
+    if (!count || !count->lastAttempt())
+        return true;
+    MessageBox::Box question(MessageBox::Kind::Warning, ApplicationTitle(),
+                             LastAttemptQuestion(device, *count), MessageBox::Yes | MessageBox::No);
+    question.defaultButton = MessageBox::No;
+    if (MessageBox::show(this, question) != MessageBox::Yes)
+        return false;
+    attempts.allowLastAttempt(device);
+    return true;
 }
 
 void TfrmBB10::ShowCommandError(const QString& text, const QString& details) {

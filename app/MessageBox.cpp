@@ -115,6 +115,9 @@ MessageBox::Button ShowModal(QWidget* parent, const MessageBox::Box& box) {
         if (button == escape) {
             dialog.setEscapeButton(widget);
         }
+        if (button == box.defaultButton) {
+            dialog.setDefaultButton(static_cast<QPushButton*>(widget));
+        }
     }
     ShownBoxes().append(&dialog);
     dialog.exec();

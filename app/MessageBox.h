@@ -52,6 +52,8 @@ public:
         Buttons buttons;
         // Shown behind the box's "Show Details..." button; none when empty.
         QString details;
+        // The button Enter presses; NoButton leaves the choice to the dialog (its first button).
+        Button defaultButton = NoButton;
     };
 
     // A box of the given kind with the given buttons; returns the button that closed it

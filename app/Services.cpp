@@ -22,6 +22,8 @@ Services WithSystemDefaults(Services services) {
         services.consoleRunner = std::make_shared<ProcessConsoleRunner>();
     if (!services.desktop)
         services.desktop = std::make_shared<SystemDesktopOpener>();
+    if (!services.loginAttempts)
+        services.loginAttempts = std::make_shared<LoginAttempts>();
     return services;
 }
 

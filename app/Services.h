@@ -2,6 +2,7 @@
 
 #include "ConsoleRunner.h"
 #include "LocalAddresses.h"
+#include "LoginAttempts.h"
 #include "RegistryView.h"
 
 #include <QString>
@@ -35,6 +36,9 @@ struct Services {
     std::shared_ptr<ConsoleRunner> consoleRunner;
     // Opens the support links' addresses.
     std::shared_ptr<DesktopOpener> desktop = nullptr;
+    // The failed password attempts each device reported last (the state folder's, shared with
+    // kestrane-device).
+    std::shared_ptr<LoginAttempts> loginAttempts = nullptr;
 };
 
 Services SystemServices();

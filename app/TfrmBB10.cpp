@@ -51,6 +51,8 @@ void BindReported(TfrmBB10* window, Sender* sender, Signal signal, void (TfrmBB1
 TfrmBB10::TfrmBB10(Services services, QWidget* parent)
     : QWidget(parent), services_(WithSystemDefaults(std::move(services))) {
     deviceCommands_ = std::make_unique<DeviceCommands>(this, services_.consoleRunner);
+    services_.loginAttempts->setAdvice(LastAttemptAdvice);
+    deviceCommands_->setLoginAttempts(services_.loginAttempts);
     ZipArchive1.Prompts = &archivePrompts_;
     SetupDesign();
     BindHandlers();

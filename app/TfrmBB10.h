@@ -165,7 +165,9 @@ public:
     // ---- Shared by every handler that runs a device command ----
     // Checks that a Java runtime was found, that the address field holds a device address and
     // that the runtime, the deploy tool and its TLS settings are in place; otherwise says what is
-    // wrong (the plain Java message when no runtime was found) and returns false.
+    // wrong (the plain Java message when no runtime was found) and returns false. When the
+    // device's last answer left one password attempt, asks before the password goes out again
+    // (default No); false on No.
     bool ReadyForDeviceCommand(const QString& address);
     // The error box with the application's title; details behind its "Show Details..." button.
     void ShowCommandError(const QString& text, const QString& details = QString());
@@ -284,6 +286,8 @@ private:
     enum class DeviceInfoReading { Connect, Again };
     void ListDeviceInfo(const DeviceTarget& target, DeviceInfoReading reading,
                         std::function<void(const CommandResult&)> done);
+    // Asks before a password goes to a device with one attempt left; false when the user says No.
+    bool MaySpendLastAttempt(const QString& device);
     // Connect's second half: the tool's answer shown, or its error.
     void ShowDeviceInfo(const CommandResult& result, const DeviceTarget& target);
     // Shows the connected device's identity and debug token.
@@ -418,6 +422,9 @@ inline const QString SimulatorAnsweredNote = QStringLiteral(
 // Added to the title while the bundled simulator is the tool.
 inline const QString SimulatorTitleNote = QStringLiteral(" [device simulator]");
 inline const QString DefaultDevicePicture = QStringLiteral(":/kestrane/device-default.jpg");
+// What a device command not sent for the last password attempt tells the window's user to do.
+inline const QString LastAttemptAdvice =
+    QStringLiteral("Check the password, then connect again: Kestrane asks before it sends it.");
 inline const QString StopCommandsQuestion =
     QStringLiteral("A device command is still running. Stop it and close the window?");
 inline const QString DevelopmentModeHelp =

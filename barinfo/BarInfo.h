@@ -20,9 +20,10 @@ struct BarInfo {
     std::string Author{};
     std::string AppType{}; // "Flash Air", "Android", "Native", or empty without "Entry-Point-Type:"
 
-    std::string PackageName{}; // "Package-Name:"
-    std::string PackageId{};   // "Package-Id:"
-    std::string PackageType{}; // "Package-Type:"; a debug token's is "debug-token"
+    std::string PackageName{};    // "Package-Name:"
+    std::string PackageId{};      // "Package-Id:"
+    std::string PackageVersion{}; // "Package-Version:": the version the device lists it at
+    std::string PackageType{};    // "Package-Type:"; a debug token's is "debug-token"
     // "Debug-Token-Expiry-Date:", as the manifest writes it.
     std::string DebugTokenExpiry{};
     // "Debug-Token-Device-Id:": the PINs the token is valid for, written in decimal and separated
@@ -90,5 +91,12 @@ void DeleteDirectory(const std::string& folder);
 
 // The size in bytes of the file at path, -1 when there is none.
 std::int64_t GetFileSizeByName(const std::string& path);
+
+// Why the file at path cannot be read, in plain words for a command line ("no such file", "is a
+// folder", "is not a regular file", "cannot be read (permission denied)", "cannot be read (REASON)"
+// with the system's reason in lower case); empty when it is a regular file this process can open
+// for reading. The command-line tools say this instead of the archive component's message, which
+// names the component and its error number.
+std::string UnreadableFileReason(const std::string& path);
 
 } // namespace kestrane

@@ -5,9 +5,9 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <optional>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace kestrane {
@@ -86,12 +86,13 @@ void ReadLine(std::string_view line, BarInfo& info) {
         std::string_view key;
         std::string BarInfo::*field;
     };
-    static constexpr std::array<Key, 7> TextKeys{{
+    static constexpr std::array<Key, 8> TextKeys{{
         {"Application-Name:", &BarInfo::AppName},
         {"Application-Version:", &BarInfo::AppVersion},
         {"Package-Author:", &BarInfo::Author},
         {"Package-Name:", &BarInfo::PackageName},
         {"Package-Id:", &BarInfo::PackageId},
+        {"Package-Version:", &BarInfo::PackageVersion},
         {"Package-Type:", &BarInfo::PackageType},
         {"Debug-Token-Expiry-Date:", &BarInfo::DebugTokenExpiry},
     }};

@@ -152,6 +152,14 @@ std::string MakePrivateFolder() {
                        std::strerror(error));
 }
 
+// "cannot be read (permission denied)": the system's reason for errno, in lower case.
+std::string CannotBeRead(int error) {
+    std::string reason = std::strerror(error);
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z')
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    return "cannot be read (" + reason + ")";
+}
+
 } // namespace
 
 std::string GetTempDirectory() {
@@ -269,6 +277,25 @@ std::int64_t GetFileSizeByName(const std::string& path) {
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return -1;
     return S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+std::string UnreadableFileReason(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        // A missing folder on the way (ENOTDIR: a file named as one) is no file either.
+        if (path.empty() || errno == ENOENT || errno == ENOTDIR)
+            return "no such file";
+        return CannotBeRead(errno);
+    }
+    if (S_ISDIR(st.st_mode))
+        return "is a folder";
+    if (!S_ISREG(st.st_mode))
+        return "is not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return CannotBeRead(errno);
+    ::close(fd);
+    return {};
 }
 
 } // namespace kestrane

@@ -102,6 +102,11 @@ QString ToolOutputText(const QString& output) {
 
 CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
                                   const QString& javaBinDir, const QString& toolFolder) {
+    if (!result.withheld.isEmpty())
+        return CommandVerdict::Failed({FailureKind::LastAttemptLeft,
+                                       result.withheld,
+                                       QStringLiteral("not sent: one password attempt is left"),
+                                       {}});
     if (result.timedOut) {
         DeviceFailure silence = NoAnswerFailure(result.silenceLimit);
         silence.details = ToolOutputText(result.output);

@@ -18,6 +18,9 @@ struct CommandResult {
     // Stopped because it wrote nothing for silenceLimit.
     bool timedOut = false;
     std::chrono::milliseconds silenceLimit{0};
+    // Not sent at all, because the device has one password attempt left: what to tell the user
+    // (empty when the command ran).
+    QString withheld;
 };
 
 // What a front end makes of a result: success, or what went wrong. On failure errorText is the
@@ -44,12 +47,13 @@ struct CommandVerdict {
 // own; each action's own test (three lines for Connect, "result::success" for an installation)
 // comes on top of this one.
 //
-// On failure, in this order: NoAnswer with the silence message when the command was stopped for
-// silence; what is missing of the runtime or the tool (MissingDeployTool) when it wrote nothing
-// and failed; Unknown with a plain "ended without writing anything" message naming the exit code
-// when nothing is missing; otherwise what DescribeToolFailure reads from the tool's text. A tool
-// that wrote nothing and exited with 0 passes this test; the action's own test decides then.
-// toolFolder: the folder of the deploy tool when it is not AppDir/lib.
+// On failure, in this order: LastAttemptLeft with the result's message when the command was not
+// sent; NoAnswer with the silence message when the command was stopped for silence; what is missing
+// of the runtime or the tool (MissingDeployTool) when it wrote nothing and failed; Unknown with a
+// plain "ended without writing anything" message naming the exit code when nothing is missing;
+// otherwise what DescribeToolFailure reads from the tool's text. A tool that wrote nothing and
+// exited with 0 passes this test; the action's own test decides then. toolFolder: the folder of the
+// deploy tool when it is not AppDir/lib.
 CommandVerdict JudgeDeviceCommand(const CommandResult& result, const QString& appDir,
                                   const QString& javaBinDir, const QString& toolFolder = {});
 

@@ -245,6 +245,8 @@ QString FailureKindName(FailureKind kind) {
         return QStringLiteral("tls-settings-missing");
     case FailureKind::InvalidAddress:
         return QStringLiteral("invalid-address");
+    case FailureKind::LastAttemptLeft:
+        return QStringLiteral("last-attempt-left");
     case FailureKind::BarFileMissing:
         return QStringLiteral("bar-file-missing");
     case FailureKind::DeviceRefused:

@@ -23,6 +23,7 @@ enum class FailureKind {
     NoResult,           // the tool ended without the result the action needs
     Unknown,            // a failure the tool's text does not explain
     InvalidAddress,     // the address given is not a device address; nothing was run
+    LastAttemptLeft,    // not sent: the device has one password attempt left and none was allowed
 };
 
 // A failed command described for a person: a message that leads (what happened, then what to

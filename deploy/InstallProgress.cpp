@@ -116,17 +116,20 @@ QString LaunchOutcomeDetail(const LaunchOutcome& outcome) {
 InstalledPackage ReadInstalledPackage(const QString& output) {
     static const QLatin1StringView nameMarker("actual_dname::");
     static const QLatin1StringView idMarker("actual_id::");
-    QString fullName, id;
+    static const QLatin1StringView versionMarker("actual_version::");
+    QString fullName, id, version;
     for (const QString& line : SplitLines(output)) {
         if (line.startsWith(nameMarker))
             fullName = line.mid(nameMarker.size()).trimmed();
         else if (line.startsWith(idMarker))
             id = line.mid(idMarker.size()).trimmed();
+        else if (line.startsWith(versionMarker))
+            version = line.mid(versionMarker.size()).trimmed();
     }
     const qsizetype dot = fullName.lastIndexOf(QLatin1Char('.'));
     if (dot <= 0 || id.isEmpty())
         return {};
-    return {fullName.left(dot), id};
+    return {fullName.left(dot), id, version};
 }
 
 QString InstallFailureLine(const QString& appName, const QString& barPath, const QString& reason) {
@@ -135,11 +138,19 @@ QString InstallFailureLine(const QString& appName, const QString& barPath, const
     return QStringLiteral("%1: %2").arg(name, reason);
 }
 
-QString InstallRunSummary(const QStringList& failureLines) {
-    const QString finished = QStringLiteral("Installation finished");
-    if (failureLines.isEmpty())
-        return finished;
-    return finished + QStringLiteral(". Not installed:\n") + failureLines.join(QLatin1Char('\n'));
+QString InstallRunSummary(const QStringList& failureLines, const QStringList& unlistedLines,
+                          const QString& listingProblem) {
+    QString summary = QStringLiteral("Installation finished");
+    if (!failureLines.isEmpty())
+        summary += QStringLiteral(". Not installed:\n") + failureLines.join(QLatin1Char('\n'));
+    if (!unlistedLines.isEmpty())
+        summary += QStringLiteral("\nThe device does not list these as installed:\n") +
+                   unlistedLines.join(QLatin1Char('\n'));
+    if (!listingProblem.isEmpty())
+        summary += QStringLiteral("\nThe installations were not confirmed: the device's list of "
+                                  "applications could not be read (%1).")
+                       .arg(listingProblem);
+    return summary;
 }
 
 } // namespace kestrane

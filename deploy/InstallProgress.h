@@ -62,21 +62,27 @@ QString LaunchOutcomeDetail(const LaunchOutcome& outcome);
 // the application is installed whatever the launch after it answered.
 bool InstallationReported(const QString& output);
 
-// What an installation reports it installed ("actual_dname::NAME.ID", "actual_id::ID"): the
-// package's name (the full name up to its last ".") and id, the last such lines winning; both
-// empty when the device named nothing (a refused installation's empty lines). Serves a launch run
-// of its own after installing a BAR whose manifest has no Package-Id.
+// What an installation reports it installed ("actual_dname::NAME.ID", "actual_id::ID",
+// "actual_version::V"): the package's name (the full name up to its last "."), id and version, the
+// last such lines winning; all empty when the device named no package (a refused installation's
+// empty lines). Serves a launch run of its own after installing a BAR whose manifest has no
+// Package-Id, and the check of the device's list afterwards.
 struct InstalledPackage {
     QString name;
     QString id;
+    QString version;
 };
 InstalledPackage ReadInstalledPackage(const QString& output);
 
 // One failed row in the run's closing box: "Speed Test (speedtest.bar): no debug token ...".
 QString InstallFailureLine(const QString& appName, const QString& barPath, const QString& reason);
 
-// The run's closing text: "Installation finished" when every row succeeded; otherwise that
-// sentence, then the rows that were not installed, one line each.
-QString InstallRunSummary(const QStringList& failureLines);
+// The run's closing text: "Installation finished" when every row succeeded and the device's list
+// confirmed every installation; otherwise that sentence, then the rows that were not installed,
+// one line each (". Not installed:"), the rows the device's list does not show as installed
+// ("The device does not list these as installed:"), and, when the list could not be read, that
+// the installations were not confirmed, with listingProblem as the reason.
+QString InstallRunSummary(const QStringList& failureLines, const QStringList& unlistedLines = {},
+                          const QString& listingProblem = {});
 
 } // namespace kestrane

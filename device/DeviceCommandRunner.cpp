@@ -10,6 +10,19 @@
 #include <utility>
 
 namespace kestrane {
+namespace {
+
+// The job of a command that is not sent: it runs nothing and finishes from the event loop, as a
+// job that ran would, so that its owner handles it like any other.
+class WithheldJob final : public ConsoleJob {
+public:
+    WithheldJob(Feed feed, QObject* parent) : ConsoleJob(feed, parent) {
+        QTimer::singleShot(0, this, [this] { complete(-1); });
+    }
+    void stop() override {}
+};
+
+} // namespace
 
 struct DeviceCommandRunner::Command {
     ConsoleJob* job = nullptr;
@@ -21,6 +34,8 @@ struct DeviceCommandRunner::Command {
     std::unique_ptr<ArgumentFile> argumentFile;
     QString device;
     QString toolHome;
+    // Not sent: why (see CommandResult::withheld).
+    QString withheld;
 };
 
 DeviceCommandRunner::DeviceCommandRunner(std::shared_ptr<ConsoleRunner> runner, QObject* jobParent)
@@ -40,6 +55,20 @@ DeviceCommandRunner::~DeviceCommandRunner() {
 
 ConsoleJob* DeviceCommandRunner::run(const DeployInvocation& invocation, const QString& workingDir,
                                      const Settings& settings, Continuation whenDone) {
+    if (loginAttempts_ && !invocation.device.isEmpty() &&
+        !loginAttempts_->maySend(invocation.device)) {
+        auto withheld = std::make_unique<Command>();
+        withheld->job = new WithheldJob(settings.feed, jobParent_);
+        withheld->whenDone = std::move(whenDone);
+        withheld->whenEnded = settings.whenEnded;
+        withheld->device = invocation.device;
+        withheld->withheld = loginAttempts_->withheldMessage(invocation.device);
+        Command* raw = withheld.get();
+        commands_.push_back(std::move(withheld));
+        QObject::connect(raw->job, &ConsoleJob::finished, raw->job,
+                         [this, raw](const QString& output) { finish(raw, output); });
+        return raw->job;
+    }
     auto argumentFile = std::make_unique<ArgumentFile>(
         QString::fromStdString(GetTempDirectory()), JavaArgumentFileText(invocation.toolArguments));
     ConsoleJob* job = run(LauncherCommand(invocation, argumentFile->path()), workingDir, settings,
@@ -133,14 +162,20 @@ void DeviceCommandRunner::finish(Command* command, const QString& output) {
     // The job is in the middle of its own signal.
     ended->job->deleteLater();
     ended->argumentFile.reset();
-    if (ended->job->exitCode() == -1)
-        forgetStoppedLogin(*ended);
+    if (ended->withheld.isEmpty()) {
+        if (ended->job->exitCode() == -1)
+            forgetStoppedLogin(*ended);
+        // What the login came to counts also for a command that was stopped or went silent.
+        if (loginAttempts_ && !ended->device.isEmpty())
+            loginAttempts_->record(ended->device, ReadLoginOutcome(output));
+    }
     if (ended->whenDone) {
         CommandResult result;
         result.output = output;
         result.exitCode = ended->job->exitCode();
         result.timedOut = ended->timedOut;
         result.silenceLimit = ended->silenceLimit;
+        result.withheld = ended->withheld;
         ended->whenDone(result);
     }
     if (ended->whenEnded)

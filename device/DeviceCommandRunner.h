@@ -3,6 +3,7 @@
 #include "CommandResult.h"
 #include "ConsoleRunner.h"
 #include "DeployCommand.h"
+#include "LoginAttempts.h"
 
 #include <QString>
 
@@ -27,6 +28,12 @@ namespace kestrane {
 // folder (mode 0600), removed when the command ends, so no process list shows the password. A
 // tool that was stopped may leave an empty login entry for its device in its home; it is removed
 // once no other command of this object talks to that device.
+//
+// With login attempts given (setLoginAttempts), every deploy tool run to a device tells them how
+// its login went, and a run to a device with one password attempt left is not started unless
+// the front end allowed it (LoginAttempts::allowLastAttempt): its continuation then receives, from
+// the event loop, a result whose withheld message says why (see JudgeDeviceCommand), and its job
+// finishes without having run anything.
 //
 // stopAll() ends every running command with everything it started and drops their results;
 // destroying this object kills whatever still runs.
@@ -74,6 +81,12 @@ public:
 
     SilenceLimits& silenceLimits() { return silenceLimits_; }
 
+    // The failed password attempts the commands keep and obey; none by default.
+    void setLoginAttempts(std::shared_ptr<LoginAttempts> attempts) {
+        loginAttempts_ = std::move(attempts);
+    }
+    const std::shared_ptr<LoginAttempts>& loginAttempts() const { return loginAttempts_; }
+
     // Runs callback once whenever the last running command has ended (also one that was stopped).
     void setIdleCallback(std::function<void()> callback) { idleCallback_ = std::move(callback); }
 
@@ -88,6 +101,7 @@ private:
     QObject* jobParent_;
     std::list<std::unique_ptr<Command>> commands_;
     SilenceLimits silenceLimits_;
+    std::shared_ptr<LoginAttempts> loginAttempts_;
     std::function<void()> idleCallback_;
 };
 

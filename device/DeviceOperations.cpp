@@ -57,6 +57,7 @@ int DeviceExitCode(FailureKind kind) {
     case FailureKind::BarFileMissing:
         return 1;
     case FailureKind::WrongPassword:
+    case FailureKind::LastAttemptLeft:
         return 3;
     case FailureKind::NoAttemptsLeft:
         return 4;

@@ -65,6 +65,8 @@ InstallRun::Item InstallItemFor(const QString& name, const QString& barPath, con
     item.barPath = barPath;
     item.hasPackageId = !bar.PackageId.empty();
     item.debugToken = bar.IsDebugToken();
+    item.packageName = FromUtf8(bar.PackageName);
+    item.version = FromUtf8(bar.PackageVersion.empty() ? bar.AppVersion : bar.PackageVersion);
     return item;
 }
 

@@ -84,6 +84,7 @@ void InstallRun::readProgressLine(QStringView line) {
 void InstallRun::finishItem(const CommandResult& result) {
     const CommandVerdict verdict = context_.judge(result);
     const Item& item = items_[index_];
+    reported_ = ReadInstalledPackage(result.output);
     const bool launching = options_.launch && !item.debugToken;
     if (launching && item.hasPackageId && InstallationReported(result.output)) {
         // One run installed and then launched (or failed to launch) the application: installed
@@ -129,9 +130,17 @@ void InstallRun::settleLaunchedItem(const LaunchOutcome& launch) {
 
 void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const QString& status,
                             const std::optional<LaunchOutcome>& launch) {
+    const Item& item = items_[index_];
     if (!succeeded) {
-        const Item& item = items_[index_];
         failures_.append(InstallFailureLine(item.name, item.barPath, failure.reason));
+    } else if (!item.debugToken) {
+        Expected expected{index_, item.packageName, item.version};
+        if (expected.packageName.isEmpty())
+            expected.packageName = reported_.name;
+        if (expected.version.isEmpty())
+            expected.version = reported_.version;
+        if (!expected.packageName.isEmpty())
+            expected_.append(expected);
     }
     if (callbacks_.finished)
         callbacks_.finished(index_, succeeded,
@@ -152,9 +161,84 @@ void InstallRun::settleItem(bool succeeded, const CommandVerdict& failure, const
 }
 
 void InstallRun::end(bool aborted) {
+    if (aborted || expected_.isEmpty()) {
+        finishRun(aborted);
+        return;
+    }
+    confirmInstalled();
+}
+
+// One listing for the whole run: the device's own word on what it has now.
+void InstallRun::confirmInstalled() {
+    const DeployInvocation command = DeployCommand(context_.tool, DeployAction::ListInstalledApps,
+                                                   target_.address, target_.password);
+    DeviceCommandRunner::Settings settings;
+    settings.silenceLimit = options_.listingSilenceLimit;
+    auto self = shared_from_this();
+    start_(command, settings,
+           [self](const CommandResult& result) { self->readConfirmations(result); });
+}
+
+void InstallRun::readConfirmations(const CommandResult& listingResult) {
+    const AppListing listing = ReadAppListing(context_, listingResult);
+    if (!listing.verdict.succeeded)
+        listingProblem_ = listing.verdict.reason;
+    for (const Expected& expected : std::as_const(expected_)) {
+        InstallConfirmation confirmation;
+        if (listing.verdict.succeeded) {
+            confirmation =
+                ConfirmInstallation(expected.packageName, expected.version, listing.apps);
+        } else {
+            confirmation.state = InstallConfirmation::State::NotChecked;
+            confirmation.reason = listingProblem_;
+        }
+        const QString status = InstallConfirmationStatus(confirmation);
+        if (!status.isEmpty()) {
+            const Item& item = items_[expected.index];
+            unlisted_.append(InstallFailureLine(item.name, item.barPath, status));
+        }
+        if (callbacks_.confirmed)
+            callbacks_.confirmed(expected.index, confirmation);
+    }
+    finishRun(false);
+}
+
+void InstallRun::finishRun(bool aborted) {
     active_ = false;
     if (callbacks_.ended)
-        callbacks_.ended(aborted, aborted ? QString() : InstallRunSummary(failures_));
+        callbacks_.ended(aborted, aborted
+                                      ? QString()
+                                      : InstallRunSummary(failures_, unlisted_, listingProblem_));
+}
+
+InstallConfirmation ConfirmInstallation(const QString& packageName, const QString& version,
+                                        const QList<InstalledApp>& listed) {
+    std::optional<QString> otherVersion;
+    for (const InstalledApp& app : listed) {
+        if (app.packageName != packageName)
+            continue;
+        if (version.isEmpty() || app.version == version)
+            return {};
+        if (!otherVersion)
+            otherVersion = app.version;
+    }
+    if (otherVersion)
+        return {InstallConfirmation::State::OtherVersion, *otherVersion, {}};
+    return {InstallConfirmation::State::NotListed, {}, {}};
+}
+
+QString InstallConfirmationStatus(const InstallConfirmation& confirmation) {
+    switch (confirmation.state) {
+    case InstallConfirmation::State::OtherVersion:
+        return QStringLiteral("Installed, but the device lists version %1")
+            .arg(confirmation.listedVersion);
+    case InstallConfirmation::State::NotListed:
+        return QStringLiteral("Installed, but the device does not list it");
+    case InstallConfirmation::State::Confirmed:
+    case InstallConfirmation::State::NotChecked:
+        return {};
+    }
+    return {};
 }
 
 } // namespace kestrane

@@ -6,9 +6,8 @@
 #include <QSaveFile>
 
 namespace kestrane {
-namespace {
 
-QString StateFolder() {
+QString KestraneStateFolder() {
     const QString xdg = qEnvironmentVariable("XDG_STATE_HOME");
     // A relative XDG_STATE_HOME is ignored, as the XDG base directory rules say.
     if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
@@ -16,10 +15,8 @@ QString StateFolder() {
     return QDir::homePath() + QStringLiteral("/.local/state/kestrane");
 }
 
-} // namespace
-
 QString DeployToolHome() {
-    const QString home = StateFolder() + QStringLiteral("/deploy-tool");
+    const QString home = KestraneStateFolder() + QStringLiteral("/deploy-tool");
     if (!QDir().mkpath(home))
         return {};
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |

@@ -4,6 +4,10 @@
 
 namespace kestrane {
 
+// Kestrane's state folder: $XDG_STATE_HOME/kestrane (an absolute XDG_STATE_HOME) or
+// ~/.local/state/kestrane. Not made here.
+QString KestraneStateFolder();
+
 // The home folder the deploy tool runs with (its Java property user.home), where it keeps its
 // login data (.deployData: per device address a login cookie and an unsalted hash of the
 // password). It is Kestrane's own, so nothing of it lands in the user's home:

@@ -94,6 +94,7 @@ private slots:
     void theDebugTokenLine_data();
     void theDebugTokenLine();
     void reconnecting();
+    void theLastAttemptIsNeverSpentUnasked();
     void refusedBeforeRunning_data();
     void refusedBeforeRunning();
     void aSilentToolIsStopped();
@@ -148,6 +149,58 @@ private:
 };
 
 // ---- Connect ----------------------------------------------------------------------------------
+
+// After "9 of 10 failed attempts" a Connect to that device asks first (default No): No sends
+// nothing, Yes sends the password once, and a login the device accepts clears the count. A later
+// session of the window knows the count, through the file in the state folder.
+void ConnectTest::theLastAttemptIsNeverSpentUnasked() {
+    QTemporaryDir state;
+    const QString file = state.filePath(QStringLiteral("login-attempts"));
+    world_.loginAttempts = std::make_shared<LoginAttempts>(file);
+    auto window = ReadyWindow();
+    world_.runner->addAnswer(
+        QStringLiteral("Error: Authentication failed. There have been 9 of 10 failed attempts\n"),
+        3);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Connect(*window);
+    QVERIFY(MessageBox::takeAnsweredBoxes().value(0).text.startsWith(
+        QStringLiteral("The device refused the password: 9 of 10 failed attempts.")));
+    window.reset();
+
+    world_.loginAttempts = std::make_shared<LoginAttempts>(file);
+    window = ReadyWindow();
+    world_.runner->forgetRuns();
+    // "169.254.0.1" as the address field masks it: the device is the same.
+    window->edtIP->setAddressText(QStringLiteral("169.254.  0.  1"));
+    MessageBox::setNextAnswer(MessageBox::No);
+    QTest::mouseClick(window->btnConn, Qt::LeftButton);
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Warning);
+    QCOMPARE(boxes[0].buttons, MessageBox::Yes | MessageBox::No);
+    QCOMPARE(boxes[0].defaultButton, MessageBox::No);
+    QCOMPARE(boxes[0].text,
+             QStringLiteral("The device at 169.254.0.1 has one password attempt left: its last "
+                            "answer said 9 of 10 failed attempts. If this password is wrong too, "
+                            "the device will refuse every password until it is typed on the "
+                            "device itself.\n\nSend the password?"));
+    QCOMPARE(world_.runner->runs().size(), 0);
+    QVERIFY(window->btnConn->isEnabled());
+
+    world_.runner->addAnswer(FullTouchOutput);
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    Connect(*window);
+    QCOMPARE(world_.runner->runs().size(), 1);
+    QCOMPARE(window->connectedTarget().address, QStringLiteral("169.254.0.1"));
+    QVERIFY(!LoginAttempts(file).count(QStringLiteral("169.254.0.1")).has_value());
+    QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 1);
+
+    // Cleared: the next Connect asks nothing.
+    world_.runner->addAnswer(FullTouchOutput);
+    Connect(*window);
+    QCOMPARE(world_.runner->runs().size(), 2);
+    QVERIFY(MessageBox::takeAnsweredBoxes().isEmpty());
+}
 
 void ConnectTest::connect_data() {
     QTest::addColumn<QString>("output");

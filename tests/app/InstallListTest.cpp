@@ -97,6 +97,8 @@ private slots:
     void eachPathIsOneQuotedArgument();
     void debugTokensAndRequirementsBeforeAndAfterTheRun();
     void launchAfterInstallingRunsItInTheSameRun();
+    void theDevicesListConfirmsTheInstallations();
+    void noPasswordIsSentAfterTheLastAttemptUnasked();
 
 private:
     QString WriteBar(const QString& fileName, const QByteArray& manifest) {
@@ -654,6 +656,9 @@ void InstallListTest::launchAfterInstallingRunsItInTheSameRun() {
     world_.runner->addAnswer(
         QStringLiteral("Info: Progress 100%...\nresult::success\n"
                        "Info: Launching com.example.maps.testDev_maps...\nresult::4242\n"));
+    world_.runner->addAnswer(QStringLiteral("Info: Sending request: LIST\n"
+                                            "com.example.maps.testDev_maps::testDev_maps,1.0.0.0,"
+                                            ",,1,name::Maps,source::developer\n"));
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
     QCOMPARE(Column(window_->lstBarFile, BarColumn::Status), QStringList{"Running (PID 4242)"});
@@ -661,4 +666,97 @@ void InstallListTest::launchAfterInstallingRunsItInTheSameRun() {
              QStringLiteral("Installed and launched (PID 4242)"));
     const QStringList arguments = world_.runner->runs().value(0).fileArguments;
     QCOMPARE(arguments.mid(2, 2), (QStringList{"-installApp", "-launchApp"}));
+}
+
+namespace {
+
+// An installation as the device answers it, naming what it installed.
+QString InstalledAnswer(const QString& package, const QString& version) {
+    return QStringLiteral("Info: Sending request: INSTALL\nInfo: Progress 100%...\n"
+                          "actual_dname::%1.testDev_x1\nactual_id::testDev_x1\n"
+                          "actual_version::%2\nresult::success\n")
+        .arg(package, version);
+}
+
+} // namespace
+
+// After the run, one listing shows whether each package stands at its BAR's version; a row the
+// list does not confirm says so in its cell and tooltip, and the closing box names it. A listing
+// that fails leaves the rows installed and says they were not confirmed.
+void InstallListTest::theDevicesListConfirmsTheInstallations() {
+    Add({WriteBar(QStringLiteral("clock.bar"),
+                  "Application-Name: Clock\r\nPackage-Name: com.example.clock\r\n"
+                  "Package-Version: 2.0.0.0\r\nApplication-Version: 2.0.0\r\n"),
+         WriteBar(QStringLiteral("maps.bar"),
+                  "Application-Name: Maps\r\nPackage-Name: com.example.maps\r\n"
+                  "Package-Version: 1.0.0.1\r\n")});
+    QTreeWidget* list = window_->lstBarFile;
+    world_.runner->addAnswer(InstalledAnswer("com.example.clock", "2.0.0.0"));
+    world_.runner->addAnswer(InstalledAnswer("com.example.maps", "1.0.0.1"));
+    world_.runner->addAnswer(QStringLiteral(
+        "Info: Sending request: LIST\n"
+        "com.example.clock.testDev_x1::testDev_x1,1.9.0.0,,,1,name::Clock,source::developer\n"
+        "com.example.maps.testDev_x1::testDev_x1,1.0.0.1,,,1,name::Maps,source::developer\n"));
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Column(list, BarColumn::Status),
+             (QStringList{"Installed, but the device lists version 1.9.0.0", "Done"}));
+    QCOMPARE(list->topLevelItem(0)->toolTip(BarColumn::Status),
+             QStringLiteral("Installed, but the device lists version 1.9.0.0"));
+    QCOMPARE(world_.runner->runs().size(), 3);
+    QVERIFY(world_.runner->runs()[2].fileArguments.contains(QStringLiteral("-listInstalledApps")));
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Installation finished\nThe device does not list these "
+                                           "as installed:\nClock (clock.bar): Installed, but the "
+                                           "device lists version 1.9.0.0"));
+
+    world_.runner->forgetRuns();
+    world_.runner->addAnswer(InstalledAnswer("com.example.clock", "2.0.0.0"));
+    world_.runner->addAnswer(InstalledAnswer("com.example.maps", "1.0.0.1"));
+    world_.runner->addAnswer(QStringLiteral("Info: Sending request: LIST\n"
+                                            "Error: The target server failed to respond\n"),
+                             1);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(Column(list, BarColumn::Status), (QStringList{"Done", "Done"}));
+    QCOMPARE(world_.runner->runs().size(), 3);
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Installation finished\nThe installations were not "
+                                           "confirmed: the device's list of applications could "
+                                           "not be read (the device closed the connection)."));
+}
+
+// An installation whose first row left the device at its last attempt sends no password for the
+// rows after it; the next run asks first.
+void InstallListTest::noPasswordIsSentAfterTheLastAttemptUnasked() {
+    AddRows({"A", "B"});
+    world_.runner->addAnswer(
+        QStringLiteral("Error: Authentication failed. There have been 9 of 10 failed attempts\n"),
+        3);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ignore);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    QCOMPARE(world_.runner->runs().size(), 1);
+    QCOMPARE(Column(window_->lstBarFile, BarColumn::Status), (QStringList{"Error", "Error"}));
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 3);
+    QVERIFY(boxes[1].text.startsWith(
+        QStringLiteral("Not sent: the device at 169.254.0.1 has one password attempt left "
+                       "(its last answer said 9 of 10 failed attempts). One more wrong "
+                       "password and it refuses every password until the password is typed "
+                       "on the device itself. ") +
+        LastAttemptAdvice));
+    QVERIFY(boxes[2].text.endsWith(
+        QStringLiteral("B (B.bar): not sent: one password attempt is left")));
+
+    MessageBox::setNextAnswer(MessageBox::No);
+    QTest::mouseClick(window_->btnInstallBar, Qt::LeftButton);
+    QVERIFY(!window_->InstallRunning());
+    QCOMPARE(world_.runner->runs().size(), 1);
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].defaultButton, MessageBox::No);
 }

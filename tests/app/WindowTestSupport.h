@@ -141,8 +141,12 @@ struct WindowWorld {
         std::make_shared<doubles::InMemoryRegistryView>();
     std::shared_ptr<doubles::FakeConsoleRunner> runner =
         std::make_shared<doubles::FakeConsoleRunner>();
+    // Kept for the test alone: no count of failed passwords reaches the next test.
+    std::shared_ptr<LoginAttempts> loginAttempts = std::make_shared<LoginAttempts>(QString());
 
-    Services services() const { return Services{addresses, registry, runner}; }
+    Services services() const {
+        return Services{addresses, registry, runner, nullptr, loginAttempts};
+    }
 };
 
 // A window of its own for each test (not yet shown).

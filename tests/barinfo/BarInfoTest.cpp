@@ -20,7 +20,8 @@ namespace kestrane {
 void PrintTo(const BarInfo& info, std::ostream* out) {
     *out << "{" << info.AppName << " | " << info.AppVersion << " | " << info.Author << " | "
          << info.AppType << " | " << info.PackageName << " | " << info.PackageId << " | "
-         << info.PackageType << " | " << info.DebugTokenExpiry << " | ids";
+         << info.PackageVersion << " | " << info.PackageType << " | " << info.DebugTokenExpiry
+         << " | ids";
     for (const std::uint64_t id : info.DebugTokenDeviceIds)
         *out << " " << id;
     *out << " | " << info.RequiredSystemName << " | " << info.RequiredSystemVersion << "}";
@@ -124,10 +125,12 @@ INSTANTIATE_TEST_SUITE_P(
         ManifestCase{"LaterDeviceIdsReplace",
                      "Debug-Token-Device-Id: 1,2\nDebug-Token-Device-Id: 3\n",
                      {.DebugTokenDeviceIds = {3}}},
-        ManifestCase{
-            "PackageNameAndId",
-            "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n",
-            {.PackageName = "com.acme.speedtest", .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA"}},
+        ManifestCase{"PackageNameIdAndVersion",
+                     "Package-Name: com.acme.speedtest\nPackage-Id: gYAAgPkLP1tZlyYP_Y3sBCfD0VA\n"
+                     "Package-Version: 3.2.0.1\n",
+                     {.PackageName = "com.acme.speedtest",
+                      .PackageId = "gYAAgPkLP1tZlyYP_Y3sBCfD0VA",
+                      .PackageVersion = "3.2.0.1"}},
         ManifestCase{"RequiresBlackBerry10",
                      "Application-Requires-System: BlackBerry 10/10.3.0.0\r\n",
                      {.RequiredSystemName = "BlackBerry 10", .RequiredSystemVersion = "10.3.0.0"}},
@@ -518,6 +521,35 @@ TEST(GetFileSizeByNameTest, SizesAre64Bit) {
     fs::remove(path);
     EXPECT_EQ(GetFileSizeByName(path), -1);
     EXPECT_EQ(GetFileSizeByName(""), -1);
+}
+
+TEST(UnreadableFileReasonTest, SaysWhyInPlainWords) {
+    const fs::path root = fs::path(GetTempDirectory()) / "unreadable";
+    fs::create_directories(root / "folder.bar");
+    { std::ofstream(root / "app.bar") << "PK"; }
+    { std::ofstream(root / "locked.bar") << "PK"; }
+    fs::permissions(root / "locked.bar", fs::perms::none);
+    ASSERT_EQ(::mkfifo((root / "pipe.bar").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {"readable", (root / "app.bar").string(), ""},
+        {"missing", (root / "gone.bar").string(), "no such file"},
+        {"below a file", (root / "app.bar" / "x.bar").string(), "no such file"},
+        {"empty path", "", "no such file"},
+        {"folder", (root / "folder.bar").string(), "is a folder"},
+        {"named pipe", (root / "pipe.bar").string(), "is not a regular file"},
+        // The superuser reads it all the same.
+        {"no read permission", (root / "locked.bar").string(),
+         ::geteuid() == 0 ? "" : "cannot be read (permission denied)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(UnreadableFileReason(c.path), c.reason);
+    }
+    fs::remove_all(root);
 }
 
 } // namespace

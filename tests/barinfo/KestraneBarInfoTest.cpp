@@ -63,16 +63,18 @@ TEST_F(KestraneBarInfoTest, OneLinePerFileAndExitOneAfterAnyFailure) {
     const std::string text = (folder_ / "text.bar").string();
     std::ofstream(text) << "not a zip";
     const std::string plain = Bar("plain.bar", "Application-Name: Plain\n");
+    const std::string gone = (folder_ / "gone.bar").string();
 
-    const InfoRun run = Info({good, text, plain});
+    const InfoRun run = Info({good, text, gone, plain});
     EXPECT_EQ(run.exitCode, 1);
     const std::string expected =
         "{\"file\":\"" + good +
         "\",\"name\":\"Say \\\"Hi\\\"\",\"version\":\"1.0\",\"author\":\"Me\",\"type\":\"Flash "
         "Air\",\"size\":" +
         std::to_string(fs::file_size(good)) + "}\n" + "{\"file\":\"" + text +
-        "\",\"error\":\"Invalid archive file. - Native error: 00035.\"}\n" + "{\"file\":\"" +
-        plain + "\",\"name\":\"Plain\",\"version\":\"\",\"author\":\"\",\"type\":\"\",\"size\":" +
+        "\",\"error\":\"Invalid archive file. - Native error: 00035.\"}\n" + "{\"file\":\"" + gone +
+        "\",\"error\":\"no such file\"}\n" + "{\"file\":\"" + plain +
+        "\",\"name\":\"Plain\",\"version\":\"\",\"author\":\"\",\"type\":\"\",\"size\":" +
         std::to_string(fs::file_size(plain)) + "}\n";
     EXPECT_EQ(run.output, expected);
 }

@@ -40,6 +40,7 @@ check $d "info install" kestrane-device --device 169.254.0.1 --json in
 check $d "" kestrane-device --device ""
 check $d "$work/UPPER.BAR $work/app.bar $work/sub" kestrane-device --device 169.254.0.1 install "$work/"
 check $d "--launch" kestrane-device --device 169.254.0.1 install --la
+check $d "--spend-last-attempt" kestrane-device --sp
 check $d "$work/sub" kestrane-device --deploy-tool "$work/"
 check $d "" kestrane-device --device 169.254.0.1 launch com.
 b=_kestrane_bar

@@ -62,8 +62,18 @@ check several-first-of-two-failures 3 '127.0.0.1 +failed \(exit code 5\)' -- \
 check several-first-of-two-failures-reversed 5 '169.254.3.1 +failed \(exit code 3\)' -- \
   z30 --device 127.0.0.1 --device 169.254.3.1 info
 check wrong-password 3 'refused the password' -- z30 --device 169.254.1.1 info
-for _ in 1 2 3 4 5 6 7 8; do z30 --device 169.254.1.1 info >/dev/null 2>&1; done
-check no-attempts-left 4 'no more passwords' -- z30 --device 169.254.1.1 info
+for _ in 1 2 3 4 5 6 7; do z30 --device 169.254.1.1 info >/dev/null 2>&1; done
+# The Q10's last answer said "9 of 10 failed attempts": the next run does not send the password
+# unless told to, and the one it then sends locks the device.
+check last-attempt-kept 3 '169.254.1.1: Not sent: .*9 of 10 failed attempts.*give --spend-last-attempt\.$' -- \
+  z30 --device 169.254.1.1 info
+check no-attempts-left 4 'no more passwords' -- z30 --spend-last-attempt --device 169.254.1.1 info
+# What an earlier run learned counts in the next one; a password the device accepts clears it.
+echo "169.254.2.1 9 10" >>"$XDG_STATE_HOME/kestrane/login-attempts"
+playbook() { KESTRANE_DEVICE_PASSWORD=playbook "$tool" --device 169.254.2.1 "$@"; }
+check last-attempt-remembered 3 'spend-last-attempt' -- playbook info
+check last-attempt-spent 0 'Address +169\.254\.2\.1' -- playbook --spend-last-attempt info
+check last-attempt-cleared 0 'Address +169\.254\.2\.1' -- playbook info
 check development-mode-off 2 'Development Mode' -- \
   env KESTRANE_DEVICE_PASSWORD=z10 "$tool" --device 169.254.3.1 info
 check nothing-there 5 '169.254.9.9' -- z30 --device 169.254.9.9 info
@@ -76,6 +86,10 @@ check tool-missing 6 'BarDeploy.jar does not exist' -- \
   env KESTRANE_DEVICE_PASSWORD=z30 "$work/bare/kestrane-device" --device 169.254.0.1 info
 check bad-address 1 'is not a device address' -- z30 --device 169.254.0 info
 check broken-bar 1 'broken.bar: ' -- z30 --device 169.254.0.1 install "$work/bars/broken.bar"
+check bar-gone 1 'kestrane-device: .*/gone\.bar: no such file$' -- \
+  z30 --device 169.254.0.1 install "$work/bars/gone.bar"
+check bar-is-folder 1 'kestrane-device: .*/bars: is a folder$' -- \
+  z30 --device 169.254.0.1 install "$work/bars"
 check unknown-package 1 'no package "com.example.none"' -- \
   z30 --device 169.254.0.1 launch com.example.none
 check no-password 1 'no device password' -- \
@@ -205,5 +219,14 @@ check progress-bar 0 $'\e\\[1A\e\\[J169.254.0.1 bench-0001.bar \\[#+\\] 100%' --
   script -qec "KESTRANE_DEVICE_PASSWORD=z30 '$tool' --device 169.254.0.1 install '$work/bars/bench-0001.bar'" /dev/null
 check progress-lines 0 '^169.254.0.1 bench-0001.bar 100%$' -- \
   z30 --device 169.254.0.1 install "$work/bars/bench-0001.bar"
+# Installed means listed: the device's list after the run must show the BAR's version.
+check install-confirmed 0 '^\{"confirmed":true,"device":"169.254.0.1",.*"result":"installed","what":"bench-0002.bar"\}$' -- \
+  z30 --json --device 169.254.0.1 install "$work/bars/bench-0002.bar"
+check install-lists-other-version 2 '^\{"confirmed":false,"device":"169.254.0.1","listedVersion":"1\.0\.0\.0","message":"Installed, but the device lists version 1\.0\.0\.0","result":"installed","what":"bench-0002.bar"\}$' -- \
+  env KESTRANE_DEVICESIM_LISTED_VERSION=1.0.0.0 KESTRANE_DEVICE_PASSWORD=z30 "$tool" --json \
+  --device 169.254.0.1 install "$work/bars/bench-0002.bar"
+check install-not-listed 2 '^169.254.0.1 +bench-0001.bar +installed +Installed, but the device does not list it \(not launched: no such application on the device \(500\)\)$' -- \
+  env KESTRANE_DEVICESIM_LISTED_VERSION=none KESTRANE_DEVICE_PASSWORD=z30 "$tool" \
+  --device 169.254.0.1 install --launch "$work/bars/bench-0001.bar"
 
 [ "$failures" = 0 ] && echo "all passed" || { echo "$failures failed"; exit 1; }

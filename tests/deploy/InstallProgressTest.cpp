@@ -148,6 +148,7 @@ TEST(InstalledPackageTest, NamedByTheInstallationsAnswer) {
     const InstalledPackage package = ReadInstalledPackage(kInstalled);
     EXPECT_EQ(package.name, "com.acme.speedtest");
     EXPECT_EQ(package.id, "testDev_speedtest__0b911cdd");
+    EXPECT_EQ(package.version, "3.2.0.1");
     // A refused installation names nothing.
     const InstalledPackage none = ReadInstalledPackage(
         "actual_dname::\nactual_id::\nactual_version::\nresult::failure 881 no debug token\n");

@@ -8,6 +8,7 @@
 #include "InstallPreflight.h"
 #include "InstallProgress.h"
 #include "InstallRun.h"
+#include "LoginAttempts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -219,9 +220,13 @@ struct Harness {
                                 std::move(whenDone));
         };
     }
+    // Also turns the event loop when no scripted job is left: a command that was not sent ends
+    // from there.
     bool waitIdle() {
-        for (int turn = 0; turn < 500 && commands.isRunning(); ++turn)
+        for (int turn = 0; turn < 500 && commands.isRunning(); ++turn) {
             runner->waitForAll();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
         return !commands.isRunning();
     }
 };
@@ -597,6 +602,340 @@ TEST(InstallRunDebugTokenTest, TokensGoFirst) {
     for (const auto& run : harness.runner->runs())
         installed.append(run.fileArguments.filter(QStringLiteral("/bars/")).value(0));
     EXPECT_EQ(installed, (QStringList{"/bars/token.bar", "/bars/clock.bar", "/bars/maps.bar"}));
+}
+
+// ---- Confirming installations against the device's list ---------------------------------------
+
+// An installation as a device answers it (the simulated Z30's lines), naming what it installed.
+QString InstalledAnswer(const QString& package, const QString& id, const QString& version) {
+    return QStringLiteral("Info: Sending request: INSTALL\nInfo: Action: Install\n"
+                          "Info: Progress 100%...\nactual_dname::%1.%2\nactual_id::%2\n"
+                          "actual_version::%3\nresult::success\n")
+        .arg(package, id, version);
+}
+
+// One line of a device's "-listInstalledApps".
+QString ListedLine(const QString& package, const QString& id, const QString& version) {
+    return QStringLiteral("%1.%2::%2,%3,,,402112,name::App,source::developer\n")
+        .arg(package, id, version);
+}
+
+TEST(ConfirmInstallationTest, TheListDecides) {
+    const QList<InstalledApp> listed = ReadInstalledApps(
+        ListingText + ListedLine("com.example.maps", "testDev_maps_a1", "1.0.0.1") +
+        ListedLine("com.example.maps", "testDev_maps_b2", "2.0.0.0"));
+    using State = InstallConfirmation::State;
+    const struct {
+        const char* name;
+        const char* package;
+        const char* version;
+        InstallConfirmation expected;
+        QString status;
+    } cases[] = {
+        {"at the BAR's version", "com.acme.speedtest", "3.2.0.1", {}, ""},
+        {"version unknown: any row", "com.acme.speedtest", "", {}, ""},
+        {"one of two rows at the version", "com.example.maps", "2.0.0.0", {}, ""},
+        {"another version",
+         "com.acme.speedtest",
+         "3.3.0.0",
+         {State::OtherVersion, "3.2.0.1", {}},
+         "Installed, but the device lists version 3.2.0.1"},
+        {"first of the other versions",
+         "com.example.maps",
+         "3.0.0.0",
+         {State::OtherVersion, "1.0.0.1", {}},
+         "Installed, but the device lists version 1.0.0.1"},
+        {"not listed",
+         "com.example.clock",
+         "1.0.0.0",
+         {State::NotListed, {}, {}},
+         "Installed, but the device does not list it"},
+        // "sys.browser" is a package of the list only as part of a longer name.
+        {"a name's prefix is no match",
+         "sys",
+         "",
+         {State::NotListed, {}, {}},
+         "Installed, but the device does not list it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const InstallConfirmation confirmation =
+            ConfirmInstallation(QString::fromUtf8(c.package), QString::fromUtf8(c.version), listed);
+        EXPECT_EQ(confirmation.state, c.expected.state);
+        EXPECT_EQ(confirmation.listedVersion, c.expected.listedVersion);
+        EXPECT_EQ(InstallConfirmationStatus(confirmation), c.status);
+    }
+}
+
+struct ConfirmCase {
+    const char* name;
+    QString listing; // what "-listInstalledApps" writes
+    int listingExit;
+    QList<InstallConfirmation::State> states; // for Maps, then Clock
+    QStringList summaryParts;
+};
+
+void PrintTo(const ConfirmCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class InstallConfirmTest : public testing::TestWithParam<ConfirmCase> {};
+
+// Two applications and a debug token: one listing after the last of them, for both applications
+// (one named by its manifest, one only by the installation's answer), never for the token.
+TEST_P(InstallConfirmTest, OneListingForTheWholeRun) {
+    const ConfirmCase& c = GetParam();
+    Harness harness;
+    InstallRun::Item maps{QStringLiteral("Maps"), QStringLiteral("/bars/maps.bar")};
+    maps.packageName = QStringLiteral("com.example.maps");
+    maps.version = QStringLiteral("1.0.0.1");
+    const InstallRun::Item clock{QStringLiteral("Clock"), QStringLiteral("/bars/clock.bar")};
+    InstallRun::Item token{QStringLiteral("Debug token"), QStringLiteral("/bars/token.bar")};
+    token.debugToken = true;
+    harness.runner->addAnswer(
+        QStringLiteral("Info: Action: Install Debug Token\nresult::success\n"));
+    harness.runner->addAnswer(InstalledAnswer("com.example.maps", "testDev_maps_a1", "1.0.0.1"));
+    harness.runner->addAnswer(InstalledAnswer("com.example.clock", "testDev_clock_c3", "2.1.0.0"));
+    harness.runner->addAnswer(c.listing, c.listingExit);
+    QList<int> confirmedIndexes;
+    QList<InstallConfirmation::State> states;
+    std::optional<QString> summary;
+    InstallRun::Callbacks callbacks;
+    callbacks.confirmed = [&](int index, const InstallConfirmation& confirmation) {
+        confirmedIndexes.append(index);
+        states.append(confirmation.state);
+        if (confirmation.state == InstallConfirmation::State::NotChecked) {
+            EXPECT_FALSE(confirmation.reason.isEmpty());
+        }
+    };
+    callbacks.ended = [&](bool aborted, const QString& text) {
+        EXPECT_FALSE(aborted);
+        summary = text;
+    };
+    InstallRun::Options options;
+    options.silenceLimit = 300s;
+    options.listingSilenceLimit = 60s;
+    const auto run = InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                                       {maps, token, clock}, options, callbacks);
+    ASSERT_TRUE(harness.waitIdle());
+    ASSERT_TRUE(summary.has_value());
+    EXPECT_FALSE(run->isActive());
+    EXPECT_EQ(confirmedIndexes, (QList<int>{0, 2}));
+    EXPECT_EQ(states, c.states);
+    for (const QString& part : c.summaryParts)
+        EXPECT_TRUE(summary->contains(part)) << summary->toStdString();
+    ASSERT_EQ(harness.runner->runs().size(), 4);
+    const QStringList listing = harness.runner->runs()[3].fileArguments;
+    EXPECT_TRUE(listing.contains(QStringLiteral("-listInstalledApps")));
+    EXPECT_EQ(harness.runner->runs()[3].feed, ConsoleJob::Feed::WholeText);
+}
+
+using ConfirmState = InstallConfirmation::State;
+
+INSTANTIATE_TEST_SUITE_P(
+    Confirmations, InstallConfirmTest,
+    testing::Values(
+        ConfirmCase{"BothListed",
+                    ListingText + ListedLine("com.example.maps", "testDev_maps_a1", "1.0.0.1") +
+                        ListedLine("com.example.clock", "testDev_clock_c3", "2.1.0.0"),
+                    0,
+                    {ConfirmState::Confirmed, ConfirmState::Confirmed},
+                    {"Installation finished"}},
+        ConfirmCase{"OtherVersionAndMissing",
+                    QStringLiteral("Info: Sending request: LIST\n") +
+                        ListedLine("com.example.maps", "testDev_maps_a1", "0.9.0.0"),
+                    0,
+                    {ConfirmState::OtherVersion, ConfirmState::NotListed},
+                    {"The device does not list these as installed:\n"
+                     "Maps (maps.bar): Installed, but the device lists version 0.9.0.0\n"
+                     "Clock (clock.bar): Installed, but the device does not list it"}},
+        // The listing itself fails: nothing is called failed, the run says what was not checked.
+        ConfirmCase{"ListingFailed",
+                    QStringLiteral("Error: Cannot connect: Connection to https://169.254.0.1:443 "
+                                   "refused. Please check IP address settings for the target. "
+                                   "You may have to reboot the target.\n"),
+                    1,
+                    {ConfirmState::NotChecked, ConfirmState::NotChecked},
+                    {"Installation finished\nThe installations were not confirmed: the device's "
+                     "list of applications could not be read (cannot connect: 169.254.0.1 "
+                     "refused the connection)."}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without a package name from the manifest or the installation's answer there is nothing to look
+// for, and nothing is listed; an aborted run lists nothing either.
+TEST(InstallConfirmTest, NothingToLookForListsNothing) {
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort ? "aborted" : "nothing named");
+        Harness harness;
+        harness.runner->addAnswer(InstalledText);
+        harness.runner->addAnswer(RefusedText, 2);
+        bool confirmed = false;
+        InstallRun::Callbacks callbacks;
+        callbacks.confirmed = [&](int, const InstallConfirmation&) { confirmed = true; };
+        callbacks.decide = [&](int, const CommandVerdict&) {
+            return abort ? InstallRun::Decision::Abort : InstallRun::Decision::Ignore;
+        };
+        InstallRun::Item named{QStringLiteral("Maps"), QStringLiteral("/bars/maps.bar")};
+        named.packageName = abort ? QStringLiteral("com.example.maps") : QString();
+        InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                          {named, {QStringLiteral("Clock"), QStringLiteral("/bars/clock.bar")}}, {},
+                          callbacks);
+        ASSERT_TRUE(harness.waitIdle());
+        EXPECT_FALSE(confirmed);
+        EXPECT_EQ(harness.runner->runs().size(), 2);
+    }
+}
+
+// ---- The last password attempt -----------------------------------------------------------------
+
+// The tool's texts as seen with a device (see the deploy tool's observed answers).
+const QString NineOfTen =
+    QStringLiteral("Error: Authentication failed. There have been 9 of 10 failed attempts\n");
+const QString TooMany = QStringLiteral(
+    "Error: Authentication failed. There have been too many failed attempts (10). Please enter "
+    "your password on the device to reset the failed attempts count and try again\n");
+
+TEST(LoginOutcomeTest, ReadsWhatTheLoginCameTo) {
+    using Kind = LoginOutcome::Kind;
+    const struct {
+        const char* name;
+        QString output;
+        LoginOutcome expected;
+    } cases[] = {
+        {"first wrong password",
+         "Error: Authentication failed. There have been 1 of 10 failed attempts\n",
+         {Kind::Refused, 1, 10}},
+        {"one attempt left", NineOfTen, {Kind::Refused, 9, 10}},
+        {"locked", TooMany, {Kind::Locked, 10, 10}},
+        {"device information",
+         "Info: Sending request: DEVICE_INFO\nInfo: Action: List Device Info\n"
+         "[n]@deviceproperties\ndefaultTheme::black\ndevice_os::BlackBerry 10\n",
+         {Kind::Accepted}},
+        {"an installation refused by the device",
+         "Info: Progress 20%...\nactual_dname::\nresult::failure 881 no debug token found\n",
+         {Kind::Accepted}},
+        {"Development Mode off",
+         "Error: Device is not in the Development Mode. Switch to Development Mode from Security "
+         "settings on the device.\n",
+         {Kind::Accepted}},
+        {"a BAR file that is gone",
+         "Error: File does not exist or not a file or cannot read: /bars/gone.bar \n",
+         {Kind::Accepted}},
+        {"refused connection",
+         "Error: Cannot connect: Connection to https://169.254.0.1:443 refused. Please check IP "
+         "address settings for the target. You may have to reboot the target.\n",
+         {Kind::Unknown}},
+        {"login system error",
+         "[Fatal Error] :1:1: Premature end of file.\n"
+         "Error: Authentication failed due to system error\n",
+         {Kind::Unknown}},
+        {"connection closed",
+         "INFO: Retrying request\nError: The target server failed to respond\n",
+         {Kind::Unknown}},
+        {"nothing", "", {Kind::Unknown}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReadLoginOutcome(c.output), c.expected);
+    }
+}
+
+TEST(LoginAttemptsTest, KeptInTheFileUntilALoginIsAccepted) {
+    QTemporaryDir state;
+    const QString file = state.filePath(QStringLiteral("kestrane/login-attempts"));
+    const QString z30 = QStringLiteral("169.254.0.1");
+    const QString q10 = QStringLiteral("169.254.1.1");
+    {
+        LoginAttempts attempts(file);
+        attempts.record(z30, {LoginOutcome::Kind::Refused, 8, 10});
+        EXPECT_FALSE(attempts.lastAttemptLeft(z30));
+        attempts.record(z30, {LoginOutcome::Kind::Refused, 9, 10});
+        attempts.record(q10, {LoginOutcome::Kind::Refused, 2, 10});
+        // Learning nothing forgets nothing.
+        attempts.record(z30, {});
+    }
+    // Another run of a front end knows what this one learned.
+    LoginAttempts later(file);
+    EXPECT_EQ(later.count(z30), (LoginAttempts::Count{9, 10}));
+    EXPECT_TRUE(later.lastAttemptLeft(z30));
+    EXPECT_FALSE(later.maySend(z30));
+    EXPECT_TRUE(later.maySend(q10));
+    // An allowance lets one command through.
+    later.allowLastAttempt(z30);
+    EXPECT_TRUE(later.maySend(z30));
+    EXPECT_FALSE(later.maySend(z30));
+    EXPECT_TRUE(later.withheldMessage(z30).contains(QStringLiteral("9 of 10 failed attempts")));
+    later.record(z30, {LoginOutcome::Kind::Accepted});
+    EXPECT_FALSE(LoginAttempts(file).count(z30).has_value());
+    EXPECT_EQ(LoginAttempts(file).count(q10), (LoginAttempts::Count{2, 10}));
+    // A locked device has no attempt left to spend.
+    later.record(q10, {LoginOutcome::Kind::Locked, 10, 10});
+    EXPECT_TRUE(later.maySend(q10));
+}
+
+TEST(LoginAttemptsTest, KeptInMemoryWhenTheFileCannotBeWritten) {
+    QTemporaryDir state;
+    QFile blocker(state.filePath(QStringLiteral("not-a-folder")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    LoginAttempts attempts(state.filePath(QStringLiteral("not-a-folder/login-attempts")));
+    attempts.record(Z30.address, {LoginOutcome::Kind::Refused, 9, 10});
+    EXPECT_TRUE(attempts.lastAttemptLeft(Z30.address));
+}
+
+// Through the runner, as every front end sends its commands: after "9 of 10" the next command to
+// that device is not started unless allowed, and a login the device accepts clears the count.
+TEST(LoginAttemptsTest, TheRunnerHoldsBackTheLastAttempt) {
+    Harness harness;
+    auto attempts = std::make_shared<LoginAttempts>(QString());
+    attempts->setAdvice(QStringLiteral("Do this."));
+    harness.commands.setLoginAttempts(attempts);
+    harness.runner->addAnswer(NineOfTen, 3);
+    harness.runner->addAnswer(DeviceInfoText);
+    QList<CommandResult> results;
+    const auto listDeviceInfo = [&] {
+        harness.start()(DeployCommand(harness.installation.context().tool,
+                                      DeployAction::ListDeviceInfo, Z30.address, Z30.password),
+                        {}, [&](const CommandResult& result) { results.append(result); });
+        ASSERT_TRUE(harness.waitIdle());
+    };
+    listDeviceInfo();
+    listDeviceInfo();
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(harness.runner->runs().size(), 1);
+    const CommandVerdict withheld = harness.installation.context().judge(results[1]);
+    EXPECT_EQ(withheld.kind, FailureKind::LastAttemptLeft);
+    EXPECT_EQ(DeviceExitCode(withheld.kind), 3);
+    EXPECT_TRUE(withheld.errorText.startsWith(
+        QStringLiteral("Not sent: the device at 169.254.0.1 has one password attempt left")));
+    EXPECT_TRUE(withheld.errorText.endsWith(QStringLiteral(" Do this.")));
+    // Another device is not held back.
+    EXPECT_TRUE(attempts->maySend(QStringLiteral("169.254.1.1")));
+
+    attempts->allowLastAttempt(Z30.address);
+    listDeviceInfo();
+    EXPECT_EQ(harness.runner->runs().size(), 2);
+    EXPECT_TRUE(harness.installation.context().judge(results[2]).succeeded);
+    EXPECT_FALSE(attempts->count(Z30.address).has_value());
+}
+
+// A queue whose first installation leaves the device at its last attempt sends nothing more.
+TEST(LoginAttemptsTest, AnInstallationRunStopsSendingAtTheLastAttempt) {
+    Harness harness;
+    harness.commands.setLoginAttempts(std::make_shared<LoginAttempts>(QString()));
+    harness.runner->addAnswer(NineOfTen, 3);
+    QList<FailureKind> kinds;
+    InstallRun::Callbacks callbacks;
+    callbacks.finished = [&](int, bool, const QString&, const CommandVerdict& failure,
+                             const std::optional<LaunchOutcome>&) { kinds.append(failure.kind); };
+    InstallRun::Start(harness.start(), harness.installation.context(), Z30,
+                      {{QStringLiteral("A"), QStringLiteral("/bars/a.bar")},
+                       {QStringLiteral("B"), QStringLiteral("/bars/b.bar")},
+                       {QStringLiteral("C"), QStringLiteral("/bars/c.bar")}},
+                      {}, callbacks);
+    ASSERT_TRUE(harness.waitIdle());
+    EXPECT_EQ(kinds, (QList<FailureKind>{FailureKind::WrongPassword, FailureKind::LastAttemptLeft,
+                                         FailureKind::LastAttemptLeft}));
+    EXPECT_EQ(harness.runner->runs().size(), 1);
 }
 
 // ---- What the install list says before a run ------------------------------------------------

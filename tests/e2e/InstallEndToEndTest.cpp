@@ -72,6 +72,7 @@ private slots:
     void aSlowSilentUploadIsNotSilence();
     void aDebugTokenRenewsThePassportsToken();
     void installAndLaunchLeavesTheAppRunning();
+    void anInstallationTheDeviceDoesNotListSaysSo();
 
 private:
     std::unique_ptr<TfrmBB10> ShownWindow() {
@@ -250,9 +251,11 @@ void InstallEndToEndTest::anOddPathInstallsThatFileAndRunsNothingElse() {
     QCOMPARE(window_->lstBarFile->topLevelItem(0)->text(BarColumn::Path), path);
     MessageBox::setNextAnswer(MessageBox::Ok);
     Install();
+    // The device installed the package from that file (its list confirmed it: "Done"), and the
+    // run's last command was that listing: nothing else ran.
     QCOMPARE(Statuses(window_->lstBarFile), QStringList{"Done"});
     QCOMPARE(ReceivedArguments(),
-             (QStringList{"-installApp", "-device", "169.254.0.1", "-password", "z30", path}));
+             (QStringList{"-listInstalledApps", "-device", "169.254.0.1", "-password", "z30"}));
     QVERIFY(InstalledApps().contains(QStringLiteral("com.example.odd")));
     for (const QString& where : {window_->JavaBinDir, folder, bars_.path(), scope_.startFolder()})
         for (const char* name : {"x", "y", "z.bar"})
@@ -351,8 +354,9 @@ void InstallEndToEndTest::installAndLaunchLeavesTheAppRunning() {
     QCOMPARE(row->toolTip(BarColumn::Status),
              QStringLiteral("Installed and launched (PID %1)")
                  .arg(row->text(BarColumn::Status).section(QLatin1Char(' '), 2).chopped(1)));
-    QCOMPARE(ReceivedArguments(), (QStringList{"-installApp", "-launchApp", "-device",
-                                               "169.254.0.1", "-password", "z30", path}));
+    // After the run, its one listing.
+    QCOMPARE(ReceivedArguments(),
+             (QStringList{"-listInstalledApps", "-device", "169.254.0.1", "-password", "z30"}));
     const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].text, QStringLiteral("Installation finished"));
@@ -362,6 +366,25 @@ void InstallEndToEndTest::installAndLaunchLeavesTheAppRunning() {
     const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
     QVERIFY(shots.mkpath(QStringLiteral(".")));
     QVERIFY(window_->grab().save(shots.filePath(QStringLiteral("install-launched.png"))));
+}
+
+// A device whose list does not show what its installation reported (the simulator told so):
+// the row and the closing box say what the device lists instead of a plain "Done".
+void InstallEndToEndTest::anInstallationTheDeviceDoesNotListSaysSo() {
+    const QString path = bars_.filePath(QStringLiteral("maps.bar"));
+    test::WriteBar(path, test::BarManifest("com.example.maps", "Maps", "2.0.0.0"));
+    Drop({path});
+    qputenv("KESTRANE_DEVICESIM_LISTED_VERSION", "1.9.0.0");
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    Install();
+    qunsetenv("KESTRANE_DEVICESIM_LISTED_VERSION");
+    QCOMPARE(Statuses(window_->lstBarFile),
+             QStringList{"Installed, but the device lists version 1.9.0.0"});
+    const QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Installation finished\nThe device does not list these "
+                                           "as installed:\nMaps (maps.bar): Installed, but the "
+                                           "device lists version 1.9.0.0"));
 }
 
 QTEST_MAIN(InstallEndToEndTest)

@@ -105,10 +105,13 @@ TEST(KestraneBar, ExitCodes) {
     EXPECT_EQ(bogus.exitCode, 1);
     EXPECT_EQ(bogus.out, "");
     EXPECT_EQ(bogus.err, "Invalid archive file. - Native error: 00035\n");
+    // A file that is not there, or a folder, is said in plain words, not in the component's.
     const BarRun missing = Bar({"extract", dir / "missing.bar", "*", dir / "x"});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "ZipArchive1: File \"" + (dir / "missing.bar") +
-                               "\" not found - Native error: 00012\n");
+    EXPECT_EQ(missing.err, "kestrane-bar: " + (dir / "missing.bar") + ": no such file\n");
+    const BarRun folder = Bar({"list", dir.Path().string()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.err, "kestrane-bar: " + dir.Path().string() + ": is a folder\n");
 
     const BarRun ok = Bar({"extract", Fixtures + "/go/test.zip", "*", dir / "ok"});
     EXPECT_EQ(ok.exitCode, 0) << ok.err;

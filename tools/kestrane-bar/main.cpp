@@ -161,8 +161,15 @@ std::string ListJson(const TZipArchive& archive) {
 }
 
 // Opens the archive as the program does (read-only); false, with the error's message on stderr,
-// when it cannot be opened.
+// when it cannot be opened. A file that is not there or cannot be read is said in plain words.
 bool Open(TZipArchive& archive, const char* archivePath) {
+    const std::string unreadable = kestrane::UnreadableFileReason(archivePath);
+    if (!unreadable.empty()) {
+        std::string line = "kestrane-bar: ";
+        AppendEscaped(line, archivePath, false);
+        WriteError(line + ": " + unreadable + "\n");
+        return false;
+    }
     archive.FileName = archivePath;
     try {
         archive.OpenArchive(0);
@@ -300,6 +307,13 @@ bool AppendInfoLine(std::string& out, TZipArchive& archive, const char* path) {
     out += "{\"file\":";
     // A name that is not UTF-8 still gives valid JSON.
     AppendJsonString(out, ZACodePage::Utf8().ToUtf8(path));
+    const std::string unreadable = kestrane::UnreadableFileReason(path);
+    if (!unreadable.empty()) {
+        out += ",\"error\":";
+        AppendJsonString(out, unreadable);
+        out += "}\n";
+        return false;
+    }
     try {
         const kestrane::BarInfo info = kestrane::ReadBarInfo(archive, path);
         const std::pair<const char*, const std::string&> fields[] = {

@@ -7,7 +7,7 @@ _kestrane_device() {
   prev=
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local commands="info apps install status launch terminate uninstall"
-  local options="--device --json --password-file --deploy-tool --help"
+  local options="--device --json --password-file --deploy-tool --spend-last-attempt --help"
   COMPREPLY=()
 
   case $prev in

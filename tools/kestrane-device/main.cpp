@@ -39,7 +39,7 @@ constexpr int ParallelDevices = 4;
 
 const char HelpText[] =
     "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE]\n"
-    "                       [--deploy-tool DIR] COMMAND [ARG...]\n"
+    "                       [--deploy-tool DIR] [--spend-last-attempt] COMMAND [ARG...]\n"
     "\n"
     "Commands:\n"
     "  info                      the device's identity\n"
@@ -47,7 +47,8 @@ const char HelpText[] =
     "  install [--launch] BAR... install BAR files one after the other (--launch: launch each\n"
     "                            in the same run; a BAR installed but not launched is a\n"
     "                            refusal, exit 2); a debug token BAR is installed as one,\n"
-    "                            before the applications\n"
+    "                            before the applications; afterwards the device's list must\n"
+    "                            show each application at its BAR's version (else exit 2)\n"
     "  status PACKAGE...         whether the applications run\n"
     "  launch PACKAGE...         launch applications\n"
     "  terminate PACKAGE...      terminate applications\n"
@@ -61,10 +62,17 @@ const char HelpText[] =
     "  --password-file FILE the device password is the file's first line\n"
     "  --deploy-tool DIR    the folder of BlackBerry's deploy tool (BarDeploy.jar and its six\n"
     "                       companion jars)\n"
+    "  --spend-last-attempt send the password also to a device whose last answer left one\n"
+    "                       attempt (\"9 of 10 failed attempts\"); without it such a device is "
+    "not\n"
+    "                       asked (exit 3): one more wrong password and it refuses every password\n"
+    "                       until the password is typed on the device itself\n"
     "  --help               this text\n"
     "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, or is asked for on the\n"
     "terminal without echo; it is never an argument. The deploy tool receives it through an\n"
-    "argument file only this user can read, in Kestrane's private temporary folder.\n"
+    "argument file only this user can read, in Kestrane's private temporary folder. Each\n"
+    "device's count of failed attempts is kept in Kestrane's state folder\n"
+    "(~/.local/state/kestrane/login-attempts) until a password is accepted.\n"
     "\n"
     "The deploy tool is looked for, in this order:\n"
     "  1. the folder given with --deploy-tool, else the folder chosen in Kestrane's window\n"
@@ -82,8 +90,8 @@ const char HelpText[] =
     "Exit codes:\n"
     "  0  all succeeded\n"
     "  1  bad usage or input (nothing was run)\n"
-    "  2  a device refused a command\n"
-    "  3  wrong password\n"
+    "  2  a device refused a command, or does not list an application it installed\n"
+    "  3  wrong password, or not sent: one attempt left (see --spend-last-attempt)\n"
     "  4  no attempts left: the device takes no more passwords until reset on it\n"
     "  5  a device was not reachable or did not answer\n"
     "  6  the Java runtime or the deploy tool is missing (or --deploy-tool DIR lacks a jar)\n"
@@ -95,6 +103,7 @@ struct Options {
     QStringList devices;
     bool json = false;
     bool launch = false;
+    bool spendLastAttempt = false;
     QString passwordFile;
     QString deployTool;
     Command command = Command::Info;
@@ -154,6 +163,8 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
                 options.json = true;
             } else if (argument == QStringLiteral("--launch")) {
                 options.launch = true;
+            } else if (argument == QStringLiteral("--spend-last-attempt")) {
+                options.spendLastAttempt = true;
             } else if (argument == QStringLiteral("--device") ||
                        argument == QStringLiteral("--password-file") ||
                        argument == QStringLiteral("--deploy-tool")) {
@@ -350,6 +361,13 @@ public:
             commands_.silenceLimits().device = std::chrono::milliseconds(limit.toLongLong());
             commands_.silenceLimits().installation = commands_.silenceLimits().device;
         }
+        // What earlier runs learned of each device's failed password attempts counts here too.
+        auto attempts = std::make_shared<LoginAttempts>();
+        attempts->setAdvice(QStringLiteral("Check the password; to send it anyway, give "
+                                           "--spend-last-attempt."));
+        if (options_.spendLastAttempt)
+            attempts->allowEveryLastAttempt();
+        commands_.setLoginAttempts(std::move(attempts));
         for (const QString& address : std::as_const(options_.devices)) {
             auto task = std::make_unique<DeviceTask>();
             task->address = RemoveSpaces(address);
@@ -625,22 +643,27 @@ private:
                               std::move(callbacks));
     }
 
+    // extras: further JSON fields of each item's line, by index (none when shorter).
     template <class Item, class Name>
     void printResults(const DeviceTask& task, const QList<Item>& items,
-                      const QList<QStringList>& results, Name name) {
+                      const QList<QStringList>& results, Name name,
+                      const QList<QJsonObject>& extras = {}) {
         QString text;
         QList<QStringList> rows;
         for (qsizetype i = 0; i < results.size(); ++i) {
             // An item the run never reached has no result.
             if (results[i].isEmpty())
                 continue;
-            if (options_.json)
-                text += PrintableJson({{"device", task.address},
-                                       {"what", name(items[i])},
-                                       {"result", results[i].value(0)},
-                                       {"message", results[i].value(1)}}) +
-                        QLatin1Char('\n');
-            else
+            if (options_.json) {
+                QJsonObject line{{"device", task.address},
+                                 {"what", name(items[i])},
+                                 {"result", results[i].value(0)},
+                                 {"message", results[i].value(1)}};
+                const QJsonObject extra = extras.value(i);
+                for (auto field = extra.begin(); field != extra.end(); ++field)
+                    line.insert(field.key(), field.value());
+                text += PrintableJson(line) + QLatin1Char('\n');
+            } else
                 rows.append(
                     {task.address, name(items[i]), results[i].value(0), results[i].value(1)});
         }
@@ -689,16 +712,59 @@ private:
         };
         // A failed BAR does not keep the others from being installed.
         callbacks.decide = [](int, const CommandVerdict&) { return InstallRun::Decision::Ignore; };
-        callbacks.ended = [this, &task, firstFailure, lines](bool, const QString&) {
-            printResults(task, bars_, *lines, [](const InstallRun::Item& item) {
-                return QFileInfo(item.barPath).fileName();
-            });
+        // An installation the device's list does not show ends as a refusal; one that could not
+        // be checked is said once, without calling it failed.
+        auto extras = std::make_shared<QList<QJsonObject>>(bars_.size());
+        auto notChecked = std::make_shared<QString>();
+        callbacks.confirmed = [&task, firstFailure, lines, extras,
+                               notChecked](int index, const InstallConfirmation& confirmation) {
+            using State = InstallConfirmation::State;
+            QJsonObject& extra = (*extras)[index];
+            switch (confirmation.state) {
+            case State::Confirmed:
+                extra.insert(QStringLiteral("confirmed"), true);
+                return;
+            case State::NotChecked:
+                extra.insert(QStringLiteral("confirmed"), QJsonValue::Null);
+                *notChecked = confirmation.reason;
+                return;
+            case State::OtherVersion:
+            case State::NotListed:
+                break;
+            }
+            const QString status = InstallConfirmationStatus(confirmation);
+            extra.insert(QStringLiteral("confirmed"), false);
+            extra.insert(QStringLiteral("listedVersion"),
+                         confirmation.state == State::OtherVersion
+                             ? QJsonValue(confirmation.listedVersion)
+                             : QJsonValue::Null);
+            // What the launch said stays, after what the list says.
+            const QString earlier = (*lines)[index][1];
+            (*lines)[index][1] =
+                earlier.isEmpty() ? status : QStringLiteral("%1 (%2)").arg(status, earlier);
+            if (*firstFailure == FailureKind::None) {
+                *firstFailure = FailureKind::NoResult;
+                task.message = status;
+            }
+        };
+        callbacks.ended = [this, &task, firstFailure, lines, extras, notChecked](bool,
+                                                                                 const QString&) {
+            printResults(
+                task, bars_, *lines,
+                [](const InstallRun::Item& item) { return QFileInfo(item.barPath).fileName(); },
+                *extras);
+            if (!notChecked->isEmpty())
+                progress_.print(stderr, QStringLiteral("kestrane-device: %1: the installations "
+                                                       "were not confirmed: the device's list of "
+                                                       "applications could not be read (%2)\n")
+                                            .arg(task.address, *notChecked));
             task.exitCode = DeviceExitCode(*firstFailure);
             finish(task);
         };
         InstallRun::Options options;
         options.launch = options_.launch;
         options.silenceLimit = commands_.silenceLimits().installation;
+        options.listingSilenceLimit = commands_.silenceLimits().device;
         InstallRun::Start(starter(), context_, {task.address, password_}, bars_, options,
                           std::move(callbacks));
     }
@@ -715,12 +781,16 @@ private:
     int running_ = 0;
 };
 
-// The BAR files as the install list reads them: a file that is not a readable BAR is named with
-// the archive's message.
+// The BAR files as the install list reads them: a file that is not there or cannot be read is
+// named in plain words ("gone.bar: no such file"), one that is not a readable BAR with the
+// archive's message.
 std::variant<QList<InstallRun::Item>, QString> ReadBars(const QStringList& paths) {
     QList<InstallRun::Item> items;
     TZipArchive archive("ZipArchive1");
     for (const QString& path : paths) {
+        const std::string unreadable = UnreadableFileReason(QFile::encodeName(path).toStdString());
+        if (!unreadable.empty())
+            return QStringLiteral("%1: %2").arg(path, QString::fromStdString(unreadable));
         try {
             const BarInfo info = ReadBarInfo(archive, QFile::encodeName(path).toStdString());
             items.append(

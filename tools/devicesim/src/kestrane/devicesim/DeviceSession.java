@@ -251,7 +251,7 @@ final class DeviceSession {
         try {
             BarManifest manifest = readBar(bar);
             transfer(requirementRefusal(device, manifest));
-            app = store.update(device, state -> state.install(manifest, size));
+            app = store.update(device, state -> installAndList(state, manifest, size));
         } catch (ToolExit refusal) {
             console.line("actual_dname::");
             console.line("actual_id::");
@@ -264,6 +264,22 @@ final class DeviceSession {
         console.line("result::success");
         if (invocation.commands().contains(Command.LAUNCH_APP))
             launch(device, new PackageRef(app.packageName(), app.packageId()));
+    }
+
+    /**
+     * Installs the package and returns what the installation reports. With a listed version set
+     * (KESTRANE_DEVICESIM_LISTED_VERSION), the device's list then shows the package at that
+     * version, or not at all for "none", whatever the installation reported.
+     */
+    private InstalledApp installAndList(DeviceState state, BarManifest manifest, long size) {
+        InstalledApp installed = state.install(manifest, size);
+        String listed = settings.listedVersion();
+        if (listed == null)
+            return installed;
+        state.apps.remove(installed);
+        if (!listed.equals(Settings.NOT_LISTED))
+            state.apps.add(installed.withVersion(listed));
+        return installed;
     }
 
     /**

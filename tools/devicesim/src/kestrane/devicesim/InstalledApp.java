@@ -27,6 +27,11 @@ record InstalledApp(
                 packageName, packageId, version, displayName, size, preinstalled, newPid);
     }
 
+    InstalledApp withVersion(String newVersion) {
+        return new InstalledApp(
+                packageName, packageId, newVersion, displayName, size, preinstalled, pid);
+    }
+
     boolean is(String name, String id) {
         return packageName.equals(name) && packageId.equals(id);
     }

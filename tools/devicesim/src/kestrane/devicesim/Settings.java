@@ -16,6 +16,9 @@ import java.util.Map;
  *   <li>KESTRANE_DEVICESIM_FAIL_INSTALL_AT: a percentage at which every installation is refused;
  *   <li>KESTRANE_DEVICESIM_INSTALL_FAILURE: the code and text of that refusal (default "881 no
  *       debug token found");
+ *   <li>KESTRANE_DEVICESIM_LISTED_VERSION: every installation reports success as usual, but the
+ *       device's list of applications then shows the package at this version instead of the
+ *       BAR's ("none": does not show it at all), as a device whose installation did not take;
  *   <li>KESTRANE_DEVICESIM_UPLOAD_MS: how long the silent upload of a BAR file takes (default 0);
  *   <li>KESTRANE_DEVICESIM_STALE_ENTRY_MS: how long a command waits when it finds the empty login
  *       entry of a command that was ended while it connected (default 10000);
@@ -35,12 +38,15 @@ record Settings(
         long progressMillis,
         int failInstallAt,
         String installFailure,
+        String listedVersion,
         long uploadMillis,
         long staleEntryMillis,
         Path argsLog) {
 
     static final int NEVER = -1;
     static final String DEFAULT_INSTALL_FAILURE = "881 no debug token found";
+    /** The listed version that leaves an installed package out of the list. */
+    static final String NOT_LISTED = "none";
 
     static Settings fromEnvironment() {
         return from(System.getenv(), System.getProperty("user.home"));
@@ -55,6 +61,7 @@ record Settings(
                 number(env, "KESTRANE_DEVICESIM_PROGRESS_MS", 1000),
                 (int) number(env, "KESTRANE_DEVICESIM_FAIL_INSTALL_AT", NEVER),
                 failure == null || failure.isBlank() ? DEFAULT_INSTALL_FAILURE : failure.trim(),
+                text(env, "KESTRANE_DEVICESIM_LISTED_VERSION"),
                 number(env, "KESTRANE_DEVICESIM_UPLOAD_MS", 0),
                 number(env, "KESTRANE_DEVICESIM_STALE_ENTRY_MS", 10_000),
                 path(env, "KESTRANE_DEVICESIM_ARGS_LOG"));
@@ -72,6 +79,12 @@ record Settings(
         Path home = path(env, "HOME");
         Path base = home != null ? home : Path.of(userHome);
         return base.resolve(".local").resolve("state").resolve("kestrane-devicesim");
+    }
+
+    /** The variable's value without blanks around it; null when it is unset or blank. */
+    private static String text(Map<String, String> env, String name) {
+        String value = env.get(name);
+        return value == null || value.isBlank() ? null : value.trim();
     }
 
     private static Path path(Map<String, String> env, String name) {
