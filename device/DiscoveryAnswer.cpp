@@ -125,6 +125,24 @@ DiscoveryResponse ReadDiscoveryResponse(const QByteArray& received, bool closed)
     return {closed ? State::Complete : State::Incomplete, closed ? body : QByteArray()};
 }
 
+QList<DiscoveredDevice> ReadSimulatorDiscovery(const QByteArray& output) {
+    QList<DiscoveredDevice> devices;
+    const QList<QByteArray> lines = output.split('\n');
+    for (const QByteArray& line : lines) {
+        const qsizetype blank = line.indexOf(' ');
+        if (blank < 0)
+            continue;
+        std::optional<DiscoveredDevice> device = ReadDiscoveryAnswer(line.mid(blank + 1).trimmed());
+        if (!device)
+            continue;
+        device->address = QString::fromLatin1(line.left(blank));
+        device->via = DiscoveryVia::Usb;
+        device->simulated = true;
+        devices.append(*device);
+    }
+    return devices;
+}
+
 QByteArray DiscoveryRequest(const QString& address) {
     return "GET /cgi-bin/discovery.cgi HTTP/1.0\r\nHost: " + address.toLatin1() +
            "\r\nUser-Agent: QNXWebClient/1.0\r\nAccept: */*\r\nConnection: close\r\n\r\n";

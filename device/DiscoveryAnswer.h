@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -66,6 +67,11 @@ struct DiscoveryResponse {
 // connection (a body without Content-Length ends there). A response over DiscoveryAnswerLimit
 // (head and body) is rejected as soon as that many bytes are seen.
 DiscoveryResponse ReadDiscoveryResponse(const QByteArray& received, bool closed);
+
+// The bundled device simulator's devices from its "-discover" output: per line an address, a
+// blank and the device's answer. Lines that are no device's are passed over; each device comes
+// marked simulated, reached over USB.
+QList<DiscoveredDevice> ReadSimulatorDiscovery(const QByteArray& output);
 
 // The request a probe sends to address, as public clients send it.
 QByteArray DiscoveryRequest(const QString& address);
