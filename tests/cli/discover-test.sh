@@ -69,6 +69,19 @@ check no-device-option 1 'discover takes no --device' -- \
 check bad-port 1 'KESTRANE_DISCOVERY_PORT=http is no port number' -- \
   env KESTRANE_DISCOVERY_PORT=http "$tool" discover --network 127.0.0.0/28
 
+# A phone's USB interface without an IPv4 address, in a fake sysfs tree: the advice names it.
+sys="$work/sys"
+mkdir -p "$sys/devices/usb1/1-2/1-2:1.0/net/usbfake0" "$sys/bus/usb/drivers/cdc_ncm" "$sys/class/net"
+echo 0fca >"$sys/devices/usb1/1-2/idVendor"
+echo 0x1003 >"$sys/devices/usb1/1-2/1-2:1.0/net/usbfake0/flags"
+ln -s "$sys/bus/usb/drivers/cdc_ncm" "$sys/devices/usb1/1-2/1-2:1.0/driver"
+ln -s ../.. "$sys/devices/usb1/1-2/1-2:1.0/net/usbfake0/device"
+ln -s "$sys/devices/usb1/1-2/1-2:1.0/net/usbfake0" "$sys/class/net/usbfake0"
+check usb-without-address 5 'usbfake0 \(cdc_ncm\) is up but has no IPv4 address.*"sudo ip address add 169\.254\.0\.2/16 dev usbfake0"' -- \
+  env KESTRANE_SYSFS_ROOT="$sys" "$tool" discover --network 127.0.0.8/29
+check usb-advice-beside-devices 0 'usbfake0 \(cdc_ncm\) is up' -- \
+  env KESTRANE_SYSFS_ROOT="$sys" "$tool" discover --network 127.0.0.2/32
+
 # The simulator's devices stand for their addresses: /32s of them probe nothing.
 if [ -d /opt/bbndk ]; then
   echo "skip simulated devices: /opt/bbndk holds a deploy tool, whose devices would be probed"

@@ -9,6 +9,7 @@
 #include "RegistryView.h"
 #include "Settings.h"
 #include "Terminal.h"
+#include "UsbNetworking.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -281,14 +282,21 @@ int RunDiscover(const QStringList& arguments, const QString& appDir) {
     if (terminal)
         std::fputs("\r\033[K", stderr);
 
+    // A phone on USB whose interface has no IPv4 address is not reachable: say how to fix it,
+    // whatever was found elsewhere. KESTRANE_SYSFS_ROOT stands for /sys in tests.
+    const QString sysfs = qEnvironmentVariable("KESTRANE_SYSFS_ROOT", QStringLiteral("/sys"));
+    const QStringList advice =
+        UsbNetworkingAdvice(FindPhoneUsbInterfaces(sysfs), InterfacesWithIpv4());
     devices += scan.devices();
     std::sort(devices.begin(), devices.end(), [](const auto& a, const auto& b) {
         return QHostAddress(a.address).toIPv4Address() < QHostAddress(b.address).toIPv4Address();
     });
-    if (devices.isEmpty()) {
+    if (devices.isEmpty())
         Say(NothingFoundText(options, scan.total()));
+    for (const QString& line : advice)
+        Say(line);
+    if (devices.isEmpty())
         return 5;
-    }
     std::fputs(DevicesText(devices, options.json).toLocal8Bit().constData(), stdout);
     return 0;
 }
