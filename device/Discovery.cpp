@@ -193,7 +193,7 @@ void DiscoveryScan::cancel() {
 }
 
 void DiscoveryScan::fill() {
-    while (next_ < addresses_.size() && qsizetype(open_.size()) < settings_.parallel)
+    while (next_ < addresses_.size() && qsizetype(open_.size()) + closing_ < settings_.parallel)
         open(addresses_[next_++]);
 }
 
@@ -206,7 +206,7 @@ void DiscoveryScan::open(quint32 address) {
     p->timer->setSingleShot(true);
     p->started.start();
     open_.push_back(std::move(probe));
-    peakOpen_ = std::max(peakOpen_, int(open_.size()));
+    peakOpen_ = std::max(peakOpen_, int(open_.size()) + closing_);
 
     // Every way a probe ends leads to close(): refused, unreachable, reset, timed out, an answer.
     connect(p->timer, &QTimer::timeout, this, [this, p] { received(p, true); });
@@ -255,8 +255,20 @@ void DiscoveryScan::close(Probe* probe) {
     probe->timer->stop();
     probe->socket->disconnect(this);
     probe->timer->disconnect(this);
-    // abort() closes the descriptor now, so the bound on open sockets holds.
     probe->socket->abort();
+    // A socket whose connection failed keeps its descriptor until it is deleted, which waits
+    // for the event loop: it counts against the bound until then, so that no more than
+    // `parallel` descriptors are ever open.
+    ++closing_;
+    // destroyed() comes before the socket's children, its descriptor's among them, are gone:
+    // the slot is freed one event-loop turn later.
+    connect(
+        probe->socket, &QObject::destroyed, this,
+        [this] {
+            --closing_;
+            fill();
+        },
+        Qt::QueuedConnection);
     probe->socket->deleteLater();
     open_.erase(it);
     ++done_;

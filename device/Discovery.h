@@ -73,7 +73,8 @@ public:
     qsizetype total() const { return addresses_.size(); }
     qsizetype done() const { return done_; }
     bool isFinished() const { return finished_; }
-    // The most probes open at the same time during the scan.
+    // The most sockets open at the same time during the scan (probes running and ended ones
+    // whose sockets are not deleted yet).
     int peakOpen() const { return peakOpen_; }
     const QList<DiscoveredDevice>& devices() const { return devices_; }
 
@@ -95,6 +96,8 @@ private:
     qsizetype next_ = 0;
     qsizetype done_ = 0;
     int peakOpen_ = 0;
+    // Probes ended whose sockets are not deleted yet.
+    int closing_ = 0;
     bool started_ = false;
     bool finished_ = false;
     std::vector<std::unique_ptr<Probe>> open_;
