@@ -212,6 +212,10 @@ QString DevicesText(const QList<DiscoveredDevice>& devices, bool json) {
 
 // What to check when no device answered.
 QString NothingFoundText(const DiscoverOptions& options, qsizetype probed) {
+    if (probed == 0 && options.networks.isEmpty())
+        return QStringLiteral("this computer has no USB (169.254.x.y) or private network to look "
+                              "in: connect the device over USB with USB networking on, or give "
+                              "its network with --network CIDR (such as 192.168.1.0/24).");
     QString text =
         QStringLiteral("no device answered (%1 addresses probed). Check that the device is "
                        "switched on and unlocked, in Development Mode (Settings > Security and "
