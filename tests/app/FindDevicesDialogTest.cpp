@@ -1,0 +1,146 @@
+// The Find Devices dialog against fake hosts on loopback: devices listed as they answer, with
+// their warnings; the address chosen; what to check when nothing answers; Cancel ends the scan.
+
+#include "FindDevicesDialog.h"
+
+#include <QHostAddress>
+#include <QLabel>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kestrane;
+
+namespace {
+
+// Answers the discovery request as a device does, or accepts and never answers (silent).
+class FakeHost : public QObject {
+public:
+    FakeHost(const QString& address, quint16 port, QByteArray fields, bool silent = false)
+        : fields_(std::move(fields)), silent_(silent) {
+        server_.listen(QHostAddress(address), port);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                    if (!socket->readAll().endsWith("\r\n\r\n") || silent_)
+                        return;
+                    const QByteArray body = "<RimTabletResponse><DeviceCharacteristics>" + fields_ +
+                                            "</DeviceCharacteristics></RimTabletResponse>";
+                    socket->write("HTTP/1.0 200 OK\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+        });
+    }
+    bool listening() const { return server_.isListening(); }
+    quint16 port() const { return server_.serverPort(); }
+
+private:
+    QTcpServer server_;
+    QByteArray fields_;
+    bool silent_;
+};
+
+quint32 Ip(const char* text) {
+    return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
+}
+
+DiscoveredDevice SimulatedZ30() {
+    DiscoveredDevice device;
+    device.address = QStringLiteral("169.254.0.1");
+    device.pin = QStringLiteral("2A7F3C9E");
+    device.machine = QStringLiteral("BlackBerry Z30");
+    device.osVersion = QStringLiteral("10.3.3.2205");
+    device.developmentMode = true;
+    device.setupFinished = true;
+    device.simulated = true;
+    return device;
+}
+
+} // namespace
+
+class FindDevicesDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsDevicesWithWarningsAndGivesTheChosenAddress() {
+        FakeHost z30(
+            QStringLiteral("127.0.0.2"), 0,
+            "<BbPin>572732211</BbPin><SystemMachine>BlackBerry_Z30</SystemMachine>"
+            "<PlatformVersion>10.3.3.2205</PlatformVersion>"
+            "<DeveloperModeEnabled>1</DeveloperModeEnabled><OobeCompleted>1</OobeCompleted>");
+        QVERIFY(z30.listening());
+        FakeHost q10(
+            QStringLiteral("127.0.0.3"), z30.port(),
+            "<BbPin>740424151</BbPin><ModelName>Q10</ModelName>"
+            "<PlatformVersion>10.3.2.2876</PlatformVersion>"
+            "<DeveloperModeEnabled>0</DeveloperModeEnabled><OobeCompleted>0</OobeCompleted>");
+        QVERIFY2(q10.listening(), "another program holds the port on 127.0.0.3");
+        DiscoverySettings settings;
+        settings.port = z30.port();
+        // The simulated device is listed as given; only loopback addresses are probed.
+        FindDevicesDialog dialog({Ip("127.0.0.2"), Ip("127.0.0.3"), Ip("127.0.0.4")}, settings,
+                                 {SimulatedZ30()}, {});
+        dialog.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.scanning(), 10000);
+
+        QTreeWidget* list = dialog.list();
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("BlackBerry Z30 (simulated)"));
+        QTreeWidgetItem* q10Row =
+            list->findItems(QStringLiteral("127.0.0.3"), Qt::MatchExactly, 1).value(0);
+        QVERIFY(q10Row);
+        QCOMPARE(q10Row->text(0), QStringLiteral("BlackBerry Q10"));
+        QCOMPARE(q10Row->text(3), QStringLiteral("2C21F9D7"));
+        QVERIFY(q10Row->text(4).contains(QStringLiteral("Development Mode is off")));
+        QVERIFY(q10Row->text(4).contains(QStringLiteral("setup is not finished")));
+        QVERIFY(list->findItems(QStringLiteral("127.0.0.2"), Qt::MatchExactly, 1)
+                    .value(0)
+                    ->text(4)
+                    .isEmpty());
+        QVERIFY(dialog.status()->text().contains(QStringLiteral("3 devices found")));
+
+        list->setCurrentItem(q10Row);
+        QVERIFY(dialog.useButton()->isEnabled());
+        dialog.useButton()->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.chosenAddress(), QStringLiteral("127.0.0.3"));
+    }
+
+    void nothingFoundSaysWhatToCheckWithTheUsbAdvice() {
+        DiscoverySettings settings;
+        settings.port = 9; // nothing listens on loopback's discard port: refused at once
+        FindDevicesDialog dialog({Ip("127.0.0.2"), Ip("127.0.0.3")}, settings, {},
+                                 {QStringLiteral("The phone's USB network interface usb0 ...")});
+        dialog.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.scanning(), 10000);
+        const QString status = dialog.status()->text();
+        QVERIFY2(status.contains(QStringLiteral("No device answered (2 addresses asked)")),
+                 qPrintable(status));
+        QVERIFY(status.contains(QStringLiteral("Development Mode")));
+        QVERIFY(status.contains(QStringLiteral("usb0")));
+        QVERIFY(!dialog.useButton()->isEnabled());
+        QCOMPARE(dialog.cancelButton()->text(), QStringLiteral("Close"));
+    }
+
+    void cancelEndsTheScanAtOnce() {
+        FakeHost silent(QStringLiteral("127.0.0.2"), 0, {}, true);
+        QVERIFY(silent.listening());
+        DiscoverySettings settings;
+        settings.port = silent.port();
+        settings.answerTimeoutMs = 60000;
+        FindDevicesDialog dialog({Ip("127.0.0.2")}, settings, {}, {});
+        dialog.show();
+        QTest::qWait(200);
+        QVERIFY(dialog.scanning());
+        dialog.cancelButton()->click();
+        QVERIFY(!dialog.scanning());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(dialog.chosenAddress().isEmpty());
+    }
+};
+
+QTEST_MAIN(FindDevicesDialogTest)
+#include "FindDevicesDialogTest.moc"
