@@ -1,9 +1,11 @@
 // The connection fields: the address suggestion, the password reveal and the Development Mode
 // hint.
 
+#include "FindDevicesDialog.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "TfrmBB10.h"
+#include "UsbNetworking.h"
 
 namespace kestrane {
 
@@ -16,6 +18,21 @@ void TfrmBB10::btnRefreshClick() {
     if (usbSuggestionShown_) {
         edtIP->setAddressText(suggestion);
     }
+}
+
+void TfrmBB10::btnFindClick() {
+    QString portError;
+    const DiscoverySettings settings = DiscoverySettings::FromEnvironment(&portError);
+    auto* dialog = new FindDevicesDialog(
+        services_.discoveryCandidates(), settings, {},
+        UsbNetworkingAdvice(FindPhoneUsbInterfaces(QStringLiteral("/sys")), InterfacesWithIpv4()),
+        this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (!dialog->chosenAddress().isEmpty())
+            edtIP->setAddressText(dialog->chosenAddress());
+    });
+    dialog->open();
 }
 
 // A phone on the USB network is suggested as ever; otherwise (Wi-Fi) the address of the last

@@ -1,5 +1,7 @@
 #include "Services.h"
 
+#include "Discovery.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -22,6 +24,8 @@ Services WithSystemDefaults(Services services) {
         services.consoleRunner = std::make_shared<ProcessConsoleRunner>();
     if (!services.desktop)
         services.desktop = std::make_shared<SystemDesktopOpener>();
+    if (!services.discoveryCandidates)
+        services.discoveryCandidates = [] { return DiscoveryCandidates(SystemLocalNetworks()); };
     return services;
 }
 

@@ -4,8 +4,10 @@
 #include "LocalAddresses.h"
 #include "RegistryView.h"
 
+#include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace kestrane {
@@ -35,6 +37,9 @@ struct Services {
     std::shared_ptr<ConsoleRunner> consoleRunner;
     // Opens the support links' addresses.
     std::shared_ptr<DesktopOpener> desktop = nullptr;
+    // The addresses Find Devices probes, most likely first: the system's are those of
+    // DiscoveryCandidates() for the machine's own networks.
+    std::function<QList<quint32>()> discoveryCandidates = nullptr;
 };
 
 Services SystemServices();

@@ -2,6 +2,7 @@
 // their warnings; the address chosen; what to check when nothing answers; Cancel ends the scan.
 
 #include "FindDevicesDialog.h"
+#include "WindowTestSupport.h"
 
 #include <QHostAddress>
 #include <QLabel>
@@ -65,6 +66,30 @@ DiscoveredDevice SimulatedZ30() {
 class FindDevicesDialogTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kestrane::testing::PrepareWindowSuite(); }
+
+    void windowFillsInTheAddressChosen() {
+        FakeHost device(QStringLiteral("127.0.0.2"), 0,
+                        "<BbPin>572732211</BbPin><SystemMachine>BlackBerry_Z30</SystemMachine>");
+        QVERIFY(device.listening());
+        qputenv("KESTRANE_DISCOVERY_PORT", QByteArray::number(device.port()));
+        kestrane::testing::WindowWorld world;
+        world.discoveryCandidates = [] { return QList<quint32>{Ip("127.0.0.1"), Ip("127.0.0.2")}; };
+        auto window = kestrane::testing::MakeWindow(world);
+        window->show();
+        window->btnFind->click();
+        auto* dialog = window->findChild<FindDevicesDialog*>();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        // The window goes on while the dialog scans.
+        QVERIFY(window->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->scanning(), 10000);
+        QCOMPARE(dialog->list()->topLevelItemCount(), 1);
+        dialog->useButton()->click();
+        QCOMPARE(window->edtIP->maskedText(), QStringLiteral("127.0  .0  .2  "));
+        qunsetenv("KESTRANE_DISCOVERY_PORT");
+    }
+
     void listsDevicesWithWarningsAndGivesTheChosenAddress() {
         FakeHost z30(
             QStringLiteral("127.0.0.2"), 0,

@@ -142,7 +142,12 @@ struct WindowWorld {
     std::shared_ptr<doubles::FakeConsoleRunner> runner =
         std::make_shared<doubles::FakeConsoleRunner>();
 
-    Services services() const { return Services{addresses, registry, runner}; }
+    // Find Devices probes only what a test gives here: never the machine's own networks.
+    std::function<QList<quint32>()> discoveryCandidates = [] { return QList<quint32>(); };
+
+    Services services() const {
+        return Services{addresses, registry, runner, nullptr, discoveryCandidates};
+    }
 };
 
 // A window of its own for each test (not yet shown).
