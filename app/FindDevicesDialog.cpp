@@ -49,7 +49,7 @@ FindDevicesDialog::FindDevicesDialog(QList<quint32> addresses, DiscoverySettings
     layout->addWidget(progress_);
     layout->addWidget(list_, 1);
     layout->addWidget(buttons);
-    resize(560, 300);
+    resize(700, 300);
 
     connect(scan_, &DiscoveryScan::found, this, &FindDevicesDialog::add);
     connect(scan_, &DiscoveryScan::progress, this, [this](qsizetype done, qsizetype total) {
@@ -71,11 +71,21 @@ bool FindDevicesDialog::scanning() const {
 QString FindDevicesDialog::WarningFor(const DiscoveredDevice& device) {
     QStringList warnings;
     if (device.developmentMode == false)
-        warnings.append(tr("Development Mode is off: switch it on in Settings > Security and "
-                           "Privacy > Development Mode"));
+        warnings.append(tr("Development Mode off"));
     if (device.setupFinished == false)
-        warnings.append(tr("its first-start setup is not finished: finish it on the device"));
-    return warnings.join(QStringLiteral("; "));
+        warnings.append(tr("setup not finished"));
+    return warnings.join(QStringLiteral(", "));
+}
+
+QString FindDevicesDialog::AdviceFor(const DiscoveredDevice& device) {
+    QStringList advice;
+    if (device.developmentMode == false)
+        advice.append(tr("Development Mode is off: the device takes no commands until it is "
+                         "switched on in Settings > Security and Privacy > Development Mode."));
+    if (device.setupFinished == false)
+        advice.append(tr("The device's first-start setup is not finished: it refuses to work with "
+                         "a computer until the setup is finished on the device."));
+    return advice.join(QLatin1Char('\n'));
 }
 
 void FindDevicesDialog::showEvent(QShowEvent* event) {
@@ -100,7 +110,7 @@ void FindDevicesDialog::add(const DiscoveredDevice& device) {
         {model, device.address, device.osVersion, device.pin, WarningFor(device)});
     if (!item->text(WarningColumn).isEmpty()) {
         item->setForeground(WarningColumn, QColor(0xC0, 0x00, 0x00));
-        item->setToolTip(WarningColumn, item->text(WarningColumn));
+        item->setToolTip(WarningColumn, AdviceFor(device));
     }
     list_->addTopLevelItem(item);
     for (int column = ModelColumn; column < WarningColumn; ++column)

@@ -39,9 +39,10 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
     bool scanning() const;
 
-    // The warning shown for a device: Development Mode off, setup not finished; empty when it
-    // can take commands.
+    // The warning shown for a device ("Development Mode off", "setup not finished"); empty when
+    // it can take commands. Its tooltip (AdviceFor) says what to do.
     static QString WarningFor(const DiscoveredDevice& device);
+    static QString AdviceFor(const DiscoveredDevice& device);
 
 protected:
     void showEvent(QShowEvent* event) override;

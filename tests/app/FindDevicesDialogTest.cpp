@@ -4,6 +4,7 @@
 #include "FindDevicesDialog.h"
 #include "WindowTestSupport.h"
 
+#include <QDir>
 #include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
@@ -119,13 +120,18 @@ private slots:
         QVERIFY(q10Row);
         QCOMPARE(q10Row->text(0), QStringLiteral("BlackBerry Q10"));
         QCOMPARE(q10Row->text(3), QStringLiteral("2C21F9D7"));
-        QVERIFY(q10Row->text(4).contains(QStringLiteral("Development Mode is off")));
-        QVERIFY(q10Row->text(4).contains(QStringLiteral("setup is not finished")));
+        QCOMPARE(q10Row->text(4), QStringLiteral("Development Mode off, setup not finished"));
+        QVERIFY(q10Row->toolTip(4).contains(QStringLiteral("Settings > Security and Privacy")));
+        QVERIFY(q10Row->toolTip(4).contains(QStringLiteral("setup is not finished")));
         QVERIFY(list->findItems(QStringLiteral("127.0.0.2"), Qt::MatchExactly, 1)
                     .value(0)
                     ->text(4)
                     .isEmpty());
         QVERIFY(dialog.status()->text().contains(QStringLiteral("3 devices found")));
+        // The list as a person sees it, for a look at it.
+        const QDir shots(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+        QVERIFY(shots.mkpath(QStringLiteral(".")));
+        QVERIFY(dialog.grab().save(shots.filePath(QStringLiteral("find-devices.png"))));
 
         list->setCurrentItem(q10Row);
         QVERIFY(dialog.useButton()->isEnabled());
