@@ -20,13 +20,10 @@ enum Column { ModelColumn, AddressColumn, VersionColumn, PinColumn, WarningColum
 FindDevicesDialog::FindDevicesDialog(QList<quint32> addresses, DiscoverySettings settings,
                                      QList<DiscoveredDevice> simulated, QStringList usbAdvice,
                                      QWidget* parent)
-    : QDialog(parent), simulated_(std::move(simulated)), usbAdvice_(std::move(usbAdvice)) {
+    : QDialog(parent), addresses_(std::move(addresses)), settings_(settings),
+      simulated_(std::move(simulated)), usbAdvice_(std::move(usbAdvice)) {
     setObjectName(QStringLiteral("FindDevicesDialog"));
     setWindowTitle(tr("Find Devices"));
-    // The simulator's devices stand for their addresses: those are not probed.
-    for (const DiscoveredDevice& device : std::as_const(simulated_))
-        addresses.removeAll(QHostAddress(device.address).toIPv4Address());
-    scan_ = new DiscoveryScan(std::move(addresses), settings, this);
 
     status_ = new QLabel(tr("Looking for devices in Development Mode..."), this);
     status_->setObjectName(QStringLiteral("lbFindStatus"));
@@ -51,12 +48,6 @@ FindDevicesDialog::FindDevicesDialog(QList<quint32> addresses, DiscoverySettings
     layout->addWidget(buttons);
     resize(700, 300);
 
-    connect(scan_, &DiscoveryScan::found, this, &FindDevicesDialog::add);
-    connect(scan_, &DiscoveryScan::progress, this, [this](qsizetype done, qsizetype total) {
-        progress_->setRange(0, int(total));
-        progress_->setValue(int(done));
-    });
-    connect(scan_, &DiscoveryScan::finished, this, &FindDevicesDialog::scanFinished);
     connect(list_, &QTreeWidget::itemSelectionChanged, this,
             [this] { use_->setEnabled(!list_->selectedItems().isEmpty()); });
     connect(list_, &QTreeWidget::itemDoubleClicked, this, &FindDevicesDialog::useSelected);
@@ -65,7 +56,7 @@ FindDevicesDialog::FindDevicesDialog(QList<quint32> addresses, DiscoverySettings
 }
 
 bool FindDevicesDialog::scanning() const {
-    return started_ && !scan_->isFinished();
+    return started_ && (scan_ ? !scan_->isFinished() : waitingForSimulated_);
 }
 
 QString FindDevicesDialog::WarningFor(const DiscoveredDevice& device) {
@@ -99,6 +90,33 @@ void FindDevicesDialog::startScan() {
     started_ = true;
     for (const DiscoveredDevice& device : std::as_const(simulated_))
         add(device);
+    if (!waitingForSimulated_)
+        beginScan();
+}
+
+void FindDevicesDialog::addSimulated(const QList<DiscoveredDevice>& devices) {
+    simulated_ += devices;
+    if (started_)
+        for (const DiscoveredDevice& device : devices)
+            add(device);
+    const bool waited = waitingForSimulated_;
+    waitingForSimulated_ = false;
+    if (started_ && waited && !scan_)
+        beginScan();
+}
+
+void FindDevicesDialog::beginScan() {
+    // The simulator's devices stand for their addresses, as for every command: those are not
+    // probed.
+    for (const DiscoveredDevice& device : std::as_const(simulated_))
+        addresses_.removeAll(QHostAddress(device.address).toIPv4Address());
+    scan_ = new DiscoveryScan(addresses_, settings_, this);
+    connect(scan_, &DiscoveryScan::found, this, &FindDevicesDialog::add);
+    connect(scan_, &DiscoveryScan::progress, this, [this](qsizetype done, qsizetype total) {
+        progress_->setRange(0, int(total));
+        progress_->setValue(int(done));
+    });
+    connect(scan_, &DiscoveryScan::finished, this, &FindDevicesDialog::scanFinished);
     scan_->start();
 }
 
@@ -134,7 +152,7 @@ void FindDevicesDialog::scanFinished() {
                       "Privacy > Development Mode) and connected: over USB with USB networking "
                       "on, or over Wi-Fi in the same network as this computer. A device in "
                       "another network is found by typing its address.")
-                       .arg(scan_->total());
+                       .arg(addresses_.size());
     for (const QString& advice : std::as_const(usbAdvice_))
         text += QStringLiteral("\n\n") + advice;
     status_->setText(text);
@@ -145,13 +163,17 @@ void FindDevicesDialog::useSelected() {
     if (selected.isEmpty())
         return;
     chosen_ = selected.first()->text(AddressColumn);
-    scan_->cancel();
+    waitingForSimulated_ = false;
+    if (scan_)
+        scan_->cancel();
     accept();
 }
 
 void FindDevicesDialog::reject() {
     // Cancel ends every probe at once: nothing keeps running behind a closed dialog.
-    scan_->cancel();
+    waitingForSimulated_ = false;
+    if (scan_)
+        scan_->cancel();
     QDialog::reject();
 }
 

@@ -29,6 +29,12 @@ public:
 
     // Starts the scan (also done when the dialog is first shown).
     void startScan();
+    // The bundled simulator's devices are being asked for: the scan waits for addSimulated(),
+    // so that their addresses are not probed.
+    void waitForSimulated() { waitingForSimulated_ = true; }
+    // Lists the simulator's devices (marked simulated) and starts the scan without their
+    // addresses, if it waited for them.
+    void addSimulated(const QList<DiscoveredDevice>& devices);
     // The address of the device chosen with Use Address (or a double click); empty otherwise.
     QString chosenAddress() const { return chosen_; }
 
@@ -44,16 +50,22 @@ public:
     static QString WarningFor(const DiscoveredDevice& device);
     static QString AdviceFor(const DiscoveredDevice& device);
 
-protected:
-    void showEvent(QShowEvent* event) override;
+    // Cancel, Escape, closing: ends the scan at once.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void beginScan();
     void add(const DiscoveredDevice& device);
     void scanFinished();
     void useSelected();
 
-    DiscoveryScan* scan_ = nullptr;
+    QList<quint32> addresses_;
+    DiscoverySettings settings_;
+    DiscoveryScan* scan_ = nullptr; // made when the probing begins
+    bool waitingForSimulated_ = false;
     QList<DiscoveredDevice> simulated_;
     QStringList usbAdvice_;
     QLabel* status_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -89,6 +90,38 @@ private slots:
         dialog->useButton()->click();
         QCOMPARE(window->edtIP->maskedText(), QStringLiteral("127.0  .0  .2  "));
         qunsetenv("KESTRANE_DISCOVERY_PORT");
+    }
+
+    void windowListsTheSimulatorsDevicesWithoutProbingThem() {
+        QTemporaryDir appDir, javaBinDir;
+        QVERIFY(kestrane::testing::PlaceFakeDeployTool(appDir.path(), javaBinDir.path()));
+        // Nothing listens on loopback's discard port: refused at once.
+        qputenv("KESTRANE_DISCOVERY_PORT", "9");
+        kestrane::testing::WindowWorld world;
+        world.discoveryCandidates = [] { return QList<quint32>{Ip("127.0.0.2")}; };
+        world.runner->addAnswer(
+            "169.254.2.1 <?xml version=\"1.0\"?><RimTabletResponse><DeviceCharacteristics>"
+            "<BbPin>1352917431</BbPin><OsType>BlackBerry PlayBook OS</OsType>"
+            "</DeviceCharacteristics></RimTabletResponse>\n");
+        auto window = kestrane::testing::MakeWindow(world);
+        window->show();
+        // Set once shown: the first show looks the runtime up.
+        window->AppDir = appDir.path();
+        window->JavaBinDir = javaBinDir.path();
+        window->btnFind->click();
+        auto* dialog = window->findChild<FindDevicesDialog*>();
+        QVERIFY(dialog);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->scanning(), 10000);
+        qunsetenv("KESTRANE_DISCOVERY_PORT");
+        QCOMPARE(world.runner->runs().size(), 1);
+        QVERIFY2(world.runner->runs()[0].command.endsWith(
+                     QStringLiteral("/lib/BarDeploy.jar -discover")),
+                 qPrintable(world.runner->runs()[0].command));
+        QCOMPARE(dialog->list()->topLevelItemCount(), 1);
+        QCOMPARE(dialog->list()->topLevelItem(0)->text(0),
+                 QStringLiteral("BlackBerry PlayBook (simulated)"));
+        QCOMPARE(dialog->list()->topLevelItem(0)->text(1), QStringLiteral("169.254.2.1"));
+        dialog->reject();
     }
 
     void listsDevicesWithWarningsAndGivesTheChosenAddress() {
