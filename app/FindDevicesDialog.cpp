@@ -1,5 +1,8 @@
 #include "FindDevicesDialog.h"
 
+#include "RememberedDevices.h"
+#include "Settings.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QHostAddress>
@@ -124,6 +127,16 @@ void FindDevicesDialog::add(const DiscoveredDevice& device) {
     QString model = device.model();
     if (device.simulated)
         model += tr(" (simulated)");
+    // A device seen before is known by its PIN; one whose address changed (Wi-Fi) says where it
+    // was, and is the one suggested.
+    std::optional<RememberedDevice> known;
+    if (!device.simulated) {
+        QSettings settings = KestraneSettings();
+        known = RememberedDeviceByPin(settings, device.pin);
+        if (known && known->address != device.address)
+            model += tr(" (was at %1)").arg(known->address);
+        RememberDevice(settings, {device.pin, device.address, device.model()});
+    }
     auto* item = new QTreeWidgetItem(
         {model, device.address, device.osVersion, device.pin, WarningFor(device)});
     if (!item->text(WarningColumn).isEmpty()) {
@@ -133,8 +146,10 @@ void FindDevicesDialog::add(const DiscoveredDevice& device) {
     list_->addTopLevelItem(item);
     for (int column = ModelColumn; column < WarningColumn; ++column)
         list_->resizeColumnToContents(column);
-    if (list_->topLevelItemCount() == 1)
+    if (list_->topLevelItemCount() == 1 || (known && !knownSelected_)) {
         list_->setCurrentItem(item);
+        knownSelected_ = knownSelected_ || known.has_value();
+    }
 }
 
 void FindDevicesDialog::scanFinished() {

@@ -66,6 +66,8 @@ private:
     DiscoverySettings settings_;
     DiscoveryScan* scan_ = nullptr; // made when the probing begins
     bool waitingForSimulated_ = false;
+    // A remembered device was found and selected: later ones do not take the selection.
+    bool knownSelected_ = false;
     QList<DiscoveredDevice> simulated_;
     QStringList usbAdvice_;
     QLabel* status_ = nullptr;

@@ -2,6 +2,8 @@
 // their warnings; the address chosen; what to check when nothing answers; Cancel ends the scan.
 
 #include "FindDevicesDialog.h"
+#include "RememberedDevices.h"
+#include "Settings.h"
 #include "WindowTestSupport.h"
 
 #include <QDir>
@@ -137,6 +139,12 @@ private slots:
             "<PlatformVersion>10.3.2.2876</PlatformVersion>"
             "<DeveloperModeEnabled>0</DeveloperModeEnabled><OobeCompleted>0</OobeCompleted>");
         QVERIFY2(q10.listening(), "another program holds the port on 127.0.0.3");
+        // The Z30's PIN was seen at another address (only written down here, never probed).
+        {
+            QSettings settings = KestraneSettings();
+            RememberDevice(settings, {QStringLiteral("22233333"), QStringLiteral("192.0.2.7"),
+                                      QStringLiteral("BlackBerry Z30")});
+        }
         DiscoverySettings settings;
         settings.port = z30.port();
         // The simulated device is listed as given; only loopback addresses are probed.
@@ -148,6 +156,12 @@ private slots:
         QTreeWidget* list = dialog.list();
         QCOMPARE(list->topLevelItemCount(), 3);
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("BlackBerry Z30 (simulated)"));
+        // The remembered device is suggested, under its new address.
+        QCOMPARE(list->currentItem()->text(1), QStringLiteral("127.0.0.2"));
+        QCOMPARE(list->currentItem()->text(0), QStringLiteral("BlackBerry Z30 (was at 192.0.2.7)"));
+        QSettings remembered = KestraneSettings();
+        QCOMPARE(RememberedDeviceByPin(remembered, QStringLiteral("22233333"))->address,
+                 QStringLiteral("127.0.0.2"));
         QTreeWidgetItem* q10Row =
             list->findItems(QStringLiteral("127.0.0.3"), Qt::MatchExactly, 1).value(0);
         QVERIFY(q10Row);

@@ -35,7 +35,7 @@ check() {
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 export KESTRANE_DISCOVERY_PORT=$port
 python3 "$fake_hosts" "$port" 127.0.0.2=device 127.0.0.3=silent 127.0.0.4=closes 127.0.0.5=huge \
-  127.0.0.6=devmodeoff:740424151:BlackBerry_Q20 >"$work/fakes.out" 2>&1 &
+  127.0.0.6=devmodeoff:740424151:BlackBerry_Q20 127.0.0.17=device >"$work/fakes.out" 2>&1 &
 fakes=$!
 for _ in $(seq 50); do grep -q ready "$work/fakes.out" && break; sleep 0.1; done
 grep -q ready "$work/fakes.out" || { echo "FAIL the fake hosts did not start:"; cat "$work/fakes.out"; exit 1; }
@@ -50,7 +50,7 @@ if [ $(($(date +%s) - start)) -gt 15 ]; then
 fi
 check loopback-devmode-off 0 '127\.0\.0\.6 +BlackBerry Q20 .* 2C21F9D7 +off +not finished' -- \
   "$tool" discover --network 127.0.0.0/28
-check loopback-json 0 '^\{"address":"127\.0\.0\.2","developmentMode":true,"model":"BlackBerry Z30","osType":"BlackBerry 10","osVersion":"10\.3\.3\.2205","pin":"22233333","setupFinished":true,"simulated":false,"via":"network"\}$' -- \
+check loopback-json 0 '^\{"address":"127\.0\.0\.2","developmentMode":true,"model":"BlackBerry Z30","osType":"BlackBerry 10","osVersion":"10\.3\.3\.2205","pin":"22233333","previousAddress":null,"setupFinished":true,"simulated":false,"via":"network"\}$' -- \
   "$tool" --json discover --network 127.0.0.0/28
 out=$("$tool" --json discover --network 127.0.0.0/28 2>/dev/null)
 if [ "$(wc -l <<<"$out")" != 2 ] || grep -Eq '127\.0\.0\.[345]' <<<"$out"; then
@@ -58,6 +58,12 @@ if [ "$(wc -l <<<"$out")" != 2 ] || grep -Eq '127\.0\.0\.[345]' <<<"$out"; then
   sed 's/^/    /' <<<"$out"
   failures=$((failures + 1))
 fi
+# The Z30 found at 127.0.0.2 above answers at 127.0.0.17 too, as a device whose address changed:
+# known by its PIN, with the address it was at.
+check moved-device 0 'BlackBerry Z30 \(PIN 22233333\) was at 127\.0\.0\.2; it answers at 127\.0\.0\.17 now' -- \
+  "$tool" discover --network 127.0.0.17/32
+check moved-device-json 0 '"address":"127\.0\.0\.2",.*"previousAddress":"127\.0\.0\.17"' -- \
+  "$tool" --json discover --network 127.0.0.2/32
 check several-networks 0 '127\.0\.0\.2 .*' -- \
   "$tool" discover --network 127.0.0.8/29 --network=127.0.0.2/32
 check none-answers 5 'no device answered \(6 addresses probed\).*Development Mode' -- \
@@ -86,7 +92,7 @@ check usb-advice-beside-devices 0 'usbfake0 \(cdc_ncm\) is up' -- \
 if [ -d /opt/bbndk ]; then
   echo "skip simulated devices: /opt/bbndk holds a deploy tool, whose devices would be probed"
 else
-  check simulated-json 0 '^\{"address":"169\.254\.2\.1","developmentMode":true,"model":"BlackBerry PlayBook","osType":"BlackBerry PlayBook OS","osVersion":"2\.1\.0\.1917","pin":"50A3E1B7","setupFinished":true,"simulated":true,"via":"usb"\}$' -- \
+  check simulated-json 0 '^\{"address":"169\.254\.2\.1","developmentMode":true,"model":"BlackBerry PlayBook","osType":"BlackBerry PlayBook OS","osVersion":"2\.1\.0\.1917","pin":"50A3E1B7","previousAddress":null,"setupFinished":true,"simulated":true,"via":"usb"\}$' -- \
     "$tool" --json discover --network 169.254.0.1/32 --network 169.254.2.1/32
   check simulated-text 0 '169\.254\.3\.1 +BlackBerry Z10 .* +off +finished +usb \(simulated\)' -- \
     "$tool" discover --network 169.254.3.1/32

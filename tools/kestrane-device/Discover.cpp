@@ -7,6 +7,7 @@
 #include "Discovery.h"
 #include "LocalAddresses.h"
 #include "RegistryView.h"
+#include "RememberedDevices.h"
 #include "Settings.h"
 #include "Terminal.h"
 #include "UsbNetworking.h"
@@ -177,10 +178,27 @@ QString Columns(const QList<QStringList>& rows) {
     return text;
 }
 
-QString DevicesText(const QList<DiscoveredDevice>& devices, bool json) {
+// The address each device was remembered at when that is not where it answered now; empty
+// otherwise. Every device found (the simulator's aside) is remembered at its address now.
+QStringList PreviousAddresses(const QList<DiscoveredDevice>& devices) {
+    QSettings settings = KestraneSettings();
+    QStringList previous;
+    for (const DiscoveredDevice& device : devices) {
+        const std::optional<RememberedDevice> known =
+            device.simulated ? std::nullopt : RememberedDeviceByPin(settings, device.pin);
+        previous.append(known && known->address != device.address ? known->address : QString());
+        if (!device.simulated)
+            RememberDevice(settings, {device.pin, device.address, device.model()});
+    }
+    return previous;
+}
+
+QString DevicesText(const QList<DiscoveredDevice>& devices, const QStringList& previous,
+                    bool json) {
     if (json) {
         QString text;
-        for (const DiscoveredDevice& device : devices) {
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            const DiscoveredDevice& device = devices[i];
             const QJsonObject object{{"address", device.address},
                                      {"pin", device.pin},
                                      {"model", device.model()},
@@ -189,7 +207,10 @@ QString DevicesText(const QList<DiscoveredDevice>& devices, bool json) {
                                      {"developmentMode", FlagJson(device.developmentMode)},
                                      {"setupFinished", FlagJson(device.setupFinished)},
                                      {"via", ViaText(device)},
-                                     {"simulated", device.simulated}};
+                                     {"simulated", device.simulated},
+                                     {"previousAddress", previous[i].isEmpty()
+                                                             ? QJsonValue(QJsonValue::Null)
+                                                             : QJsonValue(previous[i])}};
             text += QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
                     QLatin1Char('\n');
         }
@@ -301,7 +322,12 @@ int RunDiscover(const QStringList& arguments, const QString& appDir) {
         Say(line);
     if (devices.isEmpty())
         return 5;
-    std::fputs(DevicesText(devices, options.json).toLocal8Bit().constData(), stdout);
+    const QStringList previous = PreviousAddresses(devices);
+    for (qsizetype i = 0; i < devices.size(); ++i)
+        if (!previous[i].isEmpty())
+            Say(QStringLiteral("%1 (PIN %2) was at %3; it answers at %4 now")
+                    .arg(devices[i].model(), devices[i].pin, previous[i], devices[i].address));
+    std::fputs(DevicesText(devices, previous, options.json).toLocal8Bit().constData(), stdout);
     return 0;
 }
 
