@@ -1,9 +1,14 @@
 // The connection fields: the address suggestion, the password reveal and the Development Mode
 // hint.
 
+#include "DeployCommand.h"
+#include "FindDevicesDialog.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "TfrmBB10.h"
+#include "UsbNetworking.h"
+
+#include <QDir>
 
 namespace kestrane {
 
@@ -16,6 +21,36 @@ void TfrmBB10::btnRefreshClick() {
     if (usbSuggestionShown_) {
         edtIP->setAddressText(suggestion);
     }
+}
+
+void TfrmBB10::btnFindClick() {
+    QString portError;
+    const DiscoverySettings settings = DiscoverySettings::FromEnvironment(&portError);
+    auto* dialog = new FindDevicesDialog(
+        services_.discoveryCandidates(), settings, {},
+        UsbNetworkingAdvice(FindPhoneUsbInterfaces(QStringLiteral("/sys")), InterfacesWithIpv4()),
+        this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // While the bundled simulator stands in for the deploy tool, its devices are listed too: it
+    // prints their discovery answers ("-discover"), and the scan waits for them so that their
+    // addresses are not probed.
+    const DeployToolFound tool = CurrentDeployTool();
+    if (tool.simulator && !JavaBinDir.isEmpty()) {
+        dialog->waitForSimulated();
+        ConsoleJob* job = services_.consoleRunner->RunConsoleCommand(
+            QStringLiteral("java -jar %1 -discover")
+                .arg(ShellQuote(QDir(tool.folder).filePath(QStringLiteral("BarDeploy.jar")))),
+            JavaBinDir, dialog);
+        connect(job, &ConsoleJob::finished, dialog, [dialog, job](const QString& output) {
+            dialog->addSimulated(ReadSimulatorDiscovery(output.toUtf8()));
+            job->deleteLater();
+        });
+    }
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (!dialog->chosenAddress().isEmpty())
+            edtIP->setAddressText(dialog->chosenAddress());
+    });
+    dialog->open();
 }
 
 // A phone on the USB network is suggested as ever; otherwise (Wi-Fi) the address of the last

@@ -6,6 +6,7 @@
 #include "DeviceCommands.h"
 #include "DeviceInfo.h"
 #include "MessageBox.h"
+#include "RememberedDevices.h"
 #include "Settings.h"
 #include "TextUtils.h"
 #include "TfrmBB10.h"
@@ -92,7 +93,9 @@ void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& t
     const DeviceInfo& info = outcome.info;
     ForgetOtherDevice(target.address + QLatin1Char('/') + info.pin);
     connectedTarget_ = target;
-    KestraneSettings().setValue(LastDeviceAddressKey, target.address);
+    QSettings settings = KestraneSettings();
+    settings.setValue(LastDeviceAddressKey, target.address);
+    RememberDevice(settings, {info.pin, target.address, info.deviceName});
     ShowDeviceValues(info);
     btnInstallApps->setEnabled(true);
     btnManageApps->setEnabled(true);

@@ -1,5 +1,7 @@
 #include "Services.h"
 
+#include "Discovery.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -24,6 +26,8 @@ Services WithSystemDefaults(Services services) {
         services.desktop = std::make_shared<SystemDesktopOpener>();
     if (!services.loginAttempts)
         services.loginAttempts = std::make_shared<LoginAttempts>();
+    if (!services.discoveryCandidates)
+        services.discoveryCandidates = [] { return DiscoveryCandidates(SystemLocalNetworks()); };
     return services;
 }
 

@@ -5,8 +5,10 @@
 #include "LoginAttempts.h"
 #include "RegistryView.h"
 
+#include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace kestrane {
@@ -39,6 +41,9 @@ struct Services {
     // The failed password attempts each device reported last (the state folder's, shared with
     // kestrane-device).
     std::shared_ptr<LoginAttempts> loginAttempts = nullptr;
+    // The addresses Find Devices probes, most likely first: the system's are those of
+    // DiscoveryCandidates() for the machine's own networks.
+    std::function<QList<quint32>()> discoveryCandidates = nullptr;
 };
 
 Services SystemServices();

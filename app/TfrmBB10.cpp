@@ -135,6 +135,7 @@ void TfrmBB10::BindHandlers() {
     BindClick(btnBack2, &TfrmBB10::SpeedButton3Click);
 
     BindClick(btnRefresh, &TfrmBB10::btnRefreshClick);
+    BindClick(btnFind, &TfrmBB10::btnFindClick);
     BindClick(btnConn, &TfrmBB10::btnConnClick);
     connect(SpeedButton1, &FlatButton::mousePressed, this, [this](Qt::MouseButton button) {
         RunHandler(this, HandlerOrigin::Click, [&] { SpeedButton1MouseDown(button); });

@@ -73,6 +73,8 @@ public:
     PasswordEdit* edtPwd = nullptr;
     FlatButton* SpeedButton1 = nullptr;
     QPushButton* btnConn = nullptr;
+    // Opens Find Devices, which fills in the address of the device chosen.
+    FlatButton* btnFind = nullptr;
     // Which deploy tool answers ("Simulator", "BarDeploy 1.4.0"); a click opens PopupMenu2.
     LinkLabel* lbDeployTool = nullptr;
     GroupFrame* GroupBox1 = nullptr;
@@ -210,6 +212,9 @@ public slots:
     // ---- Connection panel ----
     // Suggests the device address from the machine's link-local address.
     virtual void btnRefreshClick();
+    // Finds the devices on USB and the local network (FindDevicesDialog, window-modal, the
+    // window still drawn and its commands still running); the one chosen fills in the address.
+    virtual void btnFindClick();
     // Show the password in clear while a mouse button is held on the eye button.
     virtual void SpeedButton1MouseDown(Qt::MouseButton button);
     virtual void SpeedButton1MouseUp(Qt::MouseButton button);

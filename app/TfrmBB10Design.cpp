@@ -164,6 +164,12 @@ void TfrmBB10::SetupConnectionPanel() {
     Label18 = AddLabel(Panel1, "Label18", QStringLiteral("Connection Information"), {10, 12},
                        TahomaFont(16, FontWeight::Bold, true), Colours::White);
 
+    // Find Devices, on the heading's line above the address field it fills in.
+    btnFind = AddFlatButton(Panel1, "btnFind", QStringLiteral("&Find..."),
+                            QStringLiteral("Find the devices in Development Mode on USB and the "
+                                           "local network"),
+                            QRect(226, 10, 63, 24), TahomaFont(11, FontWeight::Bold));
+
     GroupBox2 = Place<GroupFrame>(Panel1, "GroupBox2", QRect(8, 41, 281, 139));
     GroupBox2->setFont(TahomaFont(11));
     SetTextColour(GroupBox2, Colours::White);
@@ -417,6 +423,7 @@ void TfrmBB10::SetupComponents() {
 void TfrmBB10::SetupTabOrder() {
     QWidget::setTabOrder(edtIP, edtPwd);
     QWidget::setTabOrder(edtPwd, btnConn);
+    QWidget::setTabOrder(btnConn, btnFind);
 }
 
 } // namespace kestrane

@@ -3,6 +3,7 @@
 # sharing SECONDS between them, over a working corpus per target seeded every time:
 #   zip_fuzzer            archives: the peer fixtures, past findings and generated archives
 #   device_output_fuzzer  the deploy tool's output: fuzz/device-seeds and past findings
+#   discovery_fuzzer      what hosts answer to discovery probes: fuzz/discovery-seeds
 # Reports executions, executions per second, peak memory and findings per target, and exits
 # non-zero on any finding (crash, leak, timeout, memory blow-up, undefined behaviour); the input
 # that caused it is kept in build-fuzz/findings/<target>/.
@@ -13,7 +14,7 @@ SECONDS_TO_RUN=${1:?usage: fuzz/run.sh SECONDS}
 FUZZ=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$FUZZ")
 BUILD=$ROOT/build-fuzz
-TARGETS="zip_fuzzer device_output_fuzzer"
+TARGETS="zip_fuzzer device_output_fuzzer discovery_fuzzer"
 
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$FUZZ" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -38,6 +39,7 @@ seed() { # seed CORPUS FOLDER...
 seed "$FUZZ/corpus-work" "$ROOT/tests/zip/fixtures/zip-peers" "$ROOT/tests/zip/fixtures/fuzz-findings"
 "$BUILD/make_seeds" "$FUZZ/corpus-work"
 seed "$FUZZ/corpus-device-work" "$FUZZ/device-seeds" "$ROOT/tests/deploy/fixtures/fuzz-findings"
+seed "$FUZZ/corpus-discovery-work" "$FUZZ/discovery-seeds"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
 # AddressSanitizer keeps up to 256 MB of freed memory in quarantine by default, which alone would
@@ -71,6 +73,11 @@ for target in $TARGETS; do
       # volume of a 10 MB line and a million lines is the volume test's and benchmark's.)
       corpus=$FUZZ/corpus-device-work
       options="-max_len=16384 -timeout=10" ;;
+    discovery_fuzzer)
+      # Answers over the 64 KiB limit are cut off by the probe before any reader sees them (the
+      # unit tests cover the limit); 4 KiB holds every device's answer several times.
+      corpus=$FUZZ/corpus-discovery-work
+      options="-max_len=4096 -timeout=10" ;;
   esac
   findings=$BUILD/findings/$target
   log=$BUILD/$target.log

@@ -23,12 +23,10 @@ bool fitsMaskGroup(const QString& group) {
     return true;
 }
 
-} // namespace
-
-QStringList SystemLocalAddresses::GetLocalIPAddresses() const {
-    // Interfaces that are down and the loopback interface are left out, as resolving the
-    // machine's own name leaves them out; neither can lead to a device.
-    QStringList addresses;
+// The IPv4 address entries of the interfaces that can lead to a device. Interfaces that are down
+// and the loopback interface are left out, as resolving the machine's own name leaves them out.
+QList<QNetworkAddressEntry> LocalIpv4Entries() {
+    QList<QNetworkAddressEntry> found;
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& networkInterface : interfaces) {
         const auto flags = networkInterface.flags();
@@ -38,10 +36,30 @@ QStringList SystemLocalAddresses::GetLocalIPAddresses() const {
         const auto entries = networkInterface.addressEntries();
         for (const QNetworkAddressEntry& entry : entries) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                addresses.append(entry.ip().toString());
+                found.append(entry);
         }
     }
+    return found;
+}
+
+} // namespace
+
+QStringList SystemLocalAddresses::GetLocalIPAddresses() const {
+    QStringList addresses;
+    const auto entries = LocalIpv4Entries();
+    for (const QNetworkAddressEntry& entry : entries)
+        addresses.append(entry.ip().toString());
     return addresses;
+}
+
+QList<Ipv4Network> SystemLocalNetworks() {
+    QList<Ipv4Network> networks;
+    const auto entries = LocalIpv4Entries();
+    for (const QNetworkAddressEntry& entry : entries) {
+        const int prefix = entry.prefixLength();
+        networks.append({entry.ip().toIPv4Address(), prefix < 0 || prefix > 32 ? 32 : prefix});
+    }
+    return networks;
 }
 
 QString SuggestDeviceAddress(const QStringList& localAddresses) {

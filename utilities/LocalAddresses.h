@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,18 @@ class SystemLocalAddresses : public LocalAddressSource {
 public:
     QStringList GetLocalIPAddresses() const override;
 };
+
+// An IPv4 network: an address in it (host byte order) and its prefix length (0 to 32).
+struct Ipv4Network {
+    quint32 address = 0;
+    int prefix = 32;
+
+    friend bool operator==(const Ipv4Network&, const Ipv4Network&) = default;
+};
+
+// The machine's own IPv4 addresses with their prefix lengths, of the same interfaces as
+// SystemLocalAddresses (up, not loopback), in interface order.
+QList<Ipv4Network> SystemLocalNetworks();
 
 // The device address suggested from the local addresses: the last address that contains
 // "169.254." anywhere, with its last group (at most three characters after the last dot, read as

@@ -815,6 +815,14 @@ void ConnectTest::theLastDeviceIsRememberedWithoutItsPassword() {
     QSettings settings = KestraneSettings();
     settings.sync();
     QCOMPARE(settings.value(LastDeviceAddressKey).toString(), QStringLiteral("192.168.1.23"));
+    // The device is remembered by its PIN with the address, for Find Devices.
+    QStringList rememberedAt;
+    const QStringList keys = settings.allKeys();
+    for (const QString& key : keys)
+        if (key.startsWith(QLatin1String("devices/")))
+            rememberedAt.append(settings.value(key).toStringList().value(0));
+    QVERIFY2(rememberedAt.contains(QStringLiteral("192.168.1.23")),
+             qPrintable(rememberedAt.join(u' ')));
     QFile file(settings.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(!file.readAll().contains("s3cret-pass"));

@@ -144,8 +144,11 @@ struct WindowWorld {
     // Kept for the test alone: no count of failed passwords reaches the next test.
     std::shared_ptr<LoginAttempts> loginAttempts = std::make_shared<LoginAttempts>(QString());
 
+    // Find Devices probes only what a test gives here: never the machine's own networks.
+    std::function<QList<quint32>()> discoveryCandidates = [] { return QList<quint32>(); };
+
     Services services() const {
-        return Services{addresses, registry, runner, nullptr, loginAttempts};
+        return Services{addresses, registry, runner, nullptr, loginAttempts, discoveryCandidates};
     }
 };
 

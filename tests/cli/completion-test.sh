@@ -34,7 +34,7 @@ check() {
 }
 
 d=_kestrane_device
-check $d "apps info install launch status terminate uninstall" kestrane-device ""
+check $d "apps discover info install launch status terminate uninstall" kestrane-device ""
 check $d "--deploy-tool --device" kestrane-device --de
 check $d "info install" kestrane-device --device 169.254.0.1 --json in
 check $d "" kestrane-device --device ""
@@ -43,6 +43,10 @@ check $d "--launch" kestrane-device --device 169.254.0.1 install --la
 check $d "--spend-last-attempt" kestrane-device --sp
 check $d "$work/sub" kestrane-device --deploy-tool "$work/"
 check $d "" kestrane-device --device 169.254.0.1 launch com.
+check $d "discover" kestrane-device --json di
+check $d "--network" kestrane-device discover --ne
+check $d "" kestrane-device discover --network ""
+check $d "--help --json --network" kestrane-device discover --network 127.0.0.0/28 --
 b=_kestrane_bar
 check $b "extract info list" kestrane-bar ""
 check $b "extract" kestrane-bar e

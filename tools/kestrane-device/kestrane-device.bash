@@ -1,17 +1,17 @@
 # bash completion for kestrane-device: options, commands, BAR files for install, folders for
-# --deploy-tool, files for --password-file. Package names are not completed (asking the device
-# would need its password).
+# --deploy-tool, files for --password-file, --network after discover. Package names are not
+# completed (asking the device would need its password), nor networks.
 _kestrane_device() {
   local cur prev
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="info apps install status launch terminate uninstall"
+  local commands="info apps install status launch terminate uninstall discover"
   local options="--device --json --password-file --deploy-tool --spend-last-attempt --help"
   COMPREPLY=()
 
   case $prev in
-  --device)
+  --device | --network)
     return
     ;;
   --password-file)
@@ -30,7 +30,7 @@ _kestrane_device() {
   local i command=
   for ((i = 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
-    --device | --password-file | --deploy-tool) ((i++)) ;;
+    --device | --password-file | --deploy-tool | --network) ((i++)) ;;
     -*) ;;
     *)
       command=${COMP_WORDS[i]}
@@ -60,6 +60,9 @@ _kestrane_device() {
         [[ ${bar,,} == *.bar ]] && COMPREPLY+=("$bar")
       done < <(compgen -f -- "$cur")
     fi
+    ;;
+  discover)
+    [[ $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W "--network --json --help" -- "$cur")
     ;;
   *)
     [[ $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

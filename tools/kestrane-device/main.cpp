@@ -8,6 +8,7 @@
 #include "DeployToolLookup.h"
 #include "DeviceCommandRunner.h"
 #include "DeviceOperations.h"
+#include "Discover.h"
 #include "InstallPreflight.h"
 #include "InstallRun.h"
 #include "RegistryView.h"
@@ -40,6 +41,7 @@ constexpr int ParallelDevices = 4;
 const char HelpText[] =
     "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE]\n"
     "                       [--deploy-tool DIR] [--spend-last-attempt] COMMAND [ARG...]\n"
+    "       kestrane-device [--json] discover [--network CIDR]...\n"
     "\n"
     "Commands:\n"
     "  info                      the device's identity\n"
@@ -53,6 +55,10 @@ const char HelpText[] =
     "  launch PACKAGE...         launch applications\n"
     "  terminate PACKAGE...      terminate applications\n"
     "  uninstall PACKAGE...      uninstall applications\n"
+    "  discover                  find devices in Development Mode on USB and the local\n"
+    "                            network (no --device, no password): address, model, OS,\n"
+    "                            PIN, Development Mode, setup finished; exit 0 when a\n"
+    "                            device answered, 5 when none did\n"
     "PACKAGE is a package name as 'apps' lists it or NAME.ID; it is looked up on the device.\n"
     "\n"
     "Options:\n"
@@ -67,6 +73,8 @@ const char HelpText[] =
     "not\n"
     "                       asked (exit 3): one more wrong password and it refuses every password\n"
     "                       until the password is typed on the device itself\n"
+    "  --network CIDR       discover: look only in this network (such as 192.168.1.0/24, at\n"
+    "                       most a /16; loopback too when given); may be given several times\n"
     "  --help               this text\n"
     "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, or is asked for on the\n"
     "terminal without echo; it is never an argument. The deploy tool receives it through an\n"
@@ -860,6 +868,8 @@ int main(int argc, char** argv) {
         std::fputs(HelpText, stdout);
         return 0;
     }
+    if (IsDiscoverCommand(arguments))
+        return RunDiscover(arguments, ExecutableFolder());
     auto parsed = Parse(arguments);
     if (auto* error = std::get_if<QString>(&parsed))
         return BadInput(*error);

@@ -11,6 +11,11 @@ enum Command {
     UNINSTALL_APP("-uninstallApp", "remove an application"),
     INSTALL_DEBUG_TOKEN("-installDebugToken", "install a debug token (its BAR file follows)"),
     VERSION("-version", "print the deploy tool version the simulator answers as"),
+    /**
+     * The simulator's own: each simulated device's answer to a discovery probe (GET
+     * /cgi-bin/discovery.cgi), one line per device: its address, a blank, the XML.
+     */
+    DISCOVER("-discover", "print the devices' discovery answers (address and XML per line)"),
     /** The simulator's own: forget every device's state. */
     RESET_SIMULATOR("-resetSimulator", "forget what the simulated devices remember");
 

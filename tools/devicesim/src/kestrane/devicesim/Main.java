@@ -37,6 +37,11 @@ public final class Main {
                 console.line(VERSION);
                 return 0;
             }
+            if (invocation.commands().contains(Command.DISCOVER)) {
+                for (SimulatedDevice device : SimulatedDevice.ALL)
+                    console.line(device.address() + " " + device.discoveryAnswer());
+                return 0;
+            }
             DeviceStore store = new DeviceStore(settings.home());
             if (invocation.commands().contains(Command.RESET_SIMULATOR)) {
                 store.reset();

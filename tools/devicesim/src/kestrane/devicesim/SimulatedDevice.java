@@ -42,6 +42,42 @@ record SimulatedDevice(
         return "";
     }
 
+    /** The value of the device's "key::value" property line; null without one. */
+    String property(String key) {
+        for (String line : propertyLines)
+            if (line.startsWith(key + "::"))
+                return line.substring(key.length() + 2);
+        return null;
+    }
+
+    /**
+     * The device's answer to a discovery probe as devices give it: the PIN in decimal, the
+     * machine name with "_" for blanks; a device without model lines (the PlayBook) leaves them
+     * out. Every simulated device has finished its first-start setup.
+     */
+    String discoveryAnswer() {
+        StringBuilder xml = new StringBuilder("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+        xml.append("<RimTabletResponse><DeviceCharacteristics>");
+        element(xml, "BbPin", Long.toString(pin()));
+        String machine = property("modelfullname");
+        if (machine != null)
+            element(xml, "SystemMachine", machine.replace(' ', '_'));
+        element(xml, "OsType", property("device_os"));
+        element(xml, "PlatformVersion", osVersion());
+        element(xml, "ModelName", property("modelname"));
+        element(xml, "MinSupportedProtocolVersion", "1");
+        element(xml, "MaxSupportedProtocolVersion", "4");
+        element(xml, "DeveloperModeEnabled", developmentMode ? "1" : "0");
+        element(xml, "OobeCompleted", "1");
+        return xml.append("</DeviceCharacteristics></RimTabletResponse>").toString();
+    }
+
+    private static void element(StringBuilder xml, String name, String value) {
+        if (value != null)
+            xml.append('<').append(name).append('>').append(value)
+                    .append("</").append(name).append('>');
+    }
+
     private static final String DEVMODE = "[n]@devmode";
 
     /**
