@@ -13,24 +13,7 @@ trap '[ -n "$fakes" ] && kill "$fakes"; rm -rf "$work"' EXIT
 # The deploy tool lookup finds the bundled simulator only.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 unset KESTRANE_DEPLOY_TOOL
-failures=0
-
-# check NAME EXPECTED_CODE PATTERN -- COMMAND...: runs COMMAND, wants its exit code and its
-# output (standard output and error together) to match the extended regular expression.
-check() {
-  local name=$1 want=$2 pattern=$3
-  shift 4
-  local out code
-  out=$("$@" 2>&1)
-  code=$?
-  if [ "$code" != "$want" ] || ! grep -Eq -- "$pattern" <<<"$out"; then
-    echo "FAIL $name: exit code $code (wanted $want), output:"
-    sed 's/^/    /' <<<"$out"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name"
-  fi
-}
+. "$(dirname "$0")/check.sh"
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 export KESTRANE_DISCOVERY_PORT=$port

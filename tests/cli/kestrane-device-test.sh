@@ -17,24 +17,7 @@ unset KESTRANE_DEPLOY_TOOL
 export KESTRANE_DEVICESIM_PROGRESS_MS=300 KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS=300
 python3 "$make_bars" "$work/bars" 2 0.05 >/dev/null
 echo "not an archive" >"$work/bars/broken.bar"
-failures=0
-
-# check NAME EXPECTED_CODE PATTERN -- COMMAND...: runs COMMAND, wants its exit code and its
-# output (standard output and error together) to match the extended regular expression.
-check() {
-  local name=$1 want=$2 pattern=$3
-  shift 4
-  local out code
-  out=$("$@" 2>&1)
-  code=$?
-  if [ "$code" != "$want" ] || ! grep -Eq -- "$pattern" <<<"$out"; then
-    echo "FAIL $name: exit code $code (wanted $want), output:"
-    sed 's/^/    /' <<<"$out"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name"
-  fi
-}
+. "$(dirname "$0")/check.sh"
 
 z30() { KESTRANE_DEVICE_PASSWORD=z30 "$tool" "$@"; }
 

@@ -67,8 +67,8 @@ def handler(kind):
 async def main():
     port = int(sys.argv[1])
     servers = []
-    for spec in sys.argv[2:]:
-        address, kind = spec.split("=", 1)
+    for host in sys.argv[2:]:
+        address, kind = host.split("=", 1)
         if not ipaddress.ip_address(address).is_loopback:
             sys.exit(f"{address} is not a loopback address: fake hosts stay on this machine")
         servers.append(await asyncio.start_server(handler(kind), address, port))

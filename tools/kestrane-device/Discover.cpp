@@ -6,6 +6,7 @@
 #include "DeployToolLookup.h"
 #include "Discovery.h"
 #include "LocalAddresses.h"
+#include "Output.h"
 #include "RegistryView.h"
 #include "RememberedDevices.h"
 #include "Settings.h"
@@ -157,25 +158,6 @@ QJsonValue FlagJson(const std::optional<bool>& flag) {
 
 QString ViaText(const DiscoveredDevice& device) {
     return device.via == DiscoveryVia::Usb ? QStringLiteral("usb") : QStringLiteral("network");
-}
-
-// Rows of cells as columns, each as wide as its widest cell.
-QString Columns(const QList<QStringList>& rows) {
-    QList<qsizetype> widths;
-    for (const QStringList& row : rows)
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths.append(0);
-            widths[i] = std::max(widths[i], row[i].size());
-        }
-    QString text;
-    for (const QStringList& row : rows) {
-        QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
-        text += line.trimmed() + QLatin1Char('\n');
-    }
-    return text;
 }
 
 // The address each device was remembered at when that is not where it answered now; empty

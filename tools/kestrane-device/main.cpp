@@ -11,6 +11,7 @@
 #include "Discover.h"
 #include "InstallPreflight.h"
 #include "InstallRun.h"
+#include "Output.h"
 #include "RegistryView.h"
 #include "Settings.h"
 #include "TempFolder.h"
@@ -227,25 +228,6 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
 
 QString PrintableJson(const QJsonObject& object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-// Rows of cells as columns, each as wide as its widest cell (the last one left as it is).
-QString Columns(const QList<QStringList>& rows) {
-    QList<qsizetype> widths;
-    for (const QStringList& row : rows)
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths.append(0);
-            widths[i] = std::max(widths[i], row[i].size());
-        }
-    QString text;
-    for (const QStringList& row : rows) {
-        QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
-        text += line.trimmed() + QLatin1Char('\n');
-    }
-    return text;
 }
 
 // Progress of the installations: bars on a terminal, redrawn in place; plain lines otherwise.
