@@ -52,6 +52,13 @@ case $ASAN_OPTIONS in
   *quarantine_size_mb*) ;;
   *) export ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=32" ;;
 esac
+# Freed and reused blocks of 512 KiB and more (the decoding buffers) have their shadow cleared by
+# giving the pages back to the system by default: a system call and a TLB flush on every core each
+# time, about a fifth of the archive fuzzer's time on this machine. Clearing it in place is cheaper.
+case $ASAN_OPTIONS in
+  *clear_shadow_mmap_threshold*) ;;
+  *) export ASAN_OPTIONS="$ASAN_OPTIONS:clear_shadow_mmap_threshold=67108864" ;;
+esac
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 count=0
