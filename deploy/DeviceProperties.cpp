@@ -184,7 +184,9 @@ QDateTime ParseJavaDate(const QString& text) {
     const int day = parts[2].toInt(&dayOk);
     const int year = parts[5].toInt(&yearOk);
     const QTime time = QTime::fromString(parts[3], QStringLiteral("HH:mm:ss"));
-    const QDate date = month && dayOk && yearOk ? QDate(year, month, day) : QDate();
+    // Years of four digits at most, as ISO 8601 and the dates shown and written of them have.
+    const bool yearInRange = yearOk && year >= 1 && year <= 9999;
+    const QDate date = month && dayOk && yearInRange ? QDate(year, month, day) : QDate();
     if (!date.isValid() || !time.isValid())
         return {};
     const int offset = ZoneOffsetMinutes(parts[4]).value_or(0);

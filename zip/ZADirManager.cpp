@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -192,6 +193,33 @@ std::int64_t TDirItem::LocalHeaderOffset() const {
         CentralDir.relOffsetLH == All32 ? Zip64ExtInfo.relOffsetLH : CentralDir.relOffsetLH;
     return stored > std::numeric_limits<std::int64_t>::max() - StubShift ? stored
                                                                          : stored + StubShift;
+}
+
+TZAEntrySpan ZAEntrySpan(const TDirItem& item) {
+    constexpr std::int64_t Max = std::numeric_limits<std::int64_t>::max();
+    TZAEntrySpan span;
+    span.start = item.LocalHeaderOffset();
+    const std::int64_t size = std::max<std::int64_t>(item.CompressedSize(), 0);
+    const auto header = static_cast<std::int64_t>(ZALocalHeaderSize);
+    const std::int64_t length = size > Max - header ? Max : size + header;
+    span.end = span.start > Max - length ? Max : span.start + length;
+    return span;
+}
+
+bool TZAOverlapCheck::Overlaps(const TDirItem& item) {
+    // A folder writes no data; its offset is not even shifted past prepended data.
+    if (item.IsDirectory())
+        return false;
+    const TZAEntrySpan span = ZAEntrySpan(item);
+    // The kept spans never overlap: only the last one starting at or before this one and the
+    // first one starting after it can reach into it.
+    auto after = FKept.upper_bound(span.start);
+    if (after != FKept.end() && after->first < span.end)
+        return true;
+    if (after != FKept.begin() && std::prev(after)->second > span.start)
+        return true;
+    FKept.emplace_hint(after, span.start, span.end);
+    return false;
 }
 
 bool TDirItem::IsDirectory() const {

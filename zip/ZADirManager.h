@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -149,6 +150,28 @@ struct TDirItem {
     // The directory attribute, or a stored name ending with '/'.
     bool IsDirectory() const;
     std::vector<TZAExtraFieldDataBlock> ExtraFields() const;
+};
+
+// Where an entry's local header and data lie at the least: from its local header on, the
+// header's fixed part and the compressed size the directory states (the local name, extra field
+// and data descriptor only add to it). No two entries of a well-formed archive share a byte of
+// it; entries that do (many records over the same data, say) would have the same bytes decoded
+// once per record.
+struct TZAEntrySpan {
+    std::int64_t start = 0;
+    std::int64_t end = 0; // past the last byte
+};
+TZAEntrySpan ZAEntrySpan(const TDirItem& item);
+
+// Tells, of entries taken one after the other, those whose span overlaps the span of an entry
+// taken before them that was kept; an entry that overlaps none is kept. Folders are neither
+// checked nor kept. Each call costs O(log kept).
+class TZAOverlapCheck {
+public:
+    bool Overlaps(const TDirItem& item);
+
+private:
+    std::map<std::int64_t, std::int64_t> FKept; // start -> end, never overlapping
 };
 
 // The fixed part of a local header in its central-directory form (no comment, disk, internal or

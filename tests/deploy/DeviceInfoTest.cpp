@@ -324,6 +324,8 @@ TEST(DeviceProperties, DatesAsDevicesPrintThem) {
         {"Thu Foo 29 19:25:34 GMT 2014", {}},
         {"Thu Feb 30 19:25:34 GMT 2014", {}},
         {"Thu May 29 25:25:34 GMT 2014", {}},
+        {"Thu May 29 23:30:00 GMT200 201014", {}}, // a fuzzer's finding: no ISO text of it
+        {"Thu May 29 23:30:00 GMT -2014", {}},
         {"10d", {}},
         {"", {}},
     };

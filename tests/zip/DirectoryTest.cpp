@@ -513,4 +513,73 @@ TEST_P(HostileFields, StayInsideWhatWasRead) {
 INSTANTIATE_TEST_SUITE_P(DirManager, HostileFields, ::testing::ValuesIn(HostileCases()),
                          [](const auto& info) { return RowName(info.param.what); });
 
+struct OverlapCase {
+    const char* what;
+    Archive archive;
+    std::vector<bool> overlapping; // per entry, in directory order
+};
+
+void PrintTo(const OverlapCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+std::vector<OverlapCase> OverlapCases() {
+    // Stored entries: entry i's header is at 40 * i when each holds 5 bytes under a 5-byte name.
+    const auto at = [](Entry e, std::uint32_t offset) {
+        e.offset = offset;
+        return e;
+    };
+    Archive sameData;
+    sameData.entries = {File("a.txt", "alpha"), at(File("b.txt", "alpha"), 0),
+                        at(File("c.txt", "alpha"), 0)};
+    // The second header lies inside the first entry's data (its size claimed larger).
+    Archive intoData;
+    intoData.entries = {File("a.txt", "alpha"), File("b.txt", "bravo")};
+    intoData.entries[0].compSize = 20;
+    // Ending exactly where the next header starts is no overlap.
+    Archive adjacent;
+    adjacent.entries = {File("a.txt", "alpha"), File("b.txt", "bravo")};
+    adjacent.entries[0].compSize = 10;
+    // Entry c overlaps b only, which is skipped: c's data is decoded once.
+    Archive chain;
+    chain.entries = {File("a.txt", "alpha"), at(File("b.txt", "bravo"), 30),
+                     at(File("c", "x"), 40)};
+    chain.entries[1].compSize = 20;
+    // Prepended data shifts the files' offsets but not the folder's, which is not checked.
+    Archive stub = TwoFiles();
+    Entry folder = File("dir/", "");
+    folder.externalAttr = 0x10;
+    stub.entries.push_back(at(folder, 40));
+    stub.prefix = std::string(40, '#');
+    // The second header's offset comes from its Zip64 block.
+    Archive zip64;
+    zip64.entries = {File("a.txt", "alpha"), File("b.txt", "bravo")};
+    zip64.entries[0].compSize = 100;
+    zip64.entries[1].zip64 = true;
+    return {
+        {"records over the same data", sameData, {false, true, true}},
+        {"a header inside the data before it", intoData, {false, true}},
+        {"entries that only touch", adjacent, {false, false}},
+        {"overlapping only a skipped entry", chain, {false, true, false}},
+        {"prepended data and a folder", stub, {false, false, false}},
+        {"a Zip64 offset inside the data before it", zip64, {false, true}},
+    };
+}
+
+class Overlap : public ::testing::TestWithParam<OverlapCase> {};
+
+TEST_P(Overlap, MarksEntriesOverAKeptEntrysData) {
+    const OverlapCase& c = GetParam();
+    OpenedZip z(Build(c.archive));
+    ASSERT_FALSE(z.Dir().Recovered);
+    TZAOverlapCheck check;
+    std::vector<bool> overlapping;
+    for (int i = 0; i < z.Dir().CDir.Count(); ++i)
+        overlapping.push_back(check.Overlaps(z.Dir().CDir.Item(i)));
+    EXPECT_EQ(overlapping, c.overlapping);
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, Overlap, ::testing::ValuesIn(OverlapCases()),
+                         [](const auto& info) { return RowName(info.param.what); });
+
 } // namespace

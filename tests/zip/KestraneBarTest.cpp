@@ -181,6 +181,41 @@ TEST(KestraneBar, NamesEveryEntryItDidNotExtract) {
     EXPECT_EQ(one.err, "");
 }
 
+// Entries over the data of an entry before them are skipped with one line, and marked by list;
+// the first is extracted.
+TEST(KestraneBar, SkipsEntriesOverlappingAnEarlierOne) {
+    Archive a;
+    a.entries = {Stored("first.txt", "shared data"), Stored("own.txt", "own data")};
+    for (const char* name : {"second.txt", "third.txt"}) {
+        Entry e = Stored(name, "shared data");
+        e.offset = 0;
+        a.entries.push_back(e);
+    }
+    TempDir dir;
+    WriteFile(dir / "a.zip", Build(a));
+    const BarRun run = Bar({"extract", dir / "a.zip", "*", dir / "out"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "kestrane-bar: not extracted: 2 entries whose local header and data "
+                       "overlap an earlier entry's (a possible zip bomb)\n");
+    EXPECT_EQ(ReadFile(dir / "out/first.txt"), "shared data");
+    EXPECT_EQ(ReadFile(dir / "out/own.txt"), "own data");
+    EXPECT_FALSE(IsFile(dir / "out/second.txt"));
+
+    // Selected alone, an overlapping entry is the first of the selection.
+    const BarRun alone = Bar({"extract", dir / "a.zip", "third.txt", dir / "alone"});
+    EXPECT_EQ(alone.exitCode, 0) << alone.err;
+    EXPECT_EQ(ReadFile(dir / "alone/third.txt"), "shared data");
+
+    const BarRun list = Bar({"list", dir / "a.zip"});
+    EXPECT_EQ(list.exitCode, 0);
+    const QJsonArray entries =
+        QJsonDocument::fromJson(QByteArray::fromStdString(list.out))["entries"].toArray();
+    ASSERT_EQ(entries.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(entries[i].toObject().contains("overlapping"), i >= 2) << i;
+    EXPECT_TRUE(entries[2].toObject()["overlapping"].toBool());
+}
+
 struct HostileCase {
     const char* what;
     std::string bytes;
@@ -210,10 +245,24 @@ std::vector<HostileCase> HostileCases() {
     Archive claim;
     claim.entries = {Stored("a.txt", "a"), Stored(std::string(2000, '\x07'), "b")};
     claim.entryCount = 0xFFFF;
+    // Records of one name over one deflated MiB: decoded once per record, it would write a
+    // thousand times the file's size.
+    Archive sameData;
+    const std::string mebibyte(1 << 20, '\0');
+    sameData.entries.push_back(Stored("bomb.txt", mebibyte));
+    sameData.entries[0].method = 8;
+    Entry record = sameData.entries[0];
+    record.data.clear(); // the same deflated data and values, without deflating it again
+    record.payload = Deflate(mebibyte);
+    record.crc = Crc32(mebibyte);
+    record.uncompSize = 1 << 20;
+    record.offset = 0;
+    sameData.entries.resize(2000, record);
     return {
         {"recovery bomb of 256 KiB", OverlappingHeaders(256 * 1024)},
         {"recovery bomb of 1 MiB", OverlappingHeaders(1024 * 1024)},
         {"overlapping entries", Build(overlapping)},
+        {"records over one deflated MiB", Build(sameData)},
         {"long control-character names", Build(longNames)},
         {"65,535 entries claimed", Build(claim)},
     };

@@ -2,6 +2,8 @@
 //   kestrane-bar list ARCHIVE            the loaded directory as one JSON object
 //   kestrane-bar extract ARCHIVE MASK DIR  ExtractFiles(MASK, every attribute, "") into DIR;
 //       every matching entry not extracted is named on stderr, and the exit status is then 2
+//   Entries whose local header and data overlap an earlier entry's (TZAOverlapCheck) are marked
+//   by list and skipped by extract, with one line saying how many.
 //   kestrane-bar info FILE...            each BAR file's manifest values as one JSON line
 #include "BarInfo.h"
 #include "ZipArchive.h"
@@ -124,8 +126,16 @@ void AppendField(std::string& out, const char* key, bool value) {
     out += value ? "true" : "false";
 }
 
+// Whether the entry's local header and data overlap those of an entry checked before it. Only
+// entries of a central directory are checked: a directory rebuilt from local headers has its
+// entries where the headers are.
+bool OverlapsEarlier(const TZADirManager& dir, TZAOverlapCheck& check, const TDirItem& item) {
+    return !dir.Recovered && check.Overlaps(item);
+}
+
 std::string ListJson(const TZipArchive& archive) {
     const TZADirManager& dir = *archive.DMHandle();
+    TZAOverlapCheck overlaps;
     std::string out = "{";
     AppendField(out, "stubSize", static_cast<long long>(dir.StubSize));
     out += ',';
@@ -154,6 +164,8 @@ std::string ListJson(const TZipArchive& archive) {
         AppendField(out, "attributes", static_cast<long long>(item.CentralDir.externalAttr));
         out += ',';
         AppendField(out, "encrypted", item.Encrypted());
+        if (OverlapsEarlier(dir, overlaps, item))
+            out += ",\"overlapping\":true";
         out += '}';
     });
     out += "]}\n";
@@ -208,11 +220,21 @@ int Extract(const char* archivePath, const char* mask, const char* folder) {
     archive.BaseDir = folder;
     const std::vector<int> entries = MatchingEntries(archive, mask);
     std::vector<std::string> reasons(entries.size()); // why an entry was not extracted
+    // Entries whose data overlaps an earlier one's are skipped: decoding the same data once per
+    // record is how such an archive makes a small file take long and write much.
+    std::vector<bool> overlapping(entries.size());
+    std::size_t overlappingCount = 0;
+    TZAOverlapCheck check;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        overlapping[i] =
+            OverlapsEarlier(*archive.DMHandle(), check, archive.DMHandle()->CDir.Item(entries[i]));
+        overlappingCount += overlapping[i] ? 1 : 0;
+    }
     std::size_t current = 0; // the entry being processed, counted in the order above
     archive.OnConfirmProcessFile = [&](TZABaseArchiver&, const std::string&, TZAProcessOperation,
                                        bool& confirm) {
         current = std::min(current + 1, entries.size());
-        confirm = true;
+        confirm = current == 0 || !overlapping[current - 1];
     };
     const auto note = [&](const std::string& reason) {
         if (current > 0 && reasons[current - 1].empty())
@@ -234,8 +256,10 @@ int Extract(const char* archivePath, const char* mask, const char* folder) {
     } catch (const std::exception& error) {
         aborted = MessageOf(error);
     }
-    bool missed = false;
+    bool missed = overlappingCount > 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (overlapping[i])
+            continue;
         const TDirItem& item = archive.DMHandle()->CDir.Item(entries[i]);
         std::string reason = reasons[i];
         // WinZip AES entries are passed over without a prompt.
@@ -254,6 +278,10 @@ int Extract(const char* archivePath, const char* mask, const char* folder) {
         line += ShortenedReason(reason, item.Name);
         WriteError(line + "\n");
     }
+    if (overlappingCount > 0)
+        WriteError("kestrane-bar: not extracted: " + std::to_string(overlappingCount) +
+                   (overlappingCount == 1 ? " entry whose" : " entries whose") +
+                   " local header and data overlap an earlier entry's (a possible zip bomb)\n");
     if (!aborted.empty() && entries.empty()) {
         std::string line;
         AppendEscaped(line, aborted, false);
