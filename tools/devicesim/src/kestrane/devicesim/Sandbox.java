@@ -9,7 +9,7 @@ import java.nio.file.StandardOpenOption;
 /**
  * An application's sandbox on a simulated device: the folders a device gives every application
  * (app, data, db, logs, shared, tmp), kept below the state folder, one per device and package.
- * While the application runs, its logs/log grows by a line a second (written when the sandbox is
+ * A launch starts a new logs/log; while the application runs, it grows by a line a second (written when the sandbox is
  * next looked at); terminating it writes logs/devmode_exitcode.txt, which a launch removes.
  */
 final class Sandbox {
@@ -46,6 +46,8 @@ final class Sandbox {
 
     void launched(long pid) throws IOException {
         Files.deleteIfExists(resolve(EXIT_CODE));
+        // Each run of the application starts a new log.
+        Files.deleteIfExists(resolve(LOG));
         appendLog("Started, process " + pid);
         Files.writeString(runFile, System.currentTimeMillis() + " 0");
     }
