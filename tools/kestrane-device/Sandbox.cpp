@@ -72,6 +72,12 @@ public:
     }
 
     int run() {
+        // Following ends with Ctrl+C: the command that runs then ends, and the temporary folder
+        // goes with this object.
+        if (request_.follow) {
+            std::signal(SIGINT, Interrupted);
+            std::signal(SIGTERM, Interrupted);
+        }
         const CommandCheck check = CheckBeforeDeviceCommand(context_, address_);
         if (!check.ready())
             return fail(DeviceExitCode(check.kind), check.message);
@@ -199,8 +205,6 @@ private:
     }
 
     void followLater() {
-        std::signal(SIGINT, Interrupted);
-        std::signal(SIGTERM, Interrupted);
         auto* waited = new int(0);
         auto* timer = new QTimer(QCoreApplication::instance());
         timer->setInterval(100);
