@@ -50,6 +50,12 @@ QStringList DeployActionOptions(DeployAction action) {
         return {QStringLiteral("-installApp"), QStringLiteral("-launchApp")};
     case DeployAction::InstallDebugToken:
         return {QStringLiteral("-installDebugToken")};
+    case DeployAction::GetFile:
+        return {QStringLiteral("-getFile")};
+    case DeployAction::PutFile:
+        return {QStringLiteral("-putFile")};
+    case DeployAction::PrintExitCode:
+        return {QStringLiteral("-printExitCode")};
     }
     return {};
 }
@@ -108,18 +114,22 @@ DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
                               DeploySecurityPath(tool.appDir)};
     if (!tool.home.isEmpty())
         invocation.javaOptions.append(QStringLiteral("-Duser.home=") + tool.home);
+    if (action == DeployAction::GetFile || action == DeployAction::PrintExitCode)
+        invocation.javaOptions.append(QStringLiteral("-Dfile.encoding=ISO-8859-1"));
     invocation.javaOptions.append(QStringLiteral("-Xmx512M"));
-    // A debug token's file is the value of its option; every other action's arguments come last.
-    const bool argumentsFollowOption = action == DeployAction::InstallDebugToken;
+    // A debug token's file is the value of its option, a transfer's two paths follow its option;
+    // every other argument comes last.
+    qsizetype followOption = 0;
+    if (action == DeployAction::InstallDebugToken)
+        followOption = arguments.size();
+    else if (action == DeployAction::GetFile || action == DeployAction::PutFile)
+        followOption = std::min<qsizetype>(2, arguments.size());
     invocation.toolArguments = QStringList{QStringLiteral("-jar"), DeployToolJarPath(tool)} +
-                               DeployActionOptions(action);
-    if (argumentsFollowOption)
-        invocation.toolArguments += arguments;
-    invocation.toolArguments += QStringList{QStringLiteral("-device"), invocation.device,
-                                            QStringLiteral("-password"),
-                                            TrimControls(passwordField)};
-    if (!argumentsFollowOption)
-        invocation.toolArguments += arguments;
+                               DeployActionOptions(action) + arguments.mid(0, followOption);
+    invocation.toolArguments +=
+        QStringList{QStringLiteral("-device"), invocation.device, QStringLiteral("-password"),
+                    TrimControls(passwordField)};
+    invocation.toolArguments += arguments.mid(followOption);
     return invocation;
 }
 
@@ -133,6 +143,11 @@ QStringList DebugTokenArguments(const QString& tokenPath) {
 
 QStringList PackageArguments(const QString& packageName, const QString& packageId) {
     return {QStringLiteral("-package-name"), packageName, QStringLiteral("-package-id"), packageId};
+}
+
+QStringList SandboxFileArguments(const QString& first, const QString& second,
+                                 const QString& packageName, const QString& packageId) {
+    return QStringList{first, second} + PackageArguments(packageName, packageId);
 }
 
 QString LauncherCommand(const DeployInvocation& invocation, const QString& argumentFile) {

@@ -19,6 +19,11 @@ enum class DeployAction {
     InstallAndLaunchApp,
     // Installs a debug token (a BAR whose Package-Type is "debug-token"): "-installDebugToken".
     InstallDebugToken,
+    // An application's sandbox: "-getFile PATH SAVEAS" (SAVEAS "-" prints the file),
+    // "-putFile HOSTFILE PATH", and "-printExitCode" (the code in logs/devmode_exitcode.txt).
+    GetFile,
+    PutFile,
+    PrintExitCode,
 };
 
 // The action's options on the tool's command line: {"-listDeviceInfo"}, ...,
@@ -80,6 +85,12 @@ struct DeployInvocation {
 // action's own (InstallArguments, PackageArguments, DebugTokenArguments). They follow the
 // password, except a debug token's file, which follows its option as the tool's usage writes it:
 //   -installDebugToken <token.bar> -device <address> -password <password>
+// and a file transfer's two paths (SandboxFileArguments), which the tool reads straight after
+// its option:
+//   -getFile <path> <saveas> -device <address> -password <password> -package-name ...
+// The tool passes a fetched file through Java's default character set, which alters bytes that
+// set does not have; gets and -printExitCode run with -Dfile.encoding=ISO-8859-1, which maps
+// every byte to itself.
 DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
                                const QString& addressField, const QString& passwordField,
                                const QStringList& arguments = {});
@@ -92,6 +103,11 @@ QStringList DebugTokenArguments(const QString& tokenPath);
 
 // The application actions' own arguments: -package-name <name> -package-id <id>.
 QStringList PackageArguments(const QString& packageName, const QString& packageId);
+
+// A file transfer's arguments: its two paths (PATH SAVEAS for a get, HOSTFILE PATH for a put),
+// then the package as PackageArguments gives it.
+QStringList SandboxFileArguments(const QString& first, const QString& second,
+                                 const QString& packageName, const QString& packageId);
 
 // The /bin/sh command that starts invocation with its tool arguments read from argumentFile;
 // every word is quoted for the shell as ShellQuote does.

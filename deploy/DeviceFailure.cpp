@@ -249,6 +249,8 @@ QString FailureKindName(FailureKind kind) {
         return QStringLiteral("last-attempt-left");
     case FailureKind::BarFileMissing:
         return QStringLiteral("bar-file-missing");
+    case FailureKind::LocalFile:
+        return QStringLiteral("local-file");
     case FailureKind::DeviceRefused:
         return QStringLiteral("device-refused");
     case FailureKind::NoResult:

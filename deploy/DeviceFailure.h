@@ -24,6 +24,7 @@ enum class FailureKind {
     Unknown,            // a failure the tool's text does not explain
     InvalidAddress,     // the address given is not a device address; nothing was run
     LastAttemptLeft,    // not sent: the device has one password attempt left and none was allowed
+    LocalFile,          // a file or folder on this computer cannot be read or written
 };
 
 // A failed command described for a person: a message that leads (what happened, then what to

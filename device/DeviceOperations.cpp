@@ -55,6 +55,7 @@ int DeviceExitCode(FailureKind kind) {
         return 0;
     case FailureKind::InvalidAddress:
     case FailureKind::BarFileMissing:
+    case FailureKind::LocalFile:
         return 1;
     case FailureKind::WrongPassword:
     case FailureKind::LastAttemptLeft:

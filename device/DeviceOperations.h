@@ -65,7 +65,8 @@ struct AppListing {
 AppListing ReadAppListing(const DeviceContext& context, const CommandResult& result);
 
 // The exit code a command-line front end gives a failure of this kind: 0 none; 1 bad input
-// (an address that is not one, a BAR file that is gone); 2 the device refused the command
+// (an address that is not one, a BAR file that is gone, a local file that cannot be read or
+// written); 2 the device refused the command
 // (Development Mode off, a refusal, no result, anything unexplained); 3 wrong password, or not
 // sent because one attempt is left; 4 no attempts left; 5 not reachable or no answer; 6 the Java
 // runtime or the deploy tool missing.

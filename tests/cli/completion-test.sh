@@ -34,7 +34,11 @@ check() {
 }
 
 d=_kestrane_device
-check $d "apps discover info install launch status terminate uninstall" kestrane-device ""
+check $d "apps discover exit-code get info install launch log put status terminate uninstall" kestrane-device ""
+check $d "--follow" kestrane-device --device 169.254.0.1 log --fo
+check $d "$work/UPPER.BAR" kestrane-device --device 169.254.0.1 put com.acme "$work/UP"
+check $d "" kestrane-device --device 169.254.0.1 put com.acme "$work/UPPER.BAR" "$work/UP"
+check $d "$work/UPPER.BAR" kestrane-device --device 169.254.0.1 get com.acme data/x "$work/UP"
 check $d "--deploy-tool --device" kestrane-device --de
 check $d "info install" kestrane-device --device 169.254.0.1 --json in
 check $d "" kestrane-device --device ""

@@ -46,15 +46,35 @@ TEST(DeployCommand, EveryValueIsAToolArgumentOfItsOwn) {
         // The token's file is the value of its option, ahead of the device.
         {DeployAction::InstallDebugToken, DebugTokenArguments("/home/ann/debugtoken.bar"),
          QStringList{"-installDebugToken", "/home/ann/debugtoken.bar"} + common},
+        // A transfer's two paths come straight after its option, the package after the device.
+        {DeployAction::GetFile,
+         SandboxFileArguments("logs/log", "/home/ann/log.txt", "com.example.notes", "abcd1234efgh"),
+         QStringList{"-getFile", "logs/log", "/home/ann/log.txt"} + common + package},
+        {DeployAction::GetFile,
+         SandboxFileArguments("data/a b", "-", "com.example.notes", "abcd1234efgh"),
+         QStringList{"-getFile", "data/a b", "-"} + common + package},
+        {DeployAction::PutFile,
+         SandboxFileArguments("/home/ann/db.sqlite", "db/db.sqlite", "com.example.notes",
+                              "abcd1234efgh"),
+         QStringList{"-putFile", "/home/ann/db.sqlite", "db/db.sqlite"} + common + package},
+        {DeployAction::PrintExitCode, PackageArguments("com.example.notes", "abcd1234efgh"),
+         QStringList{"-printExitCode"} + common + package},
     };
     for (const CommandCase& c : cases) {
         const DeployInvocation invocation =
             DeployCommand(kTool, c.action, "169.254.0.1", "z30", c.arguments);
         EXPECT_EQ(invocation.toolArguments, kJar + c.expected)
             << c.expected.join(' ').toStdString();
-        EXPECT_EQ(invocation.javaOptions,
-                  (QStringList{"-Djava.security.properties=/opt/kestrane/lib/deploy-tls.security",
-                               "-Duser.home=/home/ann/.tool", "-Xmx512M"}));
+        // What the tool fetches passes through Java's default character set: ISO-8859-1 keeps
+        // every byte.
+        const bool fetches =
+            c.action == DeployAction::GetFile || c.action == DeployAction::PrintExitCode;
+        const QStringList javaOptions =
+            QStringList{"-Djava.security.properties=/opt/kestrane/lib/deploy-tls.security",
+                        "-Duser.home=/home/ann/.tool"} +
+            (fetches ? QStringList{"-Dfile.encoding=ISO-8859-1"} : QStringList{}) +
+            QStringList{"-Xmx512M"};
+        EXPECT_EQ(invocation.javaOptions, javaOptions);
         EXPECT_EQ(invocation.device, "169.254.0.1");
     }
     EXPECT_EQ(DeployActionOption(DeployAction::InstallAndLaunchApp), "-installApp -launchApp");

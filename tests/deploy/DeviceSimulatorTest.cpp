@@ -417,6 +417,92 @@ TEST_F(DeviceSimulator, AnInstalledAppGoesThroughItsWholeLife) {
     }
 }
 
+// An application's sandbox: its log grows while it runs, its exit code is there once it was
+// terminated, files put into it come back byte for byte; the failures answer as the tool does.
+TEST_F(DeviceSimulator, SandboxFilesAndExitCodeAnswerAsTheToolDoes) {
+    ASSERT_EQ(install(kFullTouch, "z30", bar("hello.bar", "com.example.Hello")).exitCode, 0);
+    const ListedApp hello = *find(listApps(kFullTouch, "z30"), "com.example.Hello");
+    const QStringList package{"-package-name", hello.packageName, "-package-id", hello.packageId};
+    const auto transfer = [&](const QString& option, const QString& first, const QString& second) {
+        return sim_.run(QStringList{option, first, second} + Login(kFullTouch, "z30") + package);
+    };
+    const auto exitCode = [&] {
+        return sim_.run(QStringList{"-printExitCode"} + Login(kFullTouch, "z30") + package);
+    };
+    const QStringList getLines{"Info: Sending request: GET_FILE", "Info: Action: Get File"};
+
+    ASSERT_EQ(onPackage("-launchApp", hello).exitCode, 0);
+    QThread::msleep(1100);
+    const ToolRun log = transfer("-getFile", "logs/log", "-");
+    EXPECT_EQ(log.exitCode, 0) << log.merged().toStdString();
+    EXPECT_EQ(log.outLines().mid(0, 3), getLines + QStringList{"Info: Sending File: logs/log"});
+    EXPECT_TRUE(log.outLines().value(3).startsWith("Started")) << log.out.toStdString();
+    EXPECT_TRUE(log.outLines().contains("Running for 1 s")) << log.out.toStdString();
+
+    const ToolRun running = exitCode();
+    EXPECT_EQ(running.exitCode, 2);
+    EXPECT_EQ(running.outLines().last(), "result::failure 404 file not found");
+    ASSERT_EQ(onPackage("-terminateApp", hello).exitCode, 0);
+    const ToolRun exited = exitCode();
+    EXPECT_EQ(exited.exitCode, 0) << exited.merged().toStdString();
+    const QStringList exitedLines =
+        getLines + QStringList{"Info: Sending File: logs/devmode_exitcode.txt", "0"};
+    EXPECT_EQ(exited.outLines(), exitedLines);
+
+    QByteArray bytes;
+    for (int i = 0; i < 20000; ++i)
+        bytes.append(static_cast<char>((i * 7919) % 256));
+    const QString sent = files_.filePath("sent.bin");
+    QFile out(sent);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    const ToolRun put = transfer("-putFile", sent, "data/sent.bin");
+    EXPECT_EQ(put.exitCode, 0) << put.merged().toStdString();
+    EXPECT_EQ(put.outLines(),
+              (QStringList{"Info: Sending request: PUT_FILE", "Info: Action: Put File",
+                           "Info: File size: 20000", "result::success"}));
+    const QString back = files_.filePath("back.bin");
+    const ToolRun get = transfer("-getFile", "data/sent.bin", back);
+    EXPECT_EQ(get.exitCode, 0) << get.merged().toStdString();
+    EXPECT_EQ(get.outLines().last(), "Info: File saved: " + back);
+    QFile in(back);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), bytes);
+
+    // What fails: the answer's last line (on standard output, else standard error), exit code.
+    QFile errorLine(files_.filePath("error.txt"));
+    ASSERT_TRUE(errorLine.open(QIODevice::WriteOnly));
+    errorLine.write("fine\nError: the app's own line\n");
+    errorLine.close();
+    ASSERT_EQ(transfer("-putFile", errorLine.fileName(), "data/error.txt").exitCode, 0);
+    const struct {
+        const char* what;
+        QString option, first, second;
+        int exitCode;
+        QString last;
+    } failures[] = {
+        {"a file it does not have", "-getFile", "data/none", "-", 2,
+         "result::failure 404 file not found"},
+        {"a path leaving the sandbox", "-getFile", "../../x", "-", 2,
+         "result::failure 404 file not found"},
+        {"a SAVEAS in a missing folder", "-getFile", "data/sent.bin",
+         files_.filePath("missing/x.bin"), 1,
+         "Error: " + files_.filePath("missing/x.bin") + " (No such file or directory)"},
+        {"an Error: line inside a printed file", "-getFile", "data/error.txt", "-", 2,
+         "Error: the app's own line"},
+        {"a put into the read-only app folder", "-putFile", sent, "app/x", 2,
+         "result::failure 403 permission denied"},
+    };
+    for (const auto& failure : failures) {
+        const ToolRun run = transfer(failure.option, failure.first, failure.second);
+        EXPECT_EQ(run.exitCode, failure.exitCode) << failure.what;
+        const QStringList lines = (run.err.isEmpty() ? run.out : run.err).trimmed().split('\n');
+        EXPECT_EQ(lines.last(), failure.last) << failure.what;
+    }
+    EXPECT_FALSE(QFileInfo::exists(files_.filePath("missing")));
+}
+
 // Install and launch takes the package's name and id from the BAR's manifest.
 TEST_F(DeviceSimulator, InstallCanLaunchAndAppsCanBeNamedByTheirBar) {
     const QString path = files_.filePath("clock.bar");

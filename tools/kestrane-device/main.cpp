@@ -13,6 +13,7 @@
 #include "InstallRun.h"
 #include "Output.h"
 #include "RegistryView.h"
+#include "SandboxCommand.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "Terminal.h"
@@ -56,16 +57,29 @@ const char HelpText[] =
     "  launch PACKAGE...         launch applications\n"
     "  terminate PACKAGE...      terminate applications\n"
     "  uninstall PACKAGE...      uninstall applications\n"
+    "  log [--follow] PACKAGE    print the application's log (logs/log in its sandbox);\n"
+    "                            --follow: fetch it again every two seconds and print what\n"
+    "                            is new, until Ctrl+C (a log that shrank starts over, after\n"
+    "                            a marker line)\n"
+    "  exit-code PACKAGE         the exit code of the application once it has exited, or\n"
+    "                            that it has not exited (exit 0 either way)\n"
+    "  get PACKAGE PATH [DEST]   copy PATH of the application's sandbox (such as data/FILE)\n"
+    "                            to DEST (default: the file's name in the current folder;\n"
+    "                            - for standard output); DEST gets only a whole file\n"
+    "  put PACKAGE FILE PATH     copy FILE into the application's sandbox as PATH\n"
     "  discover                  find devices in Development Mode on USB and the local\n"
     "                            network (no --device, no password): address, model, OS,\n"
     "                            PIN, Development Mode, setup finished; exit 0 when a\n"
     "                            device answered, 5 when none did\n"
     "PACKAGE is a package name as 'apps' lists it or NAME.ID; it is looked up on the device.\n"
+    "PATH is relative to the sandbox (app, data, db, logs, shared, tmp), without a leading /\n"
+    "or a .. that leaves it; log, exit-code, get and put take one --device.\n"
     "\n"
     "Options:\n"
     "  --device ADDRESS     a device's address (IPv4); given several times, the command runs on\n"
     "                       each device, a few at a time, and ends with one line per device\n"
     "  --json               one JSON object per line\n"
+    "  --follow             log: keep printing what the log gains\n"
     "  --password-file FILE the device password is the file's first line\n"
     "  --deploy-tool DIR    the folder of BlackBerry's deploy tool (BarDeploy.jar and its six\n"
     "                       companion jars)\n"
@@ -106,12 +120,40 @@ const char HelpText[] =
     "  6  the Java runtime or the deploy tool is missing (or --deploy-tool DIR lacks a jar)\n"
     "With several devices, the code of the first failing device in the order given.\n";
 
-enum class Command { Info, Apps, Install, Status, Launch, Terminate, Uninstall };
+enum class Command {
+    Info,
+    Apps,
+    Install,
+    Status,
+    Launch,
+    Terminate,
+    Uninstall,
+    Log,
+    ExitCode,
+    Get,
+    Put
+};
+
+std::optional<SandboxCommand> SandboxCommandOf(Command command) {
+    switch (command) {
+    case Command::Log:
+        return SandboxCommand::Log;
+    case Command::ExitCode:
+        return SandboxCommand::ExitCode;
+    case Command::Get:
+        return SandboxCommand::Get;
+    case Command::Put:
+        return SandboxCommand::Put;
+    default:
+        return std::nullopt;
+    }
+}
 
 struct Options {
     QStringList devices;
     bool json = false;
     bool launch = false;
+    bool follow = false;
     bool spendLastAttempt = false;
     QString passwordFile;
     QString deployTool;
@@ -138,6 +180,10 @@ std::optional<Command> CommandNamed(const QString& name) {
         {QStringLiteral("launch"), Command::Launch},
         {QStringLiteral("terminate"), Command::Terminate},
         {QStringLiteral("uninstall"), Command::Uninstall},
+        {QStringLiteral("log"), Command::Log},
+        {QStringLiteral("exit-code"), Command::ExitCode},
+        {QStringLiteral("get"), Command::Get},
+        {QStringLiteral("put"), Command::Put},
     };
     const auto found = commands.find(name);
     if (found == commands.end())
@@ -172,6 +218,8 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
                 options.json = true;
             } else if (argument == QStringLiteral("--launch")) {
                 options.launch = true;
+            } else if (argument == QStringLiteral("--follow")) {
+                options.follow = true;
             } else if (argument == QStringLiteral("--spend-last-attempt")) {
                 options.spendLastAttempt = true;
             } else if (argument == QStringLiteral("--device") ||
@@ -214,6 +262,19 @@ std::variant<Options, QString> Parse(const QStringList& arguments) {
         if (!bad.isEmpty())
             return bad;
     }
+    if (const auto sandbox = SandboxCommandOf(*command)) {
+        if (options.devices.size() > 1)
+            return QStringLiteral("log, exit-code, get and put take one --device");
+        if (options.launch)
+            return QStringLiteral("--launch goes with install");
+        const QString problem = SandboxArgumentProblem(
+            {*sandbox, options.arguments, options.follow, options.json, false});
+        if (!problem.isEmpty())
+            return problem;
+        return options;
+    }
+    if (options.follow)
+        return QStringLiteral("--follow goes with log");
     const bool takesArguments = *command != Command::Info && *command != Command::Apps;
     if (!takesArguments && !options.arguments.isEmpty())
         return QStringLiteral("%1 takes no arguments")
@@ -467,6 +528,12 @@ private:
             break;
         case Command::Install:
             runInstall(task);
+            break;
+        case Command::Log:
+        case Command::ExitCode:
+        case Command::Get:
+        case Command::Put:
+            // Run by RunSandbox, never by a session.
             break;
         }
     }
@@ -884,6 +951,13 @@ int main(int argc, char** argv) {
         context.javaBinDir = DiscoverJavaBinDir(*MakeJvmFolderRegistryView());
     } catch (const std::exception&) {
         // An unreadable runtime entry counts as no runtime: the check says so.
+    }
+    if (const auto sandbox = SandboxCommandOf(options.command)) {
+        if (found.simulator)
+            std::fputs(qPrintable(SimulatorNote), stderr);
+        return RunSandbox(
+            {*sandbox, options.arguments, options.follow, options.json, options.spendLastAttempt},
+            context, RemoveSpaces(options.devices.constFirst()), std::get<0>(password));
     }
     try {
         Session session(std::move(options), std::get<0>(password), std::move(bars),

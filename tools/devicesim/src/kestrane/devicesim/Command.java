@@ -10,6 +10,9 @@ enum Command {
     TERMINATE_APP("-terminateApp", "stop a running application"),
     UNINSTALL_APP("-uninstallApp", "remove an application"),
     INSTALL_DEBUG_TOKEN("-installDebugToken", "install a debug token (its BAR file follows)"),
+    GET_FILE("-getFile", "copy PATH from an application's sandbox to SAVEAS (- prints it)"),
+    PUT_FILE("-putFile", "copy HOSTFILE into an application's sandbox as PATH"),
+    PRINT_EXIT_CODE("-printExitCode", "print an exited application's exit code"),
     VERSION("-version", "print the deploy tool version the simulator answers as"),
     /**
      * The simulator's own: each simulated device's answer to a discovery probe (GET

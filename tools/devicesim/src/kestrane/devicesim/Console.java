@@ -21,6 +21,12 @@ final class Console {
         out.flush();
     }
 
+    /** Bytes as they are, such as a file printed to standard output. */
+    void bytes(byte[] data) {
+        out.write(data, 0, data.length);
+        out.flush();
+    }
+
     void error(String text) {
         out.flush();
         err.println(text);

@@ -51,7 +51,7 @@ final class DeviceSession {
                 case LIST_INSTALLED_APPS -> listInstalledApps(device);
                 case INSTALL_APP -> install(device, invocation);
                 case INSTALL_DEBUG_TOKEN -> installDebugToken(device, Path.of(invocation.barPath()));
-                default -> actOnPackage(device, command, PackageRef.of(invocation));
+                default -> actOnPackage(device, command, invocation, PackageRef.of(invocation));
             }
         }
     }
@@ -66,6 +66,8 @@ final class DeviceSession {
             case TERMINATE_APP -> "TERMINATE";
             case UNINSTALL_APP -> "UNINSTALL";
             case INSTALL_DEBUG_TOKEN -> "INSTALL_DEBUG_TOKEN";
+            case GET_FILE, PRINT_EXIT_CODE -> "GET_FILE";
+            case PUT_FILE -> "PUT_FILE";
             default -> throw new IllegalArgumentException(command.option);
         };
     }
@@ -365,7 +367,8 @@ final class DeviceSession {
         }
     }
 
-    private void actOnPackage(SimulatedDevice device, Command command, PackageRef ref)
+    private void actOnPackage(
+            SimulatedDevice device, Command command, Invocation invocation, PackageRef ref)
             throws IOException {
         switch (command) {
             case IS_APP_RUNNING -> {
@@ -379,10 +382,17 @@ final class DeviceSession {
             }
             case TERMINATE_APP -> {
                 console.line("Info: Action: Terminate");
+                InstalledApp app = store.update(device, state -> state.find(ref.name, ref.id));
+                boolean wasRunning = app != null && app.isRunning();
                 answerIfKnown(
                         store.update(device, state -> state.terminate(ref.name, ref.id)),
                         "result::terminated");
+                if (wasRunning)
+                    Sandbox.of(store, device, app).terminated();
             }
+            case GET_FILE -> getFile(device, ref, invocation.firstPath(), invocation.secondPath());
+            case PRINT_EXIT_CODE -> printExitCode(device, ref);
+            case PUT_FILE -> putFile(device, ref, invocation.firstPath(), invocation.secondPath());
             case UNINSTALL_APP -> {
                 console.line("Info: Action: Uninstall");
                 answerIfKnown(
@@ -399,6 +409,86 @@ final class DeviceSession {
             throw unknownPackage();
         console.line("Info: Launching " + ref.name + "." + ref.id + "...");
         console.line("result::" + answer);
+        if (!answer.startsWith("running,"))
+            sandboxOf(device, ref).launched(Long.parseLong(answer));
+    }
+
+    /** The sandbox of an installed application, its log brought up to date. */
+    private Sandbox sandboxOf(SimulatedDevice device, PackageRef ref) throws IOException {
+        InstalledApp app = known(store.update(device, state -> state.find(ref.name, ref.id)));
+        Sandbox sandbox = Sandbox.of(store, device, app);
+        sandbox.catchUp();
+        return sandbox;
+    }
+
+    /**
+     * Sends a file of the sandbox: saved as SAVEAS ("Info: File saved: SAVEAS"), or printed as it
+     * is for "-", where a line of it that begins with "Error:" makes the exit code 2, as the
+     * tool reads its own output. A SAVEAS that cannot be written is the tool's error, after the
+     * transfer.
+     */
+    private void getFile(SimulatedDevice device, PackageRef ref, String path, String saveAs)
+            throws IOException {
+        console.line("Info: Action: Get File");
+        byte[] content = sandboxFile(device, ref, path);
+        if (saveAs.equals("-")) {
+            console.bytes(content);
+            String text = new String(content, java.nio.charset.StandardCharsets.ISO_8859_1);
+            for (String line : text.split("\n", -1))
+                if (line.startsWith("Error:"))
+                    throw new ToolExit.Quiet(ToolExit.DEVICE_FAILURE);
+            return;
+        }
+        try {
+            Files.write(Path.of(saveAs), content);
+        } catch (IOException e) {
+            throw ToolExit.fatal(saveAs + " (" + reason(e) + ")");
+        }
+        console.line("Info: File saved: " + saveAs);
+    }
+
+    private static String reason(IOException e) {
+        if (e instanceof java.nio.file.NoSuchFileException)
+            return "No such file or directory";
+        if (e instanceof java.nio.file.AccessDeniedException)
+            return "Permission denied";
+        if (e instanceof java.nio.file.FileSystemException f && f.getReason() != null)
+            return f.getReason();
+        return e.getMessage();
+    }
+
+    /** The exit code file's content, read as a get of it is, after the Get File lines. */
+    private void printExitCode(SimulatedDevice device, PackageRef ref) throws IOException {
+        console.line("Info: Action: Get File");
+        byte[] content = sandboxFile(device, ref, Sandbox.EXIT_CODE);
+        console.line(new String(content, java.nio.charset.StandardCharsets.ISO_8859_1).trim());
+    }
+
+    private byte[] sandboxFile(SimulatedDevice device, PackageRef ref, String path)
+            throws IOException {
+        Sandbox sandbox = sandboxOf(device, ref);
+        console.line("Info: Sending File: " + path);
+        Path file = sandbox.resolve(path);
+        if (file == null || !Files.isRegularFile(file))
+            throw ToolExit.deviceFailure("404 file not found");
+        return Files.readAllBytes(file);
+    }
+
+    /** Stores a file of this computer in the sandbox; its app folder is the package's own. */
+    private void putFile(SimulatedDevice device, PackageRef ref, String hostFile, String path)
+            throws IOException {
+        Path source = Path.of(hostFile);
+        checkReadable(source);
+        Sandbox sandbox = sandboxOf(device, ref);
+        console.line("Info: Action: Put File");
+        console.line("Info: File size: " + Files.size(source));
+        Path file = sandbox.resolve(path);
+        if (file == null || path.equals("app") || path.startsWith("app/"))
+            throw ToolExit.deviceFailure("403 permission denied");
+        if (!Files.isDirectory(file.getParent()))
+            throw ToolExit.deviceFailure("404 file not found");
+        Files.copy(source, file, java.nio.file.StandardCopyOption.REPLACE_EXISTING);
+        console.line("result::success");
     }
 
     private void answerIfKnown(boolean known, String answer) {

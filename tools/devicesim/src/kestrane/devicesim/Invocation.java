@@ -14,18 +14,24 @@ record Invocation(
         String password,
         String barPath,
         String packageName,
-        String packageId) {
+        String packageId,
+        String firstPath,
+        String secondPath) {
 
     static final Set<Command> PACKAGE_COMMANDS =
             EnumSet.of(
                     Command.IS_APP_RUNNING,
                     Command.LAUNCH_APP,
                     Command.TERMINATE_APP,
-                    Command.UNINSTALL_APP);
+                    Command.UNINSTALL_APP,
+                    Command.GET_FILE,
+                    Command.PUT_FILE,
+                    Command.PRINT_EXIT_CODE);
 
     static Invocation parse(String[] args) {
         Set<Command> commands = EnumSet.noneOf(Command.class);
         String host = null, password = null, bar = null, name = null, id = null;
+        String first = null, second = null;
         for (int i = 0; i < args.length; i++) {
             String arg = args[i];
             Command command = Command.byOption(arg);
@@ -36,6 +42,11 @@ record Invocation(
                         && i + 1 < args.length
                         && !args[i + 1].startsWith("-"))
                     bar = args[++i];
+                // A file transfer's two paths come right after it (SAVEAS "-" among them).
+                if (command == Command.GET_FILE || command == Command.PUT_FILE) {
+                    first = valueAfter(args, ++i, arg);
+                    second = valueAfter(args, ++i, arg);
+                }
                 continue;
             }
             switch (arg) {
@@ -54,7 +65,7 @@ record Invocation(
                 }
             }
         }
-        return new Invocation(commands, host, password, bar, name, id);
+        return new Invocation(commands, host, password, bar, name, id, first, second);
     }
 
     private static String valueAfter(String[] args, int index, String option) {

@@ -56,6 +56,8 @@ public final class Main {
             else
                 console.error(exit.getMessage());
             return exit.exitCode;
+        } catch (ToolExit.Quiet quiet) {
+            return quiet.exitCode;
         } catch (IOException | RuntimeException e) {
             console.error("Error: " + e);
             return ToolExit.FATAL;

@@ -43,4 +43,15 @@ final class ToolExit extends RuntimeException {
     static ToolExit deviceLine(String line) {
         return new ToolExit(line, DEVICE_FAILURE, true);
     }
+
+    /** Ends with an exit code after everything was said already. */
+    static final class Quiet extends RuntimeException {
+        private static final long serialVersionUID = 1L;
+        final int exitCode;
+
+        Quiet(int exitCode) {
+            super(null, null, false, false);
+            this.exitCode = exitCode;
+        }
+    }
 }
