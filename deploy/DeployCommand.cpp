@@ -104,6 +104,7 @@ DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
     DeployInvocation invocation;
     invocation.device = RemoveSpaces(addressField);
     invocation.toolHome = tool.home;
+    invocation.appDir = tool.appDir;
     invocation.javaOptions = {QStringLiteral("-Djava.security.properties=") +
                               DeploySecurityPath(tool.appDir)};
     if (!tool.home.isEmpty())
@@ -111,13 +112,13 @@ DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
     invocation.javaOptions.append(QStringLiteral("-Xmx512M"));
     // A debug token's file is the value of its option; every other action's arguments come last.
     const bool argumentsFollowOption = action == DeployAction::InstallDebugToken;
-    invocation.toolArguments = QStringList{QStringLiteral("-jar"), DeployToolJarPath(tool)} +
-                               DeployActionOptions(action);
+    invocation.toolArguments =
+        QStringList{QStringLiteral("-jar"), DeployToolJarPath(tool)} + DeployActionOptions(action);
     if (argumentsFollowOption)
         invocation.toolArguments += arguments;
-    invocation.toolArguments += QStringList{QStringLiteral("-device"), invocation.device,
-                                            QStringLiteral("-password"),
-                                            TrimControls(passwordField)};
+    invocation.toolArguments +=
+        QStringList{QStringLiteral("-device"), invocation.device, QStringLiteral("-password"),
+                    TrimControls(passwordField)};
     if (!argumentsFollowOption)
         invocation.toolArguments += arguments;
     return invocation;

@@ -45,8 +45,8 @@ private:
 // The command host's jar beside the deploy tool Kestrane ships: AppDir/lib/CommandHost.jar.
 QString CommandHostJarPath(const QString& appDir);
 
-// The Java arguments that start the host, after the options a deploy tool run gets: the exit trap
-// allowed, the host's jar on the class path, its main class.
+// The Java arguments that start the host: the exit trap allowed (first, so that options given
+// between it and the rest can overrule it), the host's jar on the class path, its main class.
 QStringList CommandHostArguments(const QString& appDir);
 
 } // namespace kestrane

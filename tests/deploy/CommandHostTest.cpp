@@ -4,17 +4,28 @@
 #include "ArgumentFile.h"
 #include "BarFixture.h"
 #include "CommandHostFrames.h"
+#include "CommandHostRunner.h"
 #include "DeployCommand.h"
 #include "Simulator.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <stdexcept>
+#include <vector>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace kestrane;
 using namespace kestrane::test;
@@ -218,6 +229,153 @@ TEST(CommandHostFrames, AreReadWhateverPiecesTheyArriveIn) {
     CommandHostFrame frame;
     EXPECT_FALSE(reader.next(frame));
     EXPECT_TRUE(reader.broken());
+}
+
+} // namespace
+
+namespace {
+
+// Runs device commands through a CommandHostRunner, with the simulator's environment (the hosts
+// inherit this program's).
+class HostRunner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(files_.isValid());
+        const QProcessEnvironment env = sim_.environment();
+        for (const QString& name : env.keys())
+            if (name.startsWith("KESTRANE_DEVICESIM"))
+                qputenv(name.toUtf8().constData(), env.value(name).toUtf8());
+    }
+
+    HostCommand command(const QString& device, const QStringList& args,
+                        const QStringList& javaOptions = {}) {
+        const DeployInvocation invocation = DeployCommand(
+            {Simulator::appDir(), sim_.userHome()}, DeployAction::ListDeviceInfo, device, "z30");
+        auto file = std::make_unique<ArgumentFile>(
+            files_.path(), JavaArgumentFileText(QStringList{"-jar", Simulator::jarPath()} + args));
+        const QString path = file->path();
+        argumentFiles_.push_back(std::move(file));
+        return {QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).absolutePath(),
+                invocation.javaOptions + javaOptions,
+                Simulator::appDir(),
+                device,
+                path,
+                LauncherCommand(invocation, path)};
+    }
+
+    static bool waitFor(const std::function<bool()>& done, int ms = 60000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > ms)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+
+    int argc_ = 1;
+    char name_[8] = "test";
+    char* argv_[1] = {name_};
+    QCoreApplication app_{argc_, argv_};
+    Simulator sim_;
+    QTemporaryDir files_;
+    std::vector<std::unique_ptr<ArgumentFile>> argumentFiles_;
+    QObject owner_;
+};
+
+const QStringList kInfo{"-listDeviceInfo"};
+
+// Commands queue up per device and each gets its own output and exit code; two devices get two
+// hosts.
+TEST_F(HostRunner, RunsEachDevicesCommandsOneAtATimeInAHostOfItsOwn) {
+    CommandHostRunner runner("UTF-8");
+    const std::pair<QString, int> sent[] = {
+        {kFullTouch, 0}, {kKeyboard, 3}, {kFullTouch, 0}, {kNoDevMode, 2}, {kFullTouch, 0}};
+    std::vector<ConsoleJob*> jobs;
+    for (const auto& [device, code] : sent) {
+        const QString password = device == kNoDevMode ? "z10" : "z30";
+        jobs.push_back(runner.start(command(device, kInfo + Login(device, password)),
+                                    ConsoleJob::Feed::WholeText, &owner_));
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(jobs.begin(), jobs.end(), [](auto* job) { return job->isFinished(); });
+    }));
+    Simulator separate;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        EXPECT_EQ(jobs[i]->exitCode(), sent[i].second) << i;
+        const ToolRun alone =
+            separate.run(kInfo + Login(sent[i].first, sent[i].first == kNoDevMode ? "z10" : "z30"));
+        EXPECT_EQ(jobs[i]->output(), alone.out + alone.err) << i;
+    }
+    EXPECT_EQ(runner.hostCount(), 3);
+}
+
+// Stopping a running command ends its host, as a stopped run of its own (-1, the output so far);
+// the commands after it run in a new host. A host killed from outside fails its command the same.
+TEST_F(HostRunner, AStoppedOrKilledHostFailsItsCommandAndTheNextStartsANewOne) {
+    CommandHostRunner runner("UTF-8");
+    ConsoleJob* hung = runner.start(command(kSilent, kInfo + Login(kSilent, "z30")),
+                                    ConsoleJob::Feed::WholeText, &owner_);
+    ConsoleJob* next = runner.start(command(kSilent, QStringList{"-version"}),
+                                    ConsoleJob::Feed::WholeText, &owner_);
+    ASSERT_TRUE(waitFor([&] { return runner.hostCount() == 1 && hung->ioBytes() >= 0; }));
+    hung->stop();
+    ASSERT_TRUE(waitFor([&] { return next->isFinished(); }));
+    EXPECT_EQ(hung->exitCode(), -1);
+    EXPECT_EQ(next->exitCode(), 0);
+    EXPECT_EQ(next->output(), "blackberry-deploy version 1.4.0\n");
+
+    ConsoleJob* killed = runner.start(command(kSilent, kInfo + Login(kSilent, "z30")),
+                                      ConsoleJob::Feed::WholeText, &owner_);
+    ASSERT_TRUE(waitFor([&] { return killed->ioBytes() >= 0; }));
+    const QList<qint64> hosts = runner.hostProcessIds();
+    ASSERT_EQ(hosts.size(), 1);
+    ::kill(static_cast<pid_t>(hosts.front()), SIGKILL);
+    ASSERT_TRUE(waitFor([&] { return killed->isFinished(); }));
+    EXPECT_EQ(killed->exitCode(), -1);
+}
+
+// A runtime that refuses the exit trap (forced here with "disallow"): the commands run as runs of
+// their own, with the same results, and no host is tried again.
+TEST_F(HostRunner, WithoutTheExitTrapEveryCommandRunsOnItsOwn) {
+    CommandHostRunner runner("UTF-8");
+    const QStringList disallow{"-Djava.security.manager=disallow"};
+    ConsoleJob* first = runner.start(command(kFullTouch, kInfo + Login(kFullTouch, "x"), disallow),
+                                     ConsoleJob::Feed::Lines, &owner_);
+    ConsoleJob* second =
+        runner.start(command(kFullTouch, kInfo + Login(kFullTouch, "z30"), disallow),
+                     ConsoleJob::Feed::WholeText, &owner_);
+    ASSERT_TRUE(waitFor([&] { return first->isFinished() && second->isFinished(); }));
+    EXPECT_EQ(first->exitCode(), 3);
+    EXPECT_EQ(first->output(),
+              "Error: Authentication failed. There have been 1 of 10 failed attempts\n");
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(second->output().contains("modelfullname::BlackBerry Z30"));
+    EXPECT_EQ(runner.hostCount(), 0);
+    ConsoleJob* third = runner.start(command(kFullTouch, QStringList{"-version"}, disallow),
+                                     ConsoleJob::Feed::WholeText, &owner_);
+    EXPECT_EQ(runner.hostCount(), 0) << "not tried again";
+    ASSERT_TRUE(waitFor([&] { return third->isFinished(); }));
+    EXPECT_EQ(third->exitCode(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(CommandHostSwitch, OnlyOneTurnsTheHostsOn) {
+    const QByteArray saved = qgetenv("KESTRANE_COMMAND_HOST");
+    qunsetenv("KESTRANE_COMMAND_HOST");
+    EXPECT_FALSE(CommandHostEnabled());
+    qputenv("KESTRANE_COMMAND_HOST", "0");
+    EXPECT_FALSE(CommandHostEnabled());
+    qputenv("KESTRANE_COMMAND_HOST", "1");
+    EXPECT_TRUE(CommandHostEnabled());
+    if (saved.isNull())
+        qunsetenv("KESTRANE_COMMAND_HOST");
+    else
+        qputenv("KESTRANE_COMMAND_HOST", saved);
 }
 
 } // namespace
