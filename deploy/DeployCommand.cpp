@@ -110,6 +110,7 @@ DeployInvocation DeployCommand(const DeployTool& tool, DeployAction action,
     DeployInvocation invocation;
     invocation.device = RemoveSpaces(addressField);
     invocation.toolHome = tool.home;
+    invocation.appDir = tool.appDir;
     invocation.javaOptions = {QStringLiteral("-Djava.security.properties=") +
                               DeploySecurityPath(tool.appDir)};
     if (!tool.home.isEmpty())

@@ -78,6 +78,8 @@ struct DeployInvocation {
     QString toolHome;
     QStringList javaOptions;
     QStringList toolArguments;
+    // The program folder (DeployTool::appDir), whose lib/ holds the command host.
+    QString appDir{};
 };
 
 // The invocation of action on the device: the address is the address field's text through

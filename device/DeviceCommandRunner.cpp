@@ -39,7 +39,10 @@ struct DeviceCommandRunner::Command {
 };
 
 DeviceCommandRunner::DeviceCommandRunner(std::shared_ptr<ConsoleRunner> runner, QObject* jobParent)
-    : runner_(std::move(runner)), jobParent_(jobParent) {}
+    : runner_(std::move(runner)), jobParent_(jobParent) {
+    if (CommandHostEnabled() && dynamic_cast<ProcessConsoleRunner*>(runner_.get()) != nullptr)
+        hosts_ = std::make_unique<CommandHostRunner>();
+}
 
 DeviceCommandRunner::~DeviceCommandRunner() {
     // Deleting a job that still runs kills its process group and reaps it.
@@ -71,8 +74,16 @@ ConsoleJob* DeviceCommandRunner::run(const DeployInvocation& invocation, const Q
     }
     auto argumentFile = std::make_unique<ArgumentFile>(
         QString::fromStdString(GetTempDirectory()), JavaArgumentFileText(invocation.toolArguments));
-    ConsoleJob* job = run(LauncherCommand(invocation, argumentFile->path()), workingDir, settings,
-                          std::move(whenDone));
+    const QString ownRun = LauncherCommand(invocation, argumentFile->path());
+    ConsoleJob* job = nullptr;
+    if (hosts_) {
+        const HostCommand hosted{workingDir,        invocation.javaOptions, invocation.appDir,
+                                 invocation.device, argumentFile->path(),   ownRun};
+        job =
+            track(hosts_->start(hosted, settings.feed, jobParent_), settings, std::move(whenDone));
+    } else {
+        job = run(ownRun, workingDir, settings, std::move(whenDone));
+    }
     Command& command = *commands_.back();
     command.argumentFile = std::move(argumentFile);
     command.device = invocation.device;
@@ -83,7 +94,12 @@ ConsoleJob* DeviceCommandRunner::run(const DeployInvocation& invocation, const Q
 ConsoleJob* DeviceCommandRunner::run(const QString& command, const QString& workingDir,
                                      const Settings& settings, Continuation whenDone) {
     // The job reports only from the event loop, so nothing is missed by starting it first.
-    ConsoleJob* job = runner_->start(command, workingDir, settings.feed, jobParent_);
+    return track(runner_->start(command, workingDir, settings.feed, jobParent_), settings,
+                 std::move(whenDone));
+}
+
+ConsoleJob* DeviceCommandRunner::track(ConsoleJob* job, const Settings& settings,
+                                       Continuation whenDone) {
     auto running = std::make_unique<Command>();
     running->job = job;
     running->whenDone = std::move(whenDone);

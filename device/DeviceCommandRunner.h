@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandHostRunner.h"
 #include "CommandResult.h"
 #include "ConsoleRunner.h"
 #include "DeployCommand.h"
@@ -34,6 +35,10 @@ namespace kestrane {
 // the front end allowed it (LoginAttempts::allowLastAttempt): its continuation then receives, from
 // the event loop, a result whose withheld message says why (see JudgeDeviceCommand), and its job
 // finishes without having run anything.
+//
+// Deploy tool runs go through command hosts (CommandHostRunner: one Java runtime per device,
+// commands one at a time) when the runner is a ProcessConsoleRunner and CommandHostEnabled();
+// otherwise each is a run of its own. Either way a command gives the same result.
 //
 // stopAll() ends every running command with everything it started and drops their results;
 // destroying this object kills whatever still runs.
@@ -93,12 +98,14 @@ public:
 private:
     struct Command;
 
+    ConsoleJob* track(ConsoleJob* job, const Settings& settings, Continuation whenDone);
     void finish(Command* command, const QString& output);
     void watchSilence(Command& command, const Settings& settings);
     void forgetStoppedLogin(const Command& command);
 
     std::shared_ptr<ConsoleRunner> runner_;
     QObject* jobParent_;
+    std::unique_ptr<CommandHostRunner> hosts_;
     std::list<std::unique_ptr<Command>> commands_;
     SilenceLimits silenceLimits_;
     std::shared_ptr<LoginAttempts> loginAttempts_;

@@ -35,7 +35,7 @@ for file in kestrane kestrane-bar kestrane-device; do
   [ -x "$app/$file" ] || fail "$file is missing from usr/lib/kestrane"
   [ "$(readlink -f "$root/usr/bin/$file")" = "$app/$file" ] || fail "usr/bin/$file does not lead to it"
 done
-for file in BarDeploy.jar deploy-tls.security blackberry-Z30.jpg blackberry-Q10.jpg \
+for file in BarDeploy.jar CommandHost.jar deploy-tls.security blackberry-Z30.jpg blackberry-Q10.jpg \
   blackberry-playbook.jpg; do
   [ -s "$app/lib/$file" ] || fail "lib/$file is missing"
 done

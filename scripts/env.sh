@@ -32,7 +32,7 @@ build_programs() {
     # shellcheck disable=SC2086
     cmake -S "$KESTRANE_ROOT" -B "$RELEASE_BUILD" -G Ninja $RELEASE_OPTIONS
   fi
-  cmake --build "$RELEASE_BUILD" -j "$JOBS" --target kestrane kestrane-device kestrane-bar devicesim
+  cmake --build "$RELEASE_BUILD" -j "$JOBS" --target kestrane kestrane-device kestrane-bar devicesim commandhost
 }
 
 # ccache, when installed, lets several build folders and checkouts share compiled objects.

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <chrono>
@@ -120,6 +121,14 @@ private:
     QByteArray encoding_;
     std::chrono::milliseconds stopGrace_{2000};
 };
+
+// The environment of a console command run in workingFolder: this program's, with the folder
+// first on PATH.
+QProcessEnvironment ConsoleEnvironment(const QString& workingFolder);
+
+// A folder that commands can run in: it exists and its name holds no colon, which cannot stand in
+// PATH (the command would silently find another folder's programs).
+bool UsableConsoleFolder(const QString& folder);
 
 // The bytes read and written (rchar + wchar of /proc/PID/io) by the processes of a process group
 // that this user may look at, the reaped children of each included; -1 when none was found.

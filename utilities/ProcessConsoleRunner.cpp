@@ -32,8 +32,10 @@ QString defaultSearchPath() {
     return QString::fromLocal8Bit(path.c_str());
 }
 
+} // namespace
+
 // The child's environment: ours, with the working folder first on PATH.
-QProcessEnvironment environmentFor(const QString& workingFolder) {
+QProcessEnvironment ConsoleEnvironment(const QString& workingFolder) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const QString pathName = QStringLiteral("PATH");
     const QString path =
@@ -42,11 +44,11 @@ QProcessEnvironment environmentFor(const QString& workingFolder) {
     return environment;
 }
 
-// A folder that cannot be run from: missing, or named with a colon, which cannot stand in PATH
-// (the command would silently find another folder's programs).
-bool usableWorkingFolder(const QString& folder) {
+bool UsableConsoleFolder(const QString& folder) {
     return !folder.isEmpty() && !folder.contains(QLatin1Char(':')) && QFileInfo(folder).isDir();
 }
+
+namespace {
 
 // The shell waits for the command's own background children before it ends, so that what they
 // write still arrives; its exit code stays the command's.
@@ -97,14 +99,14 @@ public:
 
     void launch(const QString& command, const QString& workingDir) {
         const QString folder = workingDir.isEmpty() ? QString() : QDir(workingDir).absolutePath();
-        if (!usableWorkingFolder(folder)) {
+        if (!UsableConsoleFolder(folder)) {
             completeLater();
             return;
         }
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.setStandardInputFile(QProcess::nullDevice());
         process_.setWorkingDirectory(folder);
-        process_.setProcessEnvironment(environmentFor(folder));
+        process_.setProcessEnvironment(ConsoleEnvironment(folder));
         process_.setChildProcessModifier([] { ::setsid(); });
         process_.start(Shell, {QStringLiteral("-c"), withBackgroundChildrenAwaited(command)});
         group_ = static_cast<pid_t>(process_.processId());

@@ -35,6 +35,7 @@ public:
     ToolRun runShell(const QString& command, const QString& workingDir) const;
 
     void setEnv(const QString& name, const QString& value) { env_.insert(name, value); }
+    const QProcessEnvironment& environment() const { return env_; }
     void unsetEnv(const QString& name) { env_.remove(name); }
     QString stateHome() const { return home_.path(); }
     QString userHome() const { return userHome_.path(); }
