@@ -1,9 +1,9 @@
 #include "AppLogViewer.h"
 
+#include "FileDialog.h"
 #include "MessageBox.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -114,8 +114,9 @@ void AppLogViewer::finished() {
 }
 
 void AppLogViewer::saveAs() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save Log As"),
-                                                      app_.packageName + QStringLiteral(".log"));
+    const QString path =
+        FileDialog::getSaveFileName(this, {tr("Save Log As"), tr("Log (*.log);;All files (*)"),
+                                           app_.packageName + QStringLiteral(".log")});
     if (path.isEmpty())
         return;
     QSaveFile file(path);

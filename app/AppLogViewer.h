@@ -25,6 +25,8 @@ public:
     // Fetches the log, then the exit code.
     void refresh();
 
+    const SandboxApp& app() const { return app_; }
+
     // For tests and the window's look.
     QPlainTextEdit* text() const { return text_; }
     QCheckBox* follow() const { return follow_; }

@@ -40,6 +40,16 @@ QString FileDialog::getExistingDirectory(QWidget* parent, const Request& request
     return QFileDialog::getExistingDirectory(parent, request.title, request.folder);
 }
 
+QString FileDialog::getSaveFileName(QWidget* parent, const Request& request) {
+    if (!QueuedChoices().empty()) {
+        const QStringList chosen = QueuedChoices().front();
+        QueuedChoices().pop_front();
+        AnsweredRequests().append(request);
+        return chosen.value(0);
+    }
+    return QFileDialog::getSaveFileName(parent, request.title, request.folder, request.filter);
+}
+
 void FileDialog::setNextFileNames(const QStringList& paths) {
     QueuedChoices().push_back(paths);
 }

@@ -25,6 +25,10 @@ public:
     // The folder the user chose in the system's folder dialog; empty when cancelled. Answered from
     // the same queue (its first path).
     static QString getExistingDirectory(QWidget* parent, const Request& request);
+    // The file the user chose to save to in the system's save dialog, which opens on
+    // request.folder (a folder, or a file name to suggest); empty when cancelled. The dialog asks
+    // before replacing a file. Answered from the same queue (its first path).
+    static QString getSaveFileName(QWidget* parent, const Request& request);
     static void setNextFileNames(const QStringList& paths);
     static void setNextFileName(const QString& path);
     // The requests answered from the queue since the last call, oldest first.

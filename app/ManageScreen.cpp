@@ -1,11 +1,14 @@
 // The manage screen: the list of installed applications and the actions on its ticked rows.
 
+#include "AppLogViewer.h"
 #include "CommandResult.h"
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "InstalledApps.h"
 #include "ListColumns.h"
 #include "ListRows.h"
+#include "MessageBox.h"
+#include "SandboxFileTransfer.h"
 #include "TfrmBB10.h"
 
 #include <QDir>
@@ -27,7 +30,8 @@ constexpr std::chrono::milliseconds ListingTurn{40};
 } // namespace
 
 QList<QWidget*> TfrmBB10::ManageActions() const {
-    return {btnRefreshApp, btnCheckApp, btnLaunchApp, btnTerminate, btnUninstall};
+    return {btnRefreshApp, btnCheckApp, btnLaunchApp, btnTerminate,
+            btnUninstall,  btnAppLog,   btnAppFiles};
 }
 
 void TfrmBB10::StartAppsOperation(ConsoleJob* job) {
@@ -175,6 +179,69 @@ void TfrmBB10::RunAppAction(DeployAction action) {
         deviceCommands().starter(JavaBinDir, ManageActions(), action == DeployAction::IsAppRunning),
         DeviceContextInUse(), connectedTarget_, action, std::move(turns),
         deviceCommands().silenceLimits().device, std::move(callbacks));
+}
+
+// ---- The sandbox of one application ------------------------------------------------------------
+
+std::optional<SandboxApp> TfrmBB10::ChosenSandboxApp() {
+    auto appOf = [](const QTreeWidgetItem* row) {
+        return SandboxApp{row->text(0), row->text(PackageNameColumn), row->text(PackageIdColumn)};
+    };
+    const QList<QTreeWidgetItem*> selected = lstApps->selectedItems();
+    if (selected.size() == 1)
+        return appOf(selected.first());
+    QList<const QTreeWidgetItem*> ticked;
+    for (int index = 0; index < lstApps->topLevelItemCount(); ++index)
+        if (lstApps->topLevelItem(index)->checkState(0) == Qt::Checked)
+            ticked.append(lstApps->topLevelItem(index));
+    if (selected.isEmpty() && ticked.size() == 1)
+        return appOf(ticked.first());
+    MessageBox::plain(this, QStringLiteral("Select one application in the list (click its name), "
+                                           "then choose Log... or Files... again."));
+    return std::nullopt;
+}
+
+SandboxCommands TfrmBB10::SandboxCommandsFor(QList<QWidget*> heldBack, bool hourglass) {
+    SandboxCommands commands;
+    commands.start = deviceCommands().starter(JavaBinDir, std::move(heldBack), hourglass);
+    commands.context = DeviceContextInUse();
+    commands.target = connectedTarget_;
+    commands.silenceLimit = deviceCommands().silenceLimits().device;
+    return commands;
+}
+
+// The viewer fetches on its own while it is open, with its own hourglass: the window's controls
+// stay usable, so that the application can be terminated while its log is followed.
+void TfrmBB10::btnAppLogClick() {
+    const std::optional<SandboxApp> app = ChosenSandboxApp();
+    if (!app)
+        return;
+    // One viewer per application: a second click brings it to the front.
+    for (AppLogViewer* open : findChildren<AppLogViewer*>()) {
+        if (open->app().packageName == app->packageName) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    if (!ReadyForDeviceCommand(connectedTarget_.address))
+        return;
+    auto* viewer = new AppLogViewer(SandboxCommandsFor({}, false), *app, this);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->show();
+    viewer->refresh();
+}
+
+void TfrmBB10::GetFile1Click() {
+    if (const std::optional<SandboxApp> app = ChosenSandboxApp();
+        app && ReadyForDeviceCommand(connectedTarget_.address))
+        SandboxFileTransfer(this, SandboxCommandsFor(ManageActions(), true), *app).getFile();
+}
+
+void TfrmBB10::PutFile1Click() {
+    if (const std::optional<SandboxApp> app = ChosenSandboxApp();
+        app && ReadyForDeviceCommand(connectedTarget_.address))
+        SandboxFileTransfer(this, SandboxCommandsFor(ManageActions(), true), *app).putFile();
 }
 
 } // namespace kestrane

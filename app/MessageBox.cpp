@@ -4,12 +4,14 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 
@@ -46,6 +48,7 @@ QMessageBox::Icon IconOf(MessageBox::Kind kind) {
     switch (kind) {
     case MessageBox::Kind::Plain:
     case MessageBox::Kind::Password:
+    case MessageBox::Kind::Text:
         return QMessageBox::NoIcon;
     case MessageBox::Kind::Confirmation:
         return QMessageBox::Question;
@@ -208,6 +211,28 @@ bool MessageBox::askPassword(QWidget* parent, const QString& caption, QString& p
         return false;
     }
     password = dialog->findChild<QLineEdit*>(QStringLiteral("password"))->text();
+    return true;
+}
+
+bool MessageBox::askText(QWidget* parent, const QString& caption, const QString& label,
+                         QString& text) {
+    Answer answer;
+    if (TakeAnswer({Kind::Text, caption, label, Ok | Cancel}, answer)) {
+        if (answer.button != Ok)
+            return false;
+        text = answer.text;
+        return true;
+    }
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Cancel"));
+    dialog.resize(std::max(dialog.sizeHint().width(), 420), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    text = dialog.textValue();
     return true;
 }
 

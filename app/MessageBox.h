@@ -39,6 +39,7 @@ public:
         Critical,     // the default error display: error icon
         Confirmation, // question icon
         Password,     // the password dialog: no icon, a masked edit field
+        Text,         // a question that takes a line of text: no icon, an edit field
     };
 
     struct Box {
@@ -72,6 +73,12 @@ public:
     // buttons "OK" (the default) and "Cancel". True on OK, with the typed text in password;
     // false on Cancel or when the dialog was closed otherwise.
     static bool askPassword(QWidget* parent, const QString& caption, QString& password);
+
+    // A dialog captioned with caption that asks for a line of text: label above an edit field
+    // that starts with text selected, "OK" (the default) and "Cancel". True on OK, with the
+    // edited line in text; false otherwise. Answered from the same queue as the boxes.
+    static bool askText(QWidget* parent, const QString& caption, const QString& label,
+                        QString& text);
 
     // The next box returns this answer without being shown. Answers queue up in order. A
     // password dialog answered Ok returns text as the typed password.

@@ -184,6 +184,12 @@ void TfrmBB10::BindHandlers() {
     BindClick(btnLaunchApp, &TfrmBB10::btnLaunchAppClick);
     BindClick(btnTerminate, &TfrmBB10::btnTerminateClick);
     BindClick(btnUninstall, &TfrmBB10::btnUninstallClick);
+    BindClick(btnAppLog, &TfrmBB10::btnAppLogClick);
+    connect(btnAppFiles, &QAbstractButton::clicked, this, [this] {
+        PopupMenu3->popup(btnAppFiles->mapToGlobal(QPoint(0, btnAppFiles->height())));
+    });
+    BindReported(this, GetFile1, &QAction::triggered, &TfrmBB10::GetFile1Click);
+    BindReported(this, PutFile1, &QAction::triggered, &TfrmBB10::PutFile1Click);
 
     // The information panel follows the connection panel's width.
     Panel1->installEventFilter(this);

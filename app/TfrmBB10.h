@@ -10,6 +10,7 @@
 #include "DeviceOperations.h"
 #include "FileDialog.h"
 #include "InstallRun.h"
+#include "Sandbox.h"
 #include "Services.h"
 #include "ZipArchive.h"
 
@@ -23,6 +24,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace kestrane {
 
@@ -141,6 +143,9 @@ public:
     QWidget* Panel5 = nullptr;
     Picture* Image3 = nullptr;
     FlatButton* btnBack2 = nullptr;
+    FlatButton* btnAppLog = nullptr;
+    // Opens PopupMenu3 under it.
+    FlatButton* btnAppFiles = nullptr;
     FlatButton* btnRefreshApp = nullptr;
     FlatButton* btnCheckApp = nullptr;
     FlatButton* btnLaunchApp = nullptr;
@@ -156,6 +161,10 @@ public:
     QMenu* PopupMenu2 = nullptr;
     QAction* ChooseDeployTool1 = nullptr;
     QAction* UseSimulator1 = nullptr;
+    // The manage screen's Files... menu.
+    QMenu* PopupMenu3 = nullptr;
+    QAction* GetFile1 = nullptr;
+    QAction* PutFile1 = nullptr;
     // Reads BAR files; answers its own failures and questions with the window's dialogs.
     TZipArchive ZipArchive1{"ZipArchive1"};
 
@@ -257,6 +266,12 @@ public slots:
     virtual void btnLaunchAppClick();
     virtual void btnTerminateClick();
     virtual void btnUninstallClick();
+    // For the one selected application (the highlighted row, or else the one ticked row):
+    // Log... opens the viewer of its log; Get File... and Put File... move a file between this
+    // computer and its sandbox.
+    virtual void btnAppLogClick();
+    virtual void GetFile1Click();
+    virtual void PutFile1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -360,6 +375,11 @@ private:
     void FinishAppsList(const CommandResult& result);
     // Runs the tool once for each ticked row of lstApps, one after the other, in on-screen order.
     void RunAppAction(DeployAction action);
+    // The application Log... and Files... work on; when there is none (or several), says how to
+    // choose one and returns nothing.
+    std::optional<SandboxApp> ChosenSandboxApp();
+    // Sandbox commands to the connected device, started with these controls held back.
+    SandboxCommands SandboxCommandsFor(QList<QWidget*> heldBack, bool hourglass);
     // The running action's queue; null when none was started yet.
     std::shared_ptr<AppActionQueue> appActions_;
     // Sets up the list's timer and the watch on rows leaving lstApps, once: rows leaving (a

@@ -376,6 +376,12 @@ void TfrmBB10::SetupManageScreen() {
                            QStringLiteral(":/kestrane/bar-background.png"));
     btnBack2 = AddFlatButton(Panel5, "btnBack2", QStringLiteral("&Back"),
                              QStringLiteral("Back to main screen"), QRect(15, 5, 46, 32));
+    // For the one selected application: its log, and files to and from its sandbox.
+    btnAppLog = AddFlatButton(Panel5, "btnAppLog", QStringLiteral("Lo&g..."),
+                              QStringLiteral("Show the selected app's log"), QRect(70, 5, 44, 32));
+    btnAppFiles = AddFlatButton(Panel5, "btnAppFiles", QStringLiteral("&Files..."),
+                                QStringLiteral("Get or put a file in the selected app's sandbox"),
+                                QRect(118, 5, 50, 32));
     btnRefreshApp =
         AddFlatButton(Panel5, "btnRefreshApp", QStringLiteral("&Refresh"),
                       QStringLiteral("Refresh Applications list"), QRect(174, 5, 58, 32));
@@ -418,6 +424,13 @@ void TfrmBB10::SetupComponents() {
     UseSimulator1 = PopupMenu2->addAction(QStringLiteral("Use the Device &Simulator"));
     UseSimulator1->setObjectName(QStringLiteral("UseSimulator1"));
     Panel1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    PopupMenu3 = new QMenu(this);
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    GetFile1 = PopupMenu3->addAction(QStringLiteral("&Get File..."));
+    GetFile1->setObjectName(QStringLiteral("GetFile1"));
+    PutFile1 = PopupMenu3->addAction(QStringLiteral("&Put File..."));
+    PutFile1->setObjectName(QStringLiteral("PutFile1"));
 }
 
 void TfrmBB10::SetupTabOrder() {

@@ -154,7 +154,9 @@ void TfrmBB10Test::startsOnTheMainScreenWithTheDesign() {
         "btnClearList", "btnInstallBar", "Label3",         "lstApps",
         "Panel5",       "Image3",        "btnBack2",       "btnRefreshApp",
         "btnCheckApp",  "btnLaunchApp",  "btnTerminate",   "btnUninstall",
-        "Memo1",        "OpenDialog1",   "PopupMenu1",     "RemoveSelectedItems1"};
+        "Memo1",        "OpenDialog1",   "PopupMenu1",     "RemoveSelectedItems1",
+        "btnAppLog",    "btnAppFiles",   "PopupMenu3",     "GetFile1",
+        "PutFile1"};
     for (const char* name : names) {
         QVERIFY2(window->findChild<QObject*>(QLatin1String(name)) != nullptr, name);
     }

@@ -1,7 +1,9 @@
 // The manage screen through the whole chain: the Java runtime found in the JVM folders, /bin/sh
 // and the built device simulator (lib/BarDeploy.jar). Nothing is scripted.
 
+#include "AppLogViewer.h"
 #include "DeviceCommands.h"
+#include "FileDialog.h"
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
 #include "ListColumns.h"
@@ -11,8 +13,12 @@
 #include "WindowTestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLocale>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <QtTest>
@@ -61,6 +67,8 @@ private slots:
 
     void listAndActOnTheDevicesApplications();
     void hostileNamesReachTheToolAsOneArgument();
+    void followTheLogOfARunningAppUntilItExits();
+    void putAFileAndGetItBack();
 
 private:
     std::unique_ptr<TfrmBB10> ShownWindow(const QString& jvmRoot = QStringLiteral("/usr/lib/jvm")) {
@@ -114,6 +122,16 @@ private:
                                                     ? Qt::Checked
                                                     : Qt::Unchecked);
         }
+    }
+
+    // Highlights the row of the application with this caption, as a click on its name does.
+    static void Select(TfrmBB10& window, const QString& caption) {
+        window.lstApps->clearSelection();
+        const QList<QTreeWidgetItem*> rows =
+            window.lstApps->findItems(caption, Qt::MatchExactly, AppColumn::Name);
+        QCOMPARE(rows.size(), 1);
+        window.lstApps->setCurrentItem(rows.first());
+        rows.first()->setSelected(true);
     }
 
     // The arguments the simulator received in its last run.
@@ -216,6 +234,131 @@ void InstalledAppsEndToEndTest::hostileNamesReachTheToolAsOneArgument() {
             QVERIFY2(!QFile::exists(QDir(folder).filePath(QLatin1String(name))),
                      qPrintable(folder + "/" + name));
     }
+}
+
+// Log...: the viewer shows the log of the launched application, follows it as it grows while
+// the window terminates the application, then shows its exit code.
+void InstalledAppsEndToEndTest::followTheLogOfARunningAppUntilItExits() {
+    auto window = ShownWindow();
+    Connect(*window, QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
+    OpenManageScreen(*window);
+    TickOnly(*window, {"Speed Test"});
+    Click(*window, window->btnLaunchApp);
+    Select(*window, QStringLiteral("Speed Test"));
+
+    QTest::mouseClick(window->btnAppLog, Qt::LeftButton);
+    auto* viewer = window->findChild<AppLogViewer*>();
+    QVERIFY(viewer != nullptr);
+    QVERIFY(viewer->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!viewer->fetching(), 30000);
+    QVERIFY2(viewer->text()->toPlainText().startsWith(QStringLiteral("Started, process")),
+             qPrintable(viewer->text()->toPlainText()));
+    QVERIFY(viewer->exitCode()->text().startsWith(QStringLiteral("Not exited")));
+    // A second click brings the same viewer forward.
+    QTest::mouseClick(window->btnAppLog, Qt::LeftButton);
+    QCOMPARE(window->findChildren<AppLogViewer*>().size(), 1);
+
+    viewer->follow()->setChecked(true);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        viewer->text()->toPlainText().contains(QStringLiteral("Running for 2 s")), 30000);
+    // The window's own controls stay usable while the viewer follows.
+    TickOnly(*window, {"Speed Test"});
+    QTRY_VERIFY_WITH_TIMEOUT(window->btnTerminate->isEnabled(), 10000);
+    QTest::mouseClick(window->btnTerminate, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(viewer->exitCode()->text(), QStringLiteral("Exited with code 0."),
+                              30000);
+    viewer->follow()->setChecked(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->deviceCommands().isRunning(), 30000);
+    viewer->close();
+    QTRY_COMPARE(window->findChildren<AppLogViewer*>().size(), 0);
+}
+
+// Files...: a file of random bytes put into the sandbox and got back is the same file; a path
+// outside the sandbox runs nothing; a file the device does not have leaves nothing behind; Log...
+// and Files... need one application.
+void InstalledAppsEndToEndTest::putAFileAndGetItBack() {
+    auto window = ShownWindow();
+    Connect(*window, QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
+    OpenManageScreen(*window);
+    QTemporaryDir here;
+    QVERIFY(here.isValid());
+    QByteArray bytes(20000, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(QRandomGenerator::global()->bounded(256));
+    QFile source(here.filePath(QStringLiteral("blob.bin")));
+    QVERIFY(source.open(QIODevice::WriteOnly));
+    source.write(bytes);
+    source.close();
+
+    // No application chosen: a box says how to choose one.
+    window->lstApps->clearSelection();
+    TickOnly(*window, {});
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    window->GetFile1->trigger();
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes[0].text.startsWith(QStringLiteral("Select one application")));
+
+    Select(*window, QStringLiteral("Speed Test"));
+    FileDialog::setNextFileName(source.fileName());
+    MessageBox::setNextAnswer(MessageBox::Ok, QStringLiteral("data/blob.bin"));
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    window->PutFile1->trigger();
+    // Held back, with the hourglass, while the tool stores it.
+    QVERIFY(!window->btnRefreshApp->isEnabled());
+    QCOMPARE(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                            : Qt::ArrowCursor,
+             Qt::WaitCursor);
+    WaitForTheTool(*window);
+    QVERIFY(window->btnRefreshApp->isEnabled());
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0].kind, MessageBox::Kind::Text);
+    QCOMPARE(boxes[1].text,
+             QStringLiteral("blob.bin is stored in Speed Test's sandbox as data/blob.bin."));
+
+    const QString copy = here.filePath(QStringLiteral("copy.bin"));
+    MessageBox::setNextAnswer(MessageBox::Ok, QStringLiteral("data/blob.bin"));
+    FileDialog::setNextFileName(copy);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    window->GetFile1->trigger();
+    WaitForTheTool(*window);
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].text,
+             QStringLiteral("data/blob.bin of Speed Test is saved as %1.").arg(copy));
+    QFile got(copy);
+    QVERIFY(got.open(QIODevice::ReadOnly));
+    QVERIFY(got.readAll() == bytes);
+
+    // A path that leaves the sandbox: an error box, and the tool is not run.
+    const QStringList lastRun = ReceivedArguments();
+    MessageBox::setNextAnswer(MessageBox::Ok, QStringLiteral("data/../../etc/passwd"));
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    window->GetFile1->trigger();
+    QVERIFY(!window->deviceCommands().isRunning());
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].kind, MessageBox::Kind::Error);
+    QVERIFY2(boxes[1].text.contains(QStringLiteral("leaves")), qPrintable(boxes[1].text));
+    QCOMPARE(FileDialog::pendingAnswers(), 0);
+    QCOMPARE(ReceivedArguments(), lastRun);
+
+    // A file the device does not have: the error box with the tool's text, and no file here.
+    const QString missing = here.filePath(QStringLiteral("none.bin"));
+    MessageBox::setNextAnswer(MessageBox::Ok, QStringLiteral("data/none.bin"));
+    FileDialog::setNextFileName(missing);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    window->GetFile1->trigger();
+    WaitForTheTool(*window);
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].kind, MessageBox::Kind::Error);
+    QVERIFY2(boxes[1].text.contains(QStringLiteral("has no file \"data/none.bin\"")),
+             qPrintable(boxes[1].text));
+    QVERIFY(boxes[1].details.contains(QStringLiteral("result::failure 404")));
+    QCOMPARE(QDir(here.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"blob.bin", "copy.bin"}));
 }
 
 QTEST_MAIN(InstalledAppsEndToEndTest)
