@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -15,8 +14,6 @@
 namespace kestrane {
 
 namespace {
-
-const QString Example = QStringLiteral("such as logs/log or data/FILE");
 
 // The verdict of a fetch or a store, with the device's "file not found" in plain words.
 SandboxOutcome Judged(const DeviceContext& context, const CommandResult& result,
@@ -43,41 +40,10 @@ DeviceCommandRunner::Settings SettingsFor(std::chrono::milliseconds silenceLimit
 QString NoFileMessage(const SandboxApp& app, const QString& path) {
     return QStringLiteral("%1 has no file \"%2\" in its sandbox. Check the path: it is relative "
                           "to the sandbox, %3.")
-        .arg(app.name, path, Example);
+        .arg(app.name, path, SandboxPathExample);
 }
 
 } // namespace
-
-QString SandboxPathProblem(const QString& path) {
-    if (path.isEmpty())
-        return QStringLiteral("No sandbox path given. Give a path in the application's sandbox, "
-                              "%1.")
-            .arg(Example);
-    if (path.startsWith(QLatin1Char('/')))
-        return QStringLiteral("\"%1\" starts with /. Give the path relative to the application's "
-                              "sandbox, %2.")
-            .arg(path, Example);
-    int depth = 0;
-    for (const QString& part : path.split(QLatin1Char('/'))) {
-        if (part.isEmpty())
-            return QStringLiteral("\"%1\" has an empty part (// or a / at its end). Give the path "
-                                  "of a file in the application's sandbox, %2.")
-                .arg(path, Example);
-        if (part == QLatin1String(".."))
-            --depth;
-        else if (part != QLatin1String("."))
-            ++depth;
-        if (depth < 0)
-            return QStringLiteral("\"%1\" leaves the application's sandbox. Give a path inside "
-                                  "it, %2.")
-                .arg(path, Example);
-    }
-    if (depth == 0)
-        return QStringLiteral("\"%1\" is the sandbox itself, not a file in it. Give a file's path, "
-                              "%2.")
-            .arg(path, Example);
-    return {};
-}
 
 FetchedFile::FetchedFile(QString destination) : destination_(std::move(destination)) {
     const QFileInfo info(destination_);
@@ -227,7 +193,7 @@ void SandboxCommands::putFile(const SandboxApp& app, const QString& hostFile, co
               done(Judged(context, result,
                           QStringLiteral("%1's sandbox has no folder for \"%2\". Check the path: "
                                          "it is relative to the sandbox, %3.")
-                              .arg(app.name, path, Example)));
+                              .arg(app.name, path, SandboxPathExample)));
           });
 }
 

@@ -2,6 +2,7 @@
 
 #include "DeviceCommandRunner.h"
 #include "DeviceOperations.h"
+#include "SandboxPath.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,11 +23,6 @@ inline const QString SandboxExitCodePath = QStringLiteral("logs/devmode_exitcode
 
 // How much of a log is kept in memory for showing: its last 4 MiB.
 constexpr qsizetype SandboxLogLimit = qsizetype(4) * 1024 * 1024;
-
-// Empty when path names a file inside the sandbox: relative (no leading /), no empty part (no
-// "//", no trailing /), and no ".." that climbs above the sandbox's top. Otherwise the sentence
-// that says what is wrong and what to give instead. Nothing is run for a path that fails this.
-QString SandboxPathProblem(const QString& path);
 
 // A fetched file's way to its destination: the tool writes a temporary file beside it, which
 // replaces the destination only when the tool succeeded, so that the user's name never holds a

@@ -6,6 +6,7 @@
 #   discovery_fuzzer      what hosts answer to discovery probes: fuzz/discovery-seeds
 #   device_info_fuzzer    the device's information lines and dates: fuzz/device-info-seeds and
 #                         the devices' answers of tests/deploy/fixtures/device-answers
+#   sandbox_path_fuzzer   sandbox paths as users type them: fuzz/sandbox-path-seeds
 # Reports executions, executions per second, peak memory and findings per target, and exits
 # non-zero on any finding (crash, leak, timeout, memory blow-up, undefined behaviour); the input
 # that caused it is kept in build-fuzz/findings/<target>/.
@@ -16,7 +17,7 @@ SECONDS_TO_RUN=${1:?usage: fuzz/run.sh SECONDS}
 FUZZ=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$FUZZ")
 BUILD=$ROOT/build-fuzz
-TARGETS="zip_fuzzer device_output_fuzzer discovery_fuzzer device_info_fuzzer"
+TARGETS="zip_fuzzer device_output_fuzzer discovery_fuzzer device_info_fuzzer sandbox_path_fuzzer"
 
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$FUZZ" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -44,6 +45,7 @@ seed "$FUZZ/corpus-device-work" "$FUZZ/device-seeds" "$ROOT/tests/deploy/fixture
 seed "$FUZZ/corpus-discovery-work" "$FUZZ/discovery-seeds"
 seed "$FUZZ/corpus-device-info-work" "$FUZZ/device-info-seeds" \
   "$ROOT/tests/deploy/fixtures/device-answers"
+seed "$FUZZ/corpus-sandbox-path-work" "$FUZZ/sandbox-path-seeds"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
 # AddressSanitizer keeps up to 256 MB of freed memory in quarantine by default, which alone would
@@ -93,6 +95,10 @@ for target in $TARGETS; do
       # A device's whole answer is under 2 KiB; 4 KiB holds it twice with room for long lines.
       corpus=$FUZZ/corpus-device-info-work
       options="-max_len=4096 -timeout=10" ;;
+    sandbox_path_fuzzer)
+      # A path is typed or pasted into one line; 1 KiB is longer than any the device takes.
+      corpus=$FUZZ/corpus-sandbox-path-work
+      options="-max_len=1024 -timeout=10" ;;
   esac
   findings=$BUILD/findings/$target
   log=$BUILD/$target.log
@@ -100,13 +106,25 @@ for target in $TARGETS; do
   stamp=$BUILD/$target.started
   touch "$stamp"
   status=0
+  # The processor time it got, where GNU time is at hand: on a shared machine executions per
+  # processor second say more of the target's speed than executions per second.
+  timer=""
+  cpu=$BUILD/$target.cpu
+  rm -f "$cpu"
+  [ -x /usr/bin/time ] && timer="/usr/bin/time -f %U+%S -o $cpu"
   # shellcheck disable=SC2086
-  "$BUILD/$target" -max_total_time="$share" -rss_limit_mb=256 -malloc_limit_mb=256 $options \
+  $timer "$BUILD/$target" -max_total_time="$share" -rss_limit_mb=256 -malloc_limit_mb=256 $options \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
   stat() { sed -n "s/^stat::$1: *//p" "$log" | tail -n 1; }
   found=$(find "$findings" -type f -newer "$stamp" | wc -l)
-  line=$(printf '%-22s %9s executions %6s/s  peak %4s MB  findings %s' "$target" \
-    "$(stat number_of_executed_units)" "$(stat average_exec_per_sec)" "$(stat peak_rss_mb)" "$found")
+  executions=$(stat number_of_executed_units)
+  per_cpu=""
+  if [ -s "$cpu" ] && [ -n "$executions" ]; then
+    per_cpu=$(tail -n 1 "$cpu" | awk -v n="$executions" -F+ \
+      '{ t = $1 + $2; if (t > 0) printf "  %.0f/s of processor (%.0f s)", n / t, t }')
+  fi
+  line=$(printf '%-22s %9s executions %6s/s%s  peak %4s MB  findings %s' "$target" \
+    "$executions" "$(stat average_exec_per_sec)" "$per_cpu" "$(stat peak_rss_mb)" "$found")
   report="$report$line
 "
   if [ "$status" -ne 0 ]; then

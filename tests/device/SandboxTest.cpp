@@ -95,13 +95,16 @@ TEST_F(Sandbox, PathsMustStayInsideTheSandbox) {
         {"data/../../x", "leaves the application's sandbox"},
         {"data/..", "the sandbox itself"},
         {".", "the sandbox itself"},
+        {"data/x\n-device", "control character"},
+        {"data/\tx", "control character"},
     };
     for (const auto& c : bad) {
-        const QString problem = SandboxPathProblem(c.path);
+        const QString problem = SandboxPathProblem(QString::fromUtf8(c.path));
         EXPECT_TRUE(problem.contains(QLatin1String(c.says)))
             << c.path << ": " << problem.toStdString();
         EXPECT_TRUE(problem.contains("logs/log")) << "says what to give instead";
     }
+    EXPECT_TRUE(SandboxPathProblem(QString("data/x") + QChar(0)).contains("control character"));
     // Nothing runs for a bad path.
     EXPECT_EQ(get({}, "../x", dir_.filePath("x")).verdict.kind, FailureKind::LocalFile);
     EXPECT_TRUE(invocations_.isEmpty());
