@@ -3,7 +3,7 @@
 # Fast when everything is present: dpkg is asked first and apt-get runs only for what is missing.
 set -eu
 
-PACKAGES="build-essential cmake ninja-build pkg-config
+PACKAGES="build-essential cmake ninja-build pkg-config time
   qt6-base-dev qt6-base-dev-tools libqt6widgets6 libqt6test6
   xvfb xauth x11-utils fonts-dejavu-core fonts-liberation2 fonts-wine
   zlib1g-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev openjdk-17-jdk-headless
