@@ -42,6 +42,12 @@ private:
     bool broken_ = false;
 };
 
+// What the host writes first on its standard error: the bytes before it are the Java runtime's
+// start notices ("Picked up JAVA_TOOL_OPTIONS: ..."), which a run of its own would write at the
+// start of its standard error; what follows it until the host is ready is the host's own.
+inline constexpr char CommandHostStartMark[] = "\0kestrane.commandhost\0";
+inline constexpr qsizetype CommandHostStartMarkSize = sizeof(CommandHostStartMark) - 1;
+
 // The command host's jar beside the deploy tool Kestrane ships: AppDir/lib/CommandHost.jar.
 QString CommandHostJarPath(const QString& appDir);
 
