@@ -52,7 +52,10 @@ inline constexpr qsizetype CommandHostStartMarkSize = sizeof(CommandHostStartMar
 QString CommandHostJarPath(const QString& appDir);
 
 // The Java arguments that start the host: the exit trap allowed (first, so that options given
-// between it and the rest can overrule it), the host's jar on the class path, its main class.
+// between it and the rest can overrule it), the host's jar on the boot class path, its main
+// class. From the boot class path the exit trap is installed without the Java runtime loading and
+// parsing its security policy first (which it does for a security manager of any other class
+// loader, and which the trap never asks), a good part of the host's own start.
 QStringList CommandHostArguments(const QString& appDir);
 
 } // namespace kestrane
