@@ -53,6 +53,10 @@ public:
     // Ends the runtime with everything it started, at once.
     void kill();
     bool runs(const HostJob* job) const { return running_ == job; }
+    // The job runs, or is the next and nothing runs (the host starts for it).
+    bool isTurnOf(const HostJob* job) const {
+        return running_ == job || (!running_ && !queue_.empty() && queue_.front() == job);
+    }
     pid_t group() const { return group_; }
     // It takes commands: neither ended nor asked to end.
     bool alive() const { return !ended_ && !leaving_; }
@@ -63,6 +67,8 @@ private:
     void readFrames();
     void readErrors();
     void sendNext();
+    // Tells the job whose turn it is now.
+    void noteTurn();
     // Asks the runtime to end (its input closes), kills it after the stop grace, and hands back
     // the jobs still waiting.
     void leave();
@@ -115,10 +121,22 @@ public:
     const QProcessEnvironment& environment() const { return environment_; }
     void setHost(CommandHost* host) { host_ = host; }
 
+    // The host's reading and writing counts for the command whose turn it is, also while the
+    // host starts for it, as a runtime of its own counts its start.
     qint64 ioBytes() const override {
         if (ownRun_)
             return ownRun_->ioBytes();
-        return host_ && host_->runs(this) ? ProcessGroupIoBytes(host_->group()) : -1;
+        return host_ && host_->isTurnOf(this) ? ProcessGroupIoBytes(host_->group()) : -1;
+    }
+
+    bool waitsForItsTurn() const override {
+        return !isFinished() && !ownRun_ && host_ && !host_->isTurnOf(this);
+    }
+
+    // Once: its host starts for it or runs it now.
+    void beginTurn() {
+        if (!std::exchange(turnBegun_, true))
+            emit turnBegan();
     }
 
     void stop() override {
@@ -157,6 +175,7 @@ public:
     // No host here: the command runs on its own, as it always did.
     void runOnItsOwn() {
         host_ = nullptr;
+        beginTurn();
         if (stopRequested_) {
             endLater(-1);
             return;
@@ -188,6 +207,7 @@ private:
     ConsoleJob* ownRun_ = nullptr;
     qsizetype forwarded_ = 0;
     bool stopRequested_ = false;
+    bool turnBegun_ = false;
 };
 
 namespace {
@@ -274,6 +294,16 @@ void CommandHost::enqueue(HostJob* job) {
     job->setHost(this);
     queue_.push_back(job);
     sendNext();
+    noteTurn();
+}
+
+void CommandHost::noteTurn() {
+    if (ended_ || leaving_)
+        return;
+    if (running_)
+        running_->beginTurn();
+    else if (!queue_.empty())
+        queue_.front()->beginTurn();
 }
 
 void CommandHost::forget(HostJob* job) {
@@ -284,6 +314,8 @@ void CommandHost::forget(HostJob* job) {
     } else if (!running_ && queue_.empty()) {
         // A host still starting for the job that went has nothing left to do.
         leave();
+    } else {
+        noteTurn();
     }
 }
 
@@ -327,6 +359,7 @@ void CommandHost::sendNext() {
     if (!notices_.isEmpty())
         running_->receive(CommandHostFrame::Err, notices_);
     process_.write(QFile::encodeName(running_->command().argumentFile) + '\n');
+    running_->beginTurn();
 }
 
 void CommandHost::leave() {

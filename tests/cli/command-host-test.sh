@@ -60,4 +60,29 @@ for mode in "switched-off KESTRANE_COMMAND_HOST=0" \
     failures=$((failures + 1))
   fi
 done
+# No host outlives kestrane-device, also when it is killed (its command reaper ends the host): a
+# status of a device that never answers, killed while its host waits.
+KESTRANE_DEVICESIM_HOME="$work/sim-killed" KESTRANE_DEVICE_PASSWORD=z30 \
+  "$tool" --device 169.254.4.1 status com.acme.speedtest >/dev/null 2>&1 &
+owner=$!
+hosts="java -Djava.security.manager=allow @$XDG_RUNTIME_DIR/"
+seen=
+for _ in $(seq 150); do
+  seen=$(pgrep -f "$hosts")
+  [ -n "$seen" ] && break
+  sleep 0.1
+done
+kill -KILL $owner
+# (bash reports the killed job; its note is not the test's)
+{ wait $owner; } 2>/dev/null
+for _ in $(seq 50); do
+  [ -z "$(pgrep -f "$hosts")" ] && break
+  sleep 0.1
+done
+if [ -n "$seen" ] && [ -z "$(pgrep -f "$hosts")" ]; then
+  echo "ok   killed-run-host-ended"
+else
+  echo "FAIL killed-run-host-ended: host seen: '$seen'; left: $(pgrep -af "$hosts")"
+  failures=$((failures + 1))
+fi
 [ "$failures" = 0 ]

@@ -7,6 +7,7 @@
 #include "CommandHostRunner.h"
 #include "ConsoleRunner.h"
 #include "DeployCommand.h"
+#include "DeviceCommandRunner.h"
 #include "Simulator.h"
 
 #include <QCoreApplication>
@@ -16,12 +17,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -441,6 +444,31 @@ TEST_F(HostRunner, StartNoticesAndChangedSettingsAreThoseOfARunOfItsOwn) {
         EXPECT_EQ(newHosts(), started) << c.name << ": not both run in one host";
         seenHosts += started;
     }
+}
+
+// A command waiting behind another of its device's in the host is not silent: its silence limit
+// counts from its turn (the first command here runs until it is stopped, three times the second
+// one's limit).
+TEST_F(HostRunner, ACommandWaitingForItsTurnIsNotSilent) {
+    DeviceCommandRunner runner(std::make_shared<ProcessConsoleRunner>("UTF-8"));
+    ASSERT_NE(runner.commandHosts(), nullptr);
+    const QString java = QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).absolutePath();
+    const DeployInvocation hung = DeployCommand({Simulator::appDir(), sim_.userHome()},
+                                                DeployAction::ListDeviceInfo, kSilent, "z30");
+    DeployInvocation version = hung;
+    version.toolArguments = {"-jar", Simulator::jarPath(), "-version"};
+    bool hungEnded = false;
+    ConsoleJob* first = runner.run(hung, java, {}, [&](const CommandResult&) { hungEnded = true; });
+    DeviceCommandRunner::Settings limited;
+    limited.silenceLimit = std::chrono::milliseconds(1000);
+    std::optional<CommandResult> second;
+    runner.run(version, java, limited, [&](const CommandResult& result) { second = result; });
+    QTimer::singleShot(3000, first, [first] { first->stop(); });
+    ASSERT_TRUE(waitFor([&] { return second.has_value(); }));
+    EXPECT_TRUE(hungEnded);
+    EXPECT_FALSE(second->timedOut);
+    EXPECT_EQ(second->exitCode, 0);
+    EXPECT_EQ(second->output, "blackberry-deploy version 1.4.0\n");
 }
 
 // A host idle for the idle limit is asked to end: it closes its input and ends within the grace;
