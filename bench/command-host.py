@@ -2,8 +2,10 @@
 """Device commands through the command host (KESTRANE_COMMAND_HOST=1) against one Java runtime
 per command (KESTRANE_COMMAND_HOST=0), as whole kestrane-device runs against the bundled device simulator,
 alternating, in the same run: `status` of 20 packages, `uninstall` of 10, `install` of 10 small
-BARs and one `info`; medians and their ratio. Then the peak memory (VmHWM) of one host that has
-run 20 status checks.
+BARs and one `info` (which kestrane-device runs as a Java of its own either way); medians and their
+ratio. Then one `-listDeviceInfo` as the first command of a new host (started as Kestrane starts
+it: the window's Connect) against the same command as a Java of its own, alternating; and the
+peak memory (VmHWM) of one host that has run 20 status checks.
 
     bench/command-host.py [BUILD_DIR]     a Release build; default build-release/
 
@@ -73,6 +75,8 @@ def main():
             h = statistics.median(times["host"][what])
             o = statistics.median(times["own"][what])
             lines.append(f"{what:14} {h:8.3f} {o:8.3f} {h / o:9.2f}")
+        first, alone = first_command(env, work)
+        lines.append(f"{'first in host':14} {first:8.3f} {alone:8.3f} {first / alone:9.2f}")
         lines.append("")
         lines.append(f"one host after 20 status checks: VmHWM {host_memory(env, work, kept_names)} kB")
         summary = "\n".join(lines) + "\n"
@@ -85,16 +89,52 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
 
-def host_memory(env, work, packages):
-    """Starts one host as Kestrane does, runs 20 is-running checks in it, reads its peak."""
+def tool_options(work):
     lib = os.path.join(BIN, "lib")
     home = f"{work}/state/kestrane/deploy-tool"
     os.makedirs(home, exist_ok=True)
-    host = subprocess.Popen(
-        ["java", "-Djava.security.manager=allow", f"-Djava.security.properties={lib}/deploy-tls.security",
-         f"-Duser.home={home}", "-Xmx512M", "-cp", f"{lib}/CommandHost.jar",
-         "kestrane.commandhost.Main"],
+    return [f"-Djava.security.properties={lib}/deploy-tls.security", f"-Duser.home={home}", "-Xmx512M"]
+
+
+def start_host(env, work):
+    """One host, started as Kestrane starts it (lib/CommandHost.jar on the boot class path)."""
+    lib = os.path.join(BIN, "lib")
+    return subprocess.Popen(
+        ["java", "-Djava.security.manager=allow"] + tool_options(work) +
+        [f"-Xbootclasspath/a:{lib}/CommandHost.jar", "kestrane.commandhost.Main"],
         env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+
+def first_command(env, work):
+    """Medians of -listDeviceInfo as the first command of a new host (until its exit frame) and
+    as a Java of its own (until it ends), alternating."""
+    lib = os.path.join(BIN, "lib")
+    path = f"{work}/args-info"
+    words = ["-jar", f"{lib}/BarDeploy.jar", "-listDeviceInfo", "-device", DEVICE, "-password", "z30"]
+    with open(path, "w") as f:
+        f.write("".join(f'"{w}"\n' for w in words))
+    hosted, alone = [], []
+    for _ in range(2 * RUNS + 1):
+        start = time.monotonic()
+        subprocess.run(["java"] + tool_options(work) + [f"@{path}"], env=env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        alone.append(time.monotonic() - start)
+        start = time.monotonic()
+        host = start_host(env, work)
+        host.stdin.write(path.encode() + b"\n")
+        host.stdin.flush()
+        while read_frame(host) != b"X":
+            pass
+        hosted.append(time.monotonic() - start)
+        host.stdin.close()
+        host.wait()
+    return statistics.median(hosted), statistics.median(alone)
+
+
+def host_memory(env, work, packages):
+    """Starts one host as Kestrane does, runs 20 is-running checks in it, reads its peak."""
+    lib = os.path.join(BIN, "lib")
+    host = start_host(env, work)
     read_frame(host)  # ready
     for n, package in enumerate(packages):
         path = f"{work}/args-{n}"

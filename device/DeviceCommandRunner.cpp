@@ -129,7 +129,12 @@ void DeviceCommandRunner::watchSilence(Command& command, const Settings& setting
         raw->timedOut = true;
         raw->job->stop();
     });
-    timer->start();
+    // A command waiting behind another of its device's (in its command host) is not silent: its
+    // limit counts from its turn.
+    if (command.job->waitsForItsTurn())
+        QObject::connect(command.job, &ConsoleJob::turnBegan, timer, qOverload<>(&QTimer::start));
+    else
+        timer->start();
     if (!settings.ioCountsAsActivity)
         return;
     // Looked at a few times per limit, so that a command that moves data is never stopped.

@@ -37,8 +37,9 @@ namespace kestrane {
 // finishes without having run anything.
 //
 // Deploy tool runs go through command hosts (CommandHostRunner: one Java runtime per device,
-// commands one at a time) when the runner is a ProcessConsoleRunner and CommandHostEnabled();
-// otherwise each is a run of its own. Either way a command gives the same result.
+// commands one at a time) when the runner is a ProcessConsoleRunner, CommandHostEnabled() and
+// the owner has not chosen one process per command (setOneProcessPerCommand); otherwise each is a
+// run of its own. Either way a command gives the same result.
 //
 // stopAll() ends every running command with everything it started and drops their results;
 // destroying this object kills whatever still runs.
@@ -85,6 +86,14 @@ public:
     void stopAll();
 
     SilenceLimits& silenceLimits() { return silenceLimits_; }
+
+    // Every deploy tool run a Java runtime of its own, for an owner that sends each device one
+    // command only: a host would add its own start to that command and save nothing. Only before
+    // the first command.
+    void setOneProcessPerCommand() { hosts_.reset(); }
+
+    // The command hosts in use, or null; for tests and benchmarks.
+    CommandHostRunner* commandHosts() { return hosts_.get(); }
 
     // The failed password attempts the commands keep and obey; none by default.
     void setLoginAttempts(std::shared_ptr<LoginAttempts> attempts) {

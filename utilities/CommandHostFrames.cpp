@@ -57,8 +57,9 @@ QString CommandHostJarPath(const QString& appDir) {
 }
 
 QStringList CommandHostArguments(const QString& appDir) {
-    return {QStringLiteral("-Djava.security.manager=allow"), QStringLiteral("-cp"),
-            CommandHostJarPath(appDir), QStringLiteral("kestrane.commandhost.Main")};
+    return {QStringLiteral("-Djava.security.manager=allow"),
+            QStringLiteral("-Xbootclasspath/a:") + CommandHostJarPath(appDir),
+            QStringLiteral("kestrane.commandhost.Main")};
 }
 
 } // namespace kestrane

@@ -42,11 +42,20 @@ private:
     bool broken_ = false;
 };
 
+// What the host writes first on its standard error: the bytes before it are the Java runtime's
+// start notices ("Picked up JAVA_TOOL_OPTIONS: ..."), which a run of its own would write at the
+// start of its standard error; what follows it until the host is ready is the host's own.
+inline constexpr char CommandHostStartMark[] = "\0kestrane.commandhost\0";
+inline constexpr qsizetype CommandHostStartMarkSize = sizeof(CommandHostStartMark) - 1;
+
 // The command host's jar beside the deploy tool Kestrane ships: AppDir/lib/CommandHost.jar.
 QString CommandHostJarPath(const QString& appDir);
 
 // The Java arguments that start the host: the exit trap allowed (first, so that options given
-// between it and the rest can overrule it), the host's jar on the class path, its main class.
+// between it and the rest can overrule it), the host's jar on the boot class path, its main
+// class. From the boot class path the exit trap is installed without the Java runtime loading and
+// parsing its security policy first (which it does for a security manager of any other class
+// loader, and which the trap never asks), a good part of the host's own start.
 QStringList CommandHostArguments(const QString& appDir);
 
 } // namespace kestrane

@@ -37,11 +37,18 @@ public:
     // without writing anything, standing still while it waits. -1 when it cannot be told.
     virtual qint64 ioBytes() const { return -1; }
 
+    // The command waits for its turn behind another one (a command host runs one command at a
+    // time): nothing of it has started yet, so it cannot fall silent. turnBegan() follows when
+    // its turn comes.
+    virtual bool waitsForItsTurn() const { return false; }
+
     // Ends the command and everything it started. finished() follows from the event loop with the
     // output gathered until then. Does nothing once finished.
     virtual void stop() = 0;
 
 signals:
+    // The command no longer waits for its turn (see waitsForItsTurn).
+    void turnBegan();
     // Any feed: the command wrote something (after decoding, so a chunk holding only part of a
     // character may not count yet).
     void outputReceived();

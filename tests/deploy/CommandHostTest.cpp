@@ -5,7 +5,9 @@
 #include "BarFixture.h"
 #include "CommandHostFrames.h"
 #include "CommandHostRunner.h"
+#include "ConsoleRunner.h"
 #include "DeployCommand.h"
+#include "DeviceCommandRunner.h"
 #include "Simulator.h"
 
 #include <QCoreApplication>
@@ -15,12 +17,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -336,6 +340,162 @@ TEST_F(HostRunner, AStoppedOrKilledHostFailsItsCommandAndTheNextStartsANewOne) {
     EXPECT_EQ(killed->exitCode(), -1);
 }
 
+// What a run of its own gives, started as ProcessConsoleRunner starts it with this program's
+// environment now.
+struct OwnRun {
+    QString output;
+    int exitCode;
+};
+
+// The fidelity table for what depends on the environment: the Java runtime's start notices lead
+// each command's output, also the second one in the same host, and a setting changed after a host
+// started is seen by the next command (in a new host), as by a run of its own.
+TEST_F(HostRunner, StartNoticesAndChangedSettingsAreThoseOfARunOfItsOwn) {
+    CommandHostRunner runner("UTF-8");
+    ProcessConsoleRunner ownRuns("UTF-8");
+    const auto finished = [this](ConsoleJob* job) {
+        EXPECT_TRUE(waitFor([job] { return job->isFinished(); }));
+        return OwnRun{job->output(), job->exitCode()};
+    };
+    const QString argumentsLog = files_.filePath("arguments.log");
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, QString>> environment;
+        // A device that answers the same every time: success, or Development Mode off (exit 2).
+        QString device = kFullTouch;
+        QString password = "z30";
+        // Checked too: the notices the own run begins with, so that the row tests what it says.
+        QString leads = {};
+    };
+    const Case cases[] = {
+        {"no notice", {}},
+        {"JAVA_TOOL_OPTIONS",
+         {{"JAVA_TOOL_OPTIONS", "-Dkestrane.a=1"}},
+         kFullTouch,
+         "z30",
+         "Picked up JAVA_TOOL_OPTIONS: -Dkestrane.a=1\n"},
+        {"JAVA_TOOL_OPTIONS changed",
+         {{"JAVA_TOOL_OPTIONS", "-Dkestrane.a=2"}},
+         kFullTouch,
+         "z30",
+         "Picked up JAVA_TOOL_OPTIONS: -Dkestrane.a=2\n"},
+        {"_JAVA_OPTIONS",
+         {{"_JAVA_OPTIONS", "-Dkestrane.b=1"}},
+         kFullTouch,
+         "z30",
+         "Picked up _JAVA_OPTIONS: -Dkestrane.b=1\n"},
+        {"JDK_JAVA_OPTIONS",
+         {{"JDK_JAVA_OPTIONS", "-Dkestrane.c=1"}},
+         kFullTouch,
+         "z30",
+         "NOTE: Picked up JDK_JAVA_OPTIONS: -Dkestrane.c=1\n"},
+        {"all three, on a refusal",
+         {{"JAVA_TOOL_OPTIONS", "-Dkestrane.a=3"},
+          {"_JAVA_OPTIONS", "-Dkestrane.b=3"},
+          {"JDK_JAVA_OPTIONS", "-Dkestrane.c=3"}},
+         kNoDevMode,
+         "z10",
+         "NOTE: Picked up JDK_JAVA_OPTIONS: -Dkestrane.c=3\nPicked up JAVA_TOOL_OPTIONS: "
+         "-Dkestrane.a=3\nPicked up _JAVA_OPTIONS: -Dkestrane.b=3\nInfo: Sending request: "
+         "DEVICE_INFO\nError: Device is not in the Development Mode."},
+        {"notice removed again", {}},
+        {"simulator setting set after the host started",
+         {{"KESTRANE_DEVICESIM_ARGS_LOG", argumentsLog}}},
+    };
+    // Every row changes the environment: its first command starts a new host, the second runs in
+    // the same one.
+    QList<qint64> seenHosts;
+    const auto newHosts = [&] {
+        QList<qint64> fresh;
+        for (const qint64 id : runner.hostProcessIds())
+            if (!seenHosts.contains(id))
+                fresh.append(id);
+        return fresh;
+    };
+    for (const Case& c : cases) {
+        for (const auto& [name, value] : c.environment)
+            qputenv(name, value.toUtf8());
+        const QStringList args = kInfo + Login(c.device, c.password);
+        std::vector<OwnRun> hosted;
+        QList<qint64> started;
+        for (int n = 0; n < 2; ++n) {
+            QFile::remove(argumentsLog);
+            hosted.push_back(finished(
+                runner.start(command(c.device, args), ConsoleJob::Feed::WholeText, &owner_)));
+            if (n == 0)
+                started = newHosts();
+            if (qEnvironmentVariableIsSet("KESTRANE_DEVICESIM_ARGS_LOG")) {
+                EXPECT_TRUE(QFile::exists(argumentsLog)) << c.name << ": the tool did not see it";
+            }
+        }
+        QFile::remove(argumentsLog);
+        const OwnRun own =
+            finished(ownRuns.start(command(c.device, args).ownRunCommand,
+                                   QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).absolutePath(),
+                                   ConsoleJob::Feed::WholeText, &owner_));
+        for (const auto& [name, value] : c.environment)
+            qunsetenv(name);
+        EXPECT_TRUE(own.output.startsWith(c.leads)) << c.name << "\n" << own.output.toStdString();
+        for (size_t n = 0; n < hosted.size(); ++n) {
+            EXPECT_EQ(hosted[n].output, own.output) << c.name << ", command " << n + 1;
+            EXPECT_EQ(hosted[n].exitCode, own.exitCode) << c.name << ", command " << n + 1;
+        }
+        EXPECT_EQ(started.size(), 1) << c.name << ": not run in a new host";
+        EXPECT_EQ(newHosts(), started) << c.name << ": not both run in one host";
+        seenHosts += started;
+    }
+}
+
+// A command waiting behind another of its device's in the host is not silent: its silence limit
+// counts from its turn (the first command here runs until it is stopped, three times the second
+// one's limit).
+TEST_F(HostRunner, ACommandWaitingForItsTurnIsNotSilent) {
+    DeviceCommandRunner runner(std::make_shared<ProcessConsoleRunner>("UTF-8"));
+    ASSERT_NE(runner.commandHosts(), nullptr);
+    const QString java = QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).absolutePath();
+    const DeployInvocation hung = DeployCommand({Simulator::appDir(), sim_.userHome()},
+                                                DeployAction::ListDeviceInfo, kSilent, "z30");
+    DeployInvocation version = hung;
+    version.toolArguments = {"-jar", Simulator::jarPath(), "-version"};
+    bool hungEnded = false;
+    ConsoleJob* first = runner.run(hung, java, {}, [&](const CommandResult&) { hungEnded = true; });
+    DeviceCommandRunner::Settings limited;
+    limited.silenceLimit = std::chrono::milliseconds(1000);
+    std::optional<CommandResult> second;
+    runner.run(version, java, limited, [&](const CommandResult& result) { second = result; });
+    QTimer::singleShot(3000, first, [first] { first->stop(); });
+    ASSERT_TRUE(waitFor([&] { return second.has_value(); }));
+    EXPECT_TRUE(hungEnded);
+    EXPECT_FALSE(second->timedOut);
+    EXPECT_EQ(second->exitCode, 0);
+    EXPECT_EQ(second->output, "blackberry-deploy version 1.4.0\n");
+}
+
+// A host idle for the idle limit is asked to end: it closes its input and ends within the grace;
+// the next command starts a new host and gets what it always gets.
+TEST_F(HostRunner, AnIdleHostEndsAndTheNextCommandStartsANewOne) {
+    CommandHostRunner runner("UTF-8");
+    runner.setIdleLimit(std::chrono::milliseconds(300));
+    ConsoleJob* first = runner.start(command(kFullTouch, QStringList{"-version"}),
+                                     ConsoleJob::Feed::WholeText, &owner_);
+    ASSERT_TRUE(waitFor([&] { return first->isFinished(); }));
+    const QList<qint64> hosts = runner.hostProcessIds();
+    ASSERT_EQ(hosts.size(), 1);
+    const pid_t group = static_cast<pid_t>(hosts.front());
+    // Ended on its own (not killed: the grace is far longer than that) and nothing of its group
+    // is left.
+    ASSERT_TRUE(
+        waitFor([&] { return runner.hostCount() == 0 && runner.leavingHostCount() == 0; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return ::kill(-group, 0) != 0; }, 2000));
+    ConsoleJob* next = runner.start(command(kFullTouch, QStringList{"-version"}),
+                                    ConsoleJob::Feed::WholeText, &owner_);
+    ASSERT_TRUE(waitFor([&] { return next->isFinished(); }));
+    EXPECT_EQ(next->exitCode(), 0);
+    EXPECT_EQ(next->output(), "blackberry-deploy version 1.4.0\n");
+    ASSERT_EQ(runner.hostProcessIds().size(), 1);
+    EXPECT_NE(runner.hostProcessIds().front(), hosts.front());
+}
+
 // A runtime that refuses the exit trap (forced here with "disallow"): the commands run as runs of
 // their own, with the same results, and no host is tried again.
 TEST_F(HostRunner, WithoutTheExitTrapEveryCommandRunsOnItsOwn) {
@@ -364,14 +524,17 @@ TEST_F(HostRunner, WithoutTheExitTrapEveryCommandRunsOnItsOwn) {
 
 namespace {
 
-TEST(CommandHostSwitch, OnlyOneTurnsTheHostsOn) {
+// On unless switched off with "0".
+TEST(CommandHostSwitch, OnlyZeroTurnsTheHostsOff) {
     const QByteArray saved = qgetenv("KESTRANE_COMMAND_HOST");
-    qunsetenv("KESTRANE_COMMAND_HOST");
-    EXPECT_FALSE(CommandHostEnabled());
-    qputenv("KESTRANE_COMMAND_HOST", "0");
-    EXPECT_FALSE(CommandHostEnabled());
-    qputenv("KESTRANE_COMMAND_HOST", "1");
-    EXPECT_TRUE(CommandHostEnabled());
+    const std::pair<const char*, bool> values[] = {{nullptr, true}, {"0", false}, {"1", true}};
+    for (const auto& [value, on] : values) {
+        if (value == nullptr)
+            qunsetenv("KESTRANE_COMMAND_HOST");
+        else
+            qputenv("KESTRANE_COMMAND_HOST", value);
+        EXPECT_EQ(CommandHostEnabled(), on) << (value ? value : "unset");
+    }
     if (saved.isNull())
         qunsetenv("KESTRANE_COMMAND_HOST");
     else

@@ -78,6 +78,7 @@ private slots:
     void cleanup() {
         qunsetenv("JAVA_TOOL_OPTIONS");
         qunsetenv("KESTRANE_DEPLOY_TOOL");
+        qunsetenv("KESTRANE_COMMAND_HOST");
         qputenv("KESTRANE_DEVICESIM_CONNECT_TIMEOUT_MS", "200");
         const QString left = scope_.end();
         QVERIFY2(left.isEmpty(), qPrintable(left));
@@ -93,6 +94,8 @@ private slots:
     void aConnectionThatBreaksOffIsAFailure();
     void aSilentDeviceIsStoppedAtTheLimit();
     void aToolFolderInTheEnvironmentAnswers();
+    void everyWayOfRunningTheToolAnswersAlike_data();
+    void everyWayOfRunningTheToolAnswersAlike();
 
 private:
     // The program's window with the system's runner and the given JVM folder, its program folder
@@ -402,6 +405,76 @@ void ConnectEndToEndTest::aToolFolderInTheEnvironmentAnswers() {
     QVERIFY2(boxes[0].text.startsWith("The device refused the password"),
              qPrintable(boxes[0].text));
     QVERIFY(!boxes[0].text.contains(SimulatorAnsweredNote));
+}
+
+// Through the command host, with it switched off, and on a runtime that refuses the host's exit
+// trap (as Java 24 and later refuse -Djava.security.manager=allow: here a stand-in "java" that
+// says what Java 24 says and ends, and runs the real one for everything else): the window shows
+// the same, and nothing of the refusal reaches the user.
+void ConnectEndToEndTest::everyWayOfRunningTheToolAnswersAlike_data() {
+    QTest::addColumn<bool>("switchedOff");
+    QTest::addColumn<bool>("refusingRuntime");
+    QTest::newRow("through the command host") << false << false;
+    QTest::newRow("switched off with KESTRANE_COMMAND_HOST=0") << true << false;
+    QTest::newRow("a runtime that refuses the exit trap") << false << true;
+}
+
+void ConnectEndToEndTest::everyWayOfRunningTheToolAnswersAlike() {
+    QFETCH(bool, switchedOff);
+    QFETCH(bool, refusingRuntime);
+    QTemporaryDir jvm;
+    QVERIFY(jvm.isValid());
+    QVERIFY(QDir(jvm.path()).mkpath(QStringLiteral("test-jdk/bin")));
+    const QString java = QFileInfo(QStringLiteral(KESTRANE_TEST_JAVA)).canonicalFilePath();
+    const QString launcher = jvm.filePath(QStringLiteral("test-jdk/bin/java"));
+    const QString refusals = jvm.filePath(QStringLiteral("refusals"));
+    if (refusingRuntime) {
+        QFile script(launcher);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral(
+                         "#!/bin/sh\n"
+                         "for argument in \"$@\"; do\n"
+                         "  if [ \"$argument\" = -Djava.security.manager=allow ]; then\n"
+                         "    echo refused >>'%1'\n"
+                         "    echo 'Error occurred during initialization of boot layer' >&2\n"
+                         "    echo 'java.lang.Error: A command line option has attempted to allow "
+                         "or enable the Security Manager. Enabling a Security Manager is not "
+                         "supported.' >&2\n"
+                         "    exit 1\n"
+                         "  fi\n"
+                         "done\n"
+                         "exec '%2' \"$@\"\n")
+                         .arg(refusals, java)
+                         .toUtf8());
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    } else {
+        QVERIFY(QFile::link(java, launcher));
+    }
+    if (switchedOff)
+        qputenv("KESTRANE_COMMAND_HOST", "0");
+    auto window = ShownWindow(jvm.path());
+    QCOMPARE(window->JavaBinDir, jvm.filePath(QStringLiteral("test-jdk/bin")));
+
+    Connect(*window, QStringLiteral("169.254.3.1"), QStringLiteral("z10"));
+    QList<MessageBox::Box> boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].text.startsWith("Development Mode is off on the device."),
+             qPrintable(boxes[0].text));
+    QCOMPARE(boxes[0].details,
+             QStringLiteral("Info: Sending request: DEVICE_INFO\nError: Device is not in the "
+                            "Development Mode. Switch to Development Mode from Security settings "
+                            "on the device.\n"));
+    Connect(*window, QStringLiteral("169.254.0.1"), QStringLiteral("z30"));
+    boxes = MessageBox::takeAnsweredBoxes();
+    QCOMPARE(boxes.size(), 0);
+    QCOMPARE(ValueLabels(*window),
+             (QStringList{"BlackBerry Z30", "STA100-2", "0x8c00240a", "353090061452327", "5c1f4a8d",
+                          "2A7F3C9E", "BlackBerry 10", "10.3.3.2205", "3.5.0.26", "11.1.121.92"}));
+    // The stand-in was asked for the host once, and not again for the next command.
+    QFile asked(refusals);
+    QCOMPARE(asked.open(QIODevice::ReadOnly) ? asked.readAll() : QByteArray(),
+             refusingRuntime ? QByteArray("refused\n") : QByteArray());
 }
 
 QTEST_MAIN(ConnectEndToEndTest)

@@ -419,6 +419,10 @@ public:
         if (options_.spendLastAttempt)
             attempts->allowEveryLastAttempt();
         commands_.setLoginAttempts(std::move(attempts));
+        // info and apps send each device one command: a command host would only add its own
+        // start to it (see the command host's section of README.md).
+        if (options_.command == Command::Info || options_.command == Command::Apps)
+            commands_.setOneProcessPerCommand();
         for (const QString& address : std::as_const(options_.devices)) {
             auto task = std::make_unique<DeviceTask>();
             task->address = RemoveSpaces(address);

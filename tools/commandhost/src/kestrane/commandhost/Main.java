@@ -31,13 +31,23 @@ import java.util.Map;
  * writes to the command that runs. System.exit ends the command, not the host: the exit trap needs
  * a runtime that allows a security manager (Java 17 to 23 with -Djava.security.manager=allow).
  * End of input ends the host.
+ *
+ * <p>The first thing it writes on its own standard error is START_MARK: what the runtime wrote
+ * there before it (its start notices, such as "Picked up JAVA_TOOL_OPTIONS: ...") is what a run of
+ * its own would begin its standard error with, so the program that runs the host can repeat it for
+ * every command; what follows (the security manager's deprecation warning) is the host's own.
  */
 public final class Main {
-    static final String PROTOCOL = "1";
+    static final String PROTOCOL = "2";
+    /** Ends the runtime's start notices on standard error; a NUL on each side, which no notice holds. */
+    static final byte[] START_MARK = "\0kestrane.commandhost\0".getBytes(StandardCharsets.US_ASCII);
 
     private Main() {}
 
     public static void main(String[] args) throws IOException {
+        FileOutputStream startErr = new FileOutputStream(FileDescriptor.err);
+        startErr.write(START_MARK);
+        startErr.flush();
         InputStream control = System.in;
         Frames frames = new Frames(new BufferedOutputStream(new FileOutputStream(FileDescriptor.out)));
         ExitTrap trap = new ExitTrap();
