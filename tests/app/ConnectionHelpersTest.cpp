@@ -102,6 +102,7 @@ private slots:
     void forgetThisDeviceTakesItsAddressPinAndPassword();
 
     void theWindowKeepsThePasswordAtConnectAndDropsItWhenRefused();
+    void theWindowNamesThePhonePluggedIn();
 
 private:
     WindowTestScope scope_;
@@ -361,6 +362,7 @@ void ConnectionHelpersTest::theWindowKeepsThePasswordAtConnectAndDropsItWhenRefu
     QTemporaryDir javaBinDir;
     QVERIFY(PlaceFakeDeployTool(appDir.path(), javaBinDir.path()));
     WindowWorld world;
+    world.interfaces->state = {Wifi, Iface("usb0", {"169.254.0.2"})};
     auto window = MakeWindow(world);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -378,6 +380,16 @@ void ConnectionHelpersTest::theWindowKeepsThePasswordAtConnectAndDropsItWhenRefu
     QTRY_COMPARE(world.keyring->passwords.value(QStringLiteral("2A2B3C4D")),
                  QStringLiteral("z30-pass"));
     QVERIFY(!SettingsHold("z30-pass"));
+
+    // Unplugged while connected: said on the main screen, without a box.
+    QVERIFY(window->lbUsbGone->isHidden());
+    world.interfaces->set({Wifi});
+    QVERIFY(window->lbUsbGone->isVisible());
+    QCOMPARE(window->lbUsbGone->text(), QStringLiteral("The device's USB connection is gone"));
+    QDir().mkpath(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(
+        window->grab().save(QStringLiteral(KESTRANE_SCREENSHOT_DIR "/usb-connection-gone.png")));
+    QCOMPARE(MessageBox::takeAnsweredBoxes().size(), 0);
 
     // A later command that the device refuses the password takes it out of the keyring.
     window->edtIP->setAddressText(QStringLiteral("169.254.0.1"));
@@ -397,6 +409,32 @@ void ConnectionHelpersTest::theWindowKeepsThePasswordAtConnectAndDropsItWhenRefu
     window->ForgetThisDevice1->trigger();
     QSettings settings = KestraneSettings();
     QVERIFY(!RememberedDeviceByAddress(settings, QStringLiteral("169.254.0.1")).has_value());
+}
+
+// The window's own noticer, its interfaces changed by hand: the field and the name under it, as
+// the screenshot shows them.
+void ConnectionHelpersTest::theWindowNamesThePhonePluggedIn() {
+    QSettings settings = KestraneSettings();
+    RememberDevice(settings, {QStringLiteral("2A7F3C9E"), QStringLiteral("169.254.0.1"),
+                              QStringLiteral("BlackBerry Z30")});
+    WindowWorld world;
+    world.interfaces->state = {Wifi};
+    auto window = MakeWindow(world);
+    window->phoneNoticer().setProber([](const QList<quint32>&, QObject* context,
+                                        PhoneNoticer::Found found) {
+        QTimer::singleShot(0, context,
+                           [found] { found(Device("169.254.0.1", "2A7F3C9E", "BlackBerry Z30")); });
+    });
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->edtIP->setAddressText(QStringLiteral("10.1.1.1"));
+    world.interfaces->set({Wifi, Iface("usb0", {"169.254.0.2"})});
+    QTRY_COMPARE(window->lbUsbDevice->text(), QStringLiteral("BlackBerry Z30, PIN 2A7F3C9E"));
+    QCOMPARE(RemoveSpaces(window->edtIP->maskedText()), QStringLiteral("169.254.0.1"));
+    QVERIFY(window->lbUsbDevice->isVisible());
+    QVERIFY(window->GroupBox2->rect().contains(window->lbUsbDevice->geometry()));
+    QDir().mkpath(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
+    QVERIFY(window->grab().save(QStringLiteral(KESTRANE_SCREENSHOT_DIR "/phone-plugged-in.png")));
 }
 
 QTEST_MAIN(ConnectionHelpersTest)
