@@ -163,9 +163,9 @@ public:
     // The connection panel's menu: which deploy tool answers, and the choice of it.
     QMenu* PopupMenu2 = nullptr;
     QAction* ChooseDeployTool1 = nullptr;
-    QAction* UseSimulator1 = nullptr;
     // Forgets the device at the address field: its address, PIN entry and kept password.
     QAction* ForgetThisDevice1 = nullptr;
+    QAction* UseSimulator1 = nullptr;
     // Reads BAR files; answers its own failures and questions with the window's dialogs.
     TZipArchive ZipArchive1{"ZipArchive1"};
 
