@@ -29,6 +29,7 @@ void TfrmBB10::SetupConnectionHelpers() {
                        outcome.kind == LoginOutcome::Kind::Locked))
             memory->refused(device);
     });
+    connect(phoneNoticer_, &PhoneNoticer::deviceFound, passwordMemory_, &PasswordMemory::deviceAt);
     connect(PopupMenu2, &QMenu::aboutToShow, passwordMemory_, &PasswordMemory::updateForgetAction);
     connect(ForgetThisDevice1, &QAction::triggered, passwordMemory_,
             &PasswordMemory::forgetThisDevice);

@@ -64,8 +64,10 @@ void PasswordMemory::addressChanged() {
     if (!keyringAnswers_)
         return;
     QSettings settings = KestraneSettings();
-    const std::optional<RememberedDevice> device =
-        RememberedDeviceByAddress(settings, RemoveSpaces(address_->maskedText()));
+    const QString address = RemoveSpaces(address_->maskedText());
+    std::optional<RememberedDevice> device = RememberedDeviceByAddress(settings, address);
+    if (!device && pinsAt_.contains(address))
+        device = RememberedDeviceByPin(settings, pinsAt_.value(address));
     if (!device) {
         takeBackFill();
         return;
@@ -109,6 +111,14 @@ void PasswordMemory::connected(const QString& pin, const QString& password) {
         call([this, pin](PasswordKeyring::Done done) { keyring_->remove(pin, done); },
              [](const KeyringAnswer&) {});
     }
+}
+
+void PasswordMemory::deviceAt(const QString& address, const QString& pin) {
+    pinsAt_.insert(RemoveSpaces(address), NormalizedPin(pin));
+    // The field may show that address already (the neighbour suggested before the device
+    // answered): it changes no more, so look again now.
+    if (RemoveSpaces(address_->maskedText()) == RemoveSpaces(address))
+        addressChanged();
 }
 
 void PasswordMemory::refused(const QString& address) {

@@ -2,6 +2,7 @@
 
 #include "PasswordKeyring.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -33,6 +34,9 @@ public:
     // Connect reached the device with this PIN with password: kept when the box is ticked,
     // removed from the keyring when it is not.
     void connected(const QString& pin, const QString& password);
+    // The device with this PIN answered at address (found after a plug-in): a password kept for
+    // a remembered PIN fills the field there too, though the address remembered is another.
+    void deviceAt(const QString& address, const QString& pin);
     // A device command to address was refused its password (or the device is locked).
     void refused(const QString& address);
     // Forgets the device at the address field (the menu's action).
@@ -66,6 +70,8 @@ private:
     int pending_ = 0;
     // The password put in the field from the keyring; empty when none is there.
     QString filled_;
+    // Addresses where a device answered, with its PIN.
+    QHash<QString, QString> pinsAt_;
     // Counts address changes: an answer for an earlier address is dropped.
     quint64 addressGeneration_ = 0;
 };

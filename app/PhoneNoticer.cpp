@@ -77,7 +77,7 @@ void PhoneNoticer::interfacesChanged() {
         const quint64 generation = ++probeGeneration_;
         prober_(suggestion.probe, this, [this, generation](const DiscoveredDevice& device) {
             if (generation == probeGeneration_)
-                deviceFound(device);
+                useFoundDevice(device);
         });
     }
     if (suggestion != PlugSuggestion{})
@@ -86,9 +86,10 @@ void PhoneNoticer::interfacesChanged() {
 
 // The first device to answer takes the field; a later one (the phone's second interface) does
 // not replace it.
-void PhoneNoticer::deviceFound(const DiscoveredDevice& device) {
+void PhoneNoticer::useFoundDevice(const DiscoveredDevice& device) {
     if (!address_ || !connectedAddress_().isEmpty() || fieldState() != AddressFieldState::Untouched)
         return;
+    emit deviceFound(device.address, device.pin);
     fill(device.address);
     foundText_ = address_->maskedText();
     QSettings settings = KestraneSettings();

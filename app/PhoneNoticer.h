@@ -46,10 +46,12 @@ public:
 signals:
     // A suggestion was acted on (for tests and the window's look).
     void suggested(const kestrane::PlugSuggestion& suggestion);
+    // A device found after a plug-in is about to fill the field with its address.
+    void deviceFound(const QString& address, const QString& pin);
 
 private:
     void interfacesChanged();
-    void deviceFound(const DiscoveredDevice& device);
+    void useFoundDevice(const DiscoveredDevice& device);
     void fill(const QString& address);
 
     std::shared_ptr<InterfaceWatcher> watcher_;

@@ -411,13 +411,15 @@ void ConnectionHelpersTest::theWindowKeepsThePasswordAtConnectAndDropsItWhenRefu
     QVERIFY(!RememberedDeviceByAddress(settings, QStringLiteral("169.254.0.1")).has_value());
 }
 
-// The window's own noticer, its interfaces changed by hand: the field and the name under it, as
-// the screenshot shows them.
+// The window's own noticer, its interfaces changed by hand: the field, the name under it and the
+// password kept for the device's PIN, as the screenshot shows them.
 void ConnectionHelpersTest::theWindowNamesThePhonePluggedIn() {
     QSettings settings = KestraneSettings();
-    RememberDevice(settings, {QStringLiteral("2A7F3C9E"), QStringLiteral("169.254.0.1"),
+    // Remembered at its Wi-Fi address, with its password kept: found on USB by its PIN.
+    RememberDevice(settings, {QStringLiteral("2A7F3C9E"), QStringLiteral("192.168.1.34"),
                               QStringLiteral("BlackBerry Z30")});
     WindowWorld world;
+    world.keyring->passwords.insert(QStringLiteral("2A7F3C9E"), QStringLiteral("z30-pass"));
     world.interfaces->state = {Wifi};
     auto window = MakeWindow(world);
     window->phoneNoticer().setProber([](const QList<quint32>&, QObject* context,
@@ -431,6 +433,8 @@ void ConnectionHelpersTest::theWindowNamesThePhonePluggedIn() {
     world.interfaces->set({Wifi, Iface("usb0", {"169.254.0.2"})});
     QTRY_COMPARE(window->lbUsbDevice->text(), QStringLiteral("BlackBerry Z30, PIN 2A7F3C9E"));
     QCOMPARE(RemoveSpaces(window->edtIP->maskedText()), QStringLiteral("169.254.0.1"));
+    QTRY_COMPARE(window->edtPwd->text(), QStringLiteral("z30-pass"));
+    QVERIFY(window->cbRememberPassword->isChecked());
     QVERIFY(window->lbUsbDevice->isVisible());
     QVERIFY(window->GroupBox2->rect().contains(window->lbUsbDevice->geometry()));
     QDir().mkpath(QStringLiteral(KESTRANE_SCREENSHOT_DIR));
