@@ -2,15 +2,38 @@
 // hint.
 
 #include "DeployCommand.h"
+#include "DeviceCommands.h"
 #include "FindDevicesDialog.h"
 #include "MessageBox.h"
+#include "PasswordMemory.h"
+#include "PhoneNoticer.h"
 #include "Settings.h"
 #include "TfrmBB10.h"
 #include "UsbNetworking.h"
 
 #include <QDir>
+#include <QPointer>
 
 namespace kestrane {
+
+void TfrmBB10::SetupConnectionHelpers() {
+    phoneNoticer_ = new PhoneNoticer(
+        services_.interfaceWatcher, edtIP, lbUsbDevice, lbUsbGone,
+        [this] { return connectedTarget_.address; }, this);
+    passwordMemory_ = new PasswordMemory(services_.keyring, edtIP, edtPwd, cbRememberPassword,
+                                         ForgetThisDevice1, this);
+    // Every command's login: a password the device refused is kept no more.
+    deviceCommands_->setLoginWatch([memory = QPointer<PasswordMemory>(passwordMemory_)](
+                                       const QString& device, const LoginOutcome& outcome) {
+        if (memory && (outcome.kind == LoginOutcome::Kind::Refused ||
+                       outcome.kind == LoginOutcome::Kind::Locked))
+            memory->refused(device);
+    });
+    connect(phoneNoticer_, &PhoneNoticer::deviceFound, passwordMemory_, &PasswordMemory::deviceAt);
+    connect(PopupMenu2, &QMenu::aboutToShow, passwordMemory_, &PasswordMemory::updateForgetAction);
+    connect(ForgetThisDevice1, &QAction::triggered, passwordMemory_,
+            &PasswordMemory::forgetThisDevice);
+}
 
 // Without a link-local address on the machine there is nothing to suggest: the address the user
 // typed stays rather than being wiped.

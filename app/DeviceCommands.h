@@ -75,6 +75,10 @@ public:
         commands_->setLoginAttempts(std::move(attempts));
     }
 
+    // Told what each ended command to a device came to at its login.
+    void setLoginWatch(DeviceCommandRunner::LoginWatch watch) {
+        commands_->setLoginWatch(std::move(watch));
+    }
     // Runs callback once whenever the last running command has ended (also one that was stopped).
     void setIdleCallback(std::function<void()> callback) {
         commands_->setIdleCallback(std::move(callback));

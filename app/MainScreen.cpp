@@ -6,6 +6,8 @@
 #include "DeviceCommands.h"
 #include "DeviceInfo.h"
 #include "MessageBox.h"
+#include "PasswordMemory.h"
+#include "PhoneNoticer.h"
 #include "RememberedDevices.h"
 #include "Settings.h"
 #include "TextUtils.h"
@@ -96,6 +98,8 @@ void TfrmBB10::ShowDeviceInfo(const CommandResult& result, const DeviceTarget& t
     QSettings settings = KestraneSettings();
     settings.setValue(LastDeviceAddressKey, target.address);
     RememberDevice(settings, {info.pin, target.address, info.deviceName});
+    passwordMemory_->connected(info.pin, target.password);
+    phoneNoticer_->connectionMade();
     ShowDeviceValues(info);
     btnInstallApps->setEnabled(true);
     btnManageApps->setEnabled(true);

@@ -28,6 +28,10 @@ Services WithSystemDefaults(Services services) {
         services.loginAttempts = std::make_shared<LoginAttempts>();
     if (!services.discoveryCandidates)
         services.discoveryCandidates = [] { return DiscoveryCandidates(SystemLocalNetworks()); };
+    if (!services.interfaceWatcher)
+        services.interfaceWatcher = MakeSystemInterfaceWatcher();
+    if (!services.keyring)
+        services.keyring = MakeDesktopKeyring();
     return services;
 }
 

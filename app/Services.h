@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ConsoleRunner.h"
+#include "InterfaceWatch.h"
 #include "LocalAddresses.h"
 #include "LoginAttempts.h"
+#include "PasswordKeyring.h"
 #include "RegistryView.h"
 
 #include <QList>
@@ -44,6 +46,10 @@ struct Services {
     // The addresses Find Devices probes, most likely first: the system's are those of
     // DiscoveryCandidates() for the machine's own networks.
     std::function<QList<quint32>()> discoveryCandidates = nullptr;
+    // The machine's network interfaces, watched for a phone plugged in over USB.
+    std::shared_ptr<InterfaceWatcher> interfaceWatcher = nullptr;
+    // The desktop keyring, where a device password is kept when the user asks for it.
+    std::shared_ptr<PasswordKeyring> keyring = nullptr;
 };
 
 Services SystemServices();

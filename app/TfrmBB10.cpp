@@ -3,6 +3,8 @@
 #include "DeviceCommands.h"
 #include "HandlerGuard.h"
 #include "MessageBox.h"
+#include "PasswordMemory.h"
+#include "PhoneNoticer.h"
 #include "Settings.h"
 
 #include <QCloseEvent>
@@ -55,6 +57,7 @@ TfrmBB10::TfrmBB10(Services services, QWidget* parent)
     deviceCommands_->setLoginAttempts(services_.loginAttempts);
     ZipArchive1.Prompts = &archivePrompts_;
     SetupDesign();
+    SetupConnectionHelpers();
     BindHandlers();
     // Placed at the centre of the desktop.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

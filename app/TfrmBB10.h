@@ -31,6 +31,8 @@ namespace kestrane {
 class Anchors;
 class ConsoleJob;
 class DeviceCommands;
+class PasswordMemory;
+class PhoneNoticer;
 
 // The program's one window. Three full-size screens lie stacked in it: the main screen pMain
 // (connection panel and device information), the install screen pInstall (the queue of BAR files)
@@ -74,7 +76,11 @@ public:
     QLabel* Label2 = nullptr;
     PasswordEdit* edtPwd = nullptr;
     FlatButton* SpeedButton1 = nullptr;
+    // "Remember password": the password kept in the desktop keyring (PasswordMemory).
+    QCheckBox* cbRememberPassword = nullptr;
     QPushButton* btnConn = nullptr;
+    // The device a phone plugged in over USB turned out to be (PhoneNoticer).
+    QLabel* lbUsbDevice = nullptr;
     // Opens Find Devices, which fills in the address of the device chosen.
     FlatButton* btnFind = nullptr;
     // Which deploy tool answers ("Simulator", "BarDeploy 1.4.0"); a click opens PopupMenu2.
@@ -117,6 +123,8 @@ public:
     // The device's debug token as its information reports it; empty for devices that report
     // none (PlayBooks).
     QLabel* lbDebugToken = nullptr;
+    // "The device's USB connection is gone", when it is (PhoneNoticer).
+    QLabel* lbUsbGone = nullptr;
     QWidget* Panel4 = nullptr;
     Picture* Image2 = nullptr;
     FlatButton* SpeedButton2 = nullptr;
@@ -160,6 +168,8 @@ public:
     // The connection panel's menu: which deploy tool answers, and the choice of it.
     QMenu* PopupMenu2 = nullptr;
     QAction* ChooseDeployTool1 = nullptr;
+    // Forgets the device at the address field: its address, PIN entry and kept password.
+    QAction* ForgetThisDevice1 = nullptr;
     QAction* UseSimulator1 = nullptr;
     // The manage screen's Files... menu.
     QMenu* PopupMenu3 = nullptr;
@@ -172,6 +182,9 @@ public:
     const Services& services() const { return services_; }
     // The device commands running now; every handler that runs one starts it here.
     DeviceCommands& deviceCommands() { return *deviceCommands_; }
+    // The phone plugged in over USB, and the password kept in the keyring.
+    PhoneNoticer& phoneNoticer() { return *phoneNoticer_; }
+    PasswordMemory& passwordMemory() { return *passwordMemory_; }
 
     // ---- Shared by every handler that runs a device command ----
     // Checks that a Java runtime was found, that the address field holds a device address and
@@ -352,6 +365,10 @@ private:
     Services services_;
     ArchivePrompts archivePrompts_{this};
     std::unique_ptr<DeviceCommands> deviceCommands_;
+    PhoneNoticer* phoneNoticer_ = nullptr;
+    PasswordMemory* passwordMemory_ = nullptr;
+    // Makes the two above, with the connection panel's controls.
+    void SetupConnectionHelpers();
     Anchors* panel3Anchors_ = nullptr;
     Anchors* panel4Anchors_ = nullptr;
     Anchors* manageAnchors_ = nullptr;

@@ -170,7 +170,7 @@ void TfrmBB10::SetupConnectionPanel() {
                                            "local network"),
                             QRect(226, 10, 63, 24), TahomaFont(11, FontWeight::Bold));
 
-    GroupBox2 = Place<GroupFrame>(Panel1, "GroupBox2", QRect(8, 41, 281, 139));
+    GroupBox2 = Place<GroupFrame>(Panel1, "GroupBox2", QRect(8, 41, 281, 167));
     GroupBox2->setFont(TahomaFont(11));
     SetTextColour(GroupBox2, Colours::White);
 
@@ -200,16 +200,27 @@ void TfrmBB10::SetupConnectionPanel() {
         AddFlatButton(GroupBox2, "SpeedButton1", QString(), QString(), QRect(240, 69, 25, 24));
     SpeedButton1->setGlyph(QPixmap(QStringLiteral(":/kestrane/eye.png")));
 
-    btnConn = Place<QPushButton>(GroupBox2, "btnConn", QRect(102, 99, 97, 25));
+    // Keeps the password in the desktop keyring when Connect succeeds (PasswordMemory).
+    cbRememberPassword = Place<QCheckBox>(GroupBox2, "cbRememberPassword", QRect(102, 95, 160, 20));
+    cbRememberPassword->setText(QStringLiteral("Remember password"));
+    cbRememberPassword->setFont(TahomaFont(11));
+    SetTextColour(cbRememberPassword, Colours::White);
+
+    btnConn = Place<QPushButton>(GroupBox2, "btnConn", QRect(102, 117, 97, 25));
     btnConn->setText(QStringLiteral("&Connect"));
     btnConn->setFont(TahomaFont(11));
 
-    lbDeployTool = AddLabel<LinkLabel>(GroupBox2, "lbDeployTool", QString(), {206, 104},
+    lbDeployTool = AddLabel<LinkLabel>(GroupBox2, "lbDeployTool", QString(), {206, 122},
                                        TahomaFont(11, FontWeight::Bold), Colours::Yellow);
+
+    // The device a phone plugged in over USB turned out to be (PhoneNoticer).
+    lbUsbDevice =
+        AddLabel(GroupBox2, "lbUsbDevice", QString(), {16, 146}, TahomaFont(11), Colours::White);
+    lbUsbDevice->setFixedWidth(255);
 }
 
 void TfrmBB10::SetupAboutBox() {
-    GroupBox1 = Place<GroupFrame>(Panel1, "GroupBox1", QRect(9, 189, 281, 231));
+    GroupBox1 = Place<GroupFrame>(Panel1, "GroupBox1", QRect(9, 214, 281, 214));
     GroupBox1->setTitle(WindowCaption);
     GroupBox1->setFont(TahomaFont(13, FontWeight::Bold));
     SetTextColour(GroupBox1, Colours::White);
@@ -229,7 +240,7 @@ void TfrmBB10::SetupAboutBox() {
     Label11 = AddLabel<LinkLabel>(GroupBox1, "Label11", MakeSupportAddress(QStringLiteral("h")),
                                   {12, 142}, bold, Colours::Highlight);
 
-    ImgDonate = Place<ClickablePicture>(GroupBox1, "ImgDonate", QRect(92, 173, 110, 51));
+    ImgDonate = Place<ClickablePicture>(GroupBox1, "ImgDonate", QRect(92, 160, 110, 51));
     ImgDonate->setPicture(QPixmap(QStringLiteral(":/kestrane/donate.gif")));
     ImgDonate->setCentred(true);
     ImgDonate->setToolTip(QStringLiteral("Donate quickly with PayPal"));
@@ -277,6 +288,11 @@ void TfrmBB10::SetupInformationPanel() {
     lbDebugToken = AddLabel<ElidingLabel>(Panel3, "lbDebugToken", QString(), {30, 354},
                                           TahomaFont(13, FontWeight::Bold), Colours::WindowText);
     lbDebugToken->resize(304, Label16->height());
+    // Between the heading and the first row: the link to the connected phone is gone
+    // (PhoneNoticer); hidden otherwise.
+    lbUsbGone = AddLabel<ElidingLabel>(Panel3, "lbUsbGone", QString(), {30, 60},
+                                       TahomaFont(11, FontWeight::Bold), QColor(0xB0, 0x00, 0x00));
+    lbUsbGone->resize(304, lbUsbGone->height());
 
     panel3Anchors_ = new Anchors(Panel3);
     panel3Anchors_->anchor(Shape1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
@@ -423,6 +439,9 @@ void TfrmBB10::SetupComponents() {
     ChooseDeployTool1->setObjectName(QStringLiteral("ChooseDeployTool1"));
     UseSimulator1 = PopupMenu2->addAction(QStringLiteral("Use the Device &Simulator"));
     UseSimulator1->setObjectName(QStringLiteral("UseSimulator1"));
+    PopupMenu2->addSeparator();
+    ForgetThisDevice1 = PopupMenu2->addAction(QStringLiteral("Forget This Device"));
+    ForgetThisDevice1->setObjectName(QStringLiteral("ForgetThisDevice1"));
     Panel1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PopupMenu3 = new QMenu(this);

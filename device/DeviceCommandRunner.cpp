@@ -187,8 +187,13 @@ void DeviceCommandRunner::finish(Command* command, const QString& output) {
         if (ended->job->exitCode() == -1)
             forgetStoppedLogin(*ended);
         // What the login came to counts also for a command that was stopped or went silent.
-        if (loginAttempts_ && !ended->device.isEmpty())
-            loginAttempts_->record(ended->device, ReadLoginOutcome(output));
+        if (!ended->device.isEmpty() && (loginAttempts_ || loginWatch_)) {
+            const LoginOutcome outcome = ReadLoginOutcome(output);
+            if (loginAttempts_)
+                loginAttempts_->record(ended->device, outcome);
+            if (loginWatch_)
+                loginWatch_(ended->device, outcome);
+        }
     }
     if (ended->whenDone) {
         CommandResult result;

@@ -100,6 +100,10 @@ public:
         loginAttempts_ = std::move(attempts);
     }
     const std::shared_ptr<LoginAttempts>& loginAttempts() const { return loginAttempts_; }
+    // Told what each ended run to a device came to at its login (the window forgets a kept
+    // password the device refused).
+    using LoginWatch = std::function<void(const QString& device, const LoginOutcome& outcome)>;
+    void setLoginWatch(LoginWatch watch) { loginWatch_ = std::move(watch); }
 
     // Runs callback once whenever the last running command has ended (also one that was stopped).
     void setIdleCallback(std::function<void()> callback) { idleCallback_ = std::move(callback); }
@@ -119,6 +123,7 @@ private:
     SilenceLimits silenceLimits_;
     std::shared_ptr<LoginAttempts> loginAttempts_;
     std::function<void()> idleCallback_;
+    LoginWatch loginWatch_;
 };
 
 // What starts one deploy tool run for the device operations below: a DeviceCommandRunner's

@@ -75,10 +75,11 @@ done
 }
 rm -f "$root.completion.log"
 
-# Declared dependencies: Qt 6, zlib, libjpeg and Java 17 or later, each group satisfied here
+# Declared dependencies: Qt 6, QtKeychain, zlib, libjpeg and Java 17 or later, each group
+# satisfied here
 # (this machine has what the package needs, so an unknown or misspelt name shows).
 depends=$(dpkg-deb -f "$deb" Depends)
-for name in libqt6widgets6 libqt6network6 zlib1g libjpeg62-turbo \
+for name in libqt6widgets6 libqt6network6 libqt6keychain1 zlib1g libjpeg62-turbo \
   "default-jre-headless (>= 2:1.17) | openjdk-17-jre-headless"; do
   echo "$depends" | grep -qF "$name" || fail "Depends lacks $name: $depends"
 done

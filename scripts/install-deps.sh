@@ -1,5 +1,7 @@
 #!/bin/sh
 # Installs the Debian 12 packages that building, running and testing Kestrane need.
+# The keyring tests run a private D-Bus session (dbus-bin, dbus-daemon) with gnome-keyring's
+# Secret Service; libsecret-tools' secret-tool looks into a keyring by hand.
 # Fast when everything is present: dpkg is asked first and apt-get runs only for what is missing.
 set -eu
 
@@ -8,7 +10,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config time
   xvfb xauth x11-utils fonts-dejavu-core fonts-liberation2 fonts-wine
   zlib1g-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev openjdk-17-jdk-headless
   clang-14 libclang-rt-14-dev imagemagick
-  xdotool desktop-file-utils appstream groff-base"
+  xdotool desktop-file-utils appstream groff-base
+  qtkeychain-qt6-dev gnome-keyring dbus-bin dbus-daemon libsecret-tools"
 
 missing=""
 for p in $PACKAGES; do

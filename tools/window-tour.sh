@@ -182,7 +182,7 @@ xdotool key --window "$window" ctrl+a BackSpace
 xdotool type --window "$window" "169.254.0.1"
 click 180 122 # the password field
 xdotool type --window "$window" "z30"
-click 158 152 # Connect
+click 158 170 # Connect
 if ! wait_for_run 60 "-listDeviceInfo -device 169.254.0.1 -password z30"; then
   box_shown && fail "Connect showed a message box instead of the device (last run: $(last_run))"
   fail "Connect did not run the deploy tool as expected (last run: $(last_run))"

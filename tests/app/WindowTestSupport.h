@@ -2,6 +2,7 @@
 
 #include "Error.h"
 #include "FakeConsoleRunner.h"
+#include "FakeKeyring.h"
 #include "FileDialog.h"
 #include "FixedLocalAddresses.h"
 #include "Fonts.h"
@@ -146,9 +147,15 @@ struct WindowWorld {
 
     // Find Devices probes only what a test gives here: never the machine's own networks.
     std::function<QList<quint32>()> discoveryCandidates = [] { return QList<quint32>(); };
+    // Never the machine's own interfaces or the desktop's keyring.
+    std::shared_ptr<doubles::FakeInterfaceWatcher> interfaces =
+        std::make_shared<doubles::FakeInterfaceWatcher>();
+    std::shared_ptr<doubles::InMemoryKeyring> keyring =
+        std::make_shared<doubles::InMemoryKeyring>();
 
     Services services() const {
-        return Services{addresses, registry, runner, nullptr, loginAttempts, discoveryCandidates};
+        return Services{addresses,           registry,   runner, nullptr, loginAttempts,
+                        discoveryCandidates, interfaces, keyring};
     }
 };
 

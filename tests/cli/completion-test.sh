@@ -34,7 +34,7 @@ check() {
 }
 
 d=_kestrane_device
-check $d "apps discover exit-code get info install launch log put status terminate uninstall" kestrane-device ""
+check $d "apps discover exit-code forget-password get info install launch log put status terminate uninstall" kestrane-device ""
 check $d "--follow" kestrane-device --device 169.254.0.1 log --fo
 check $d "$work/UPPER.BAR" kestrane-device --device 169.254.0.1 put com.acme "$work/UP"
 check $d "" kestrane-device --device 169.254.0.1 put com.acme "$work/UPPER.BAR" "$work/UP"
@@ -49,6 +49,7 @@ check $d "$work/sub" kestrane-device --deploy-tool "$work/"
 check $d "" kestrane-device --device 169.254.0.1 launch com.
 check $d "discover" kestrane-device --json di
 check $d "--network" kestrane-device discover --ne
+check $d "--device" kestrane-device forget-password --
 check $d "" kestrane-device discover --network ""
 check $d "--help --json --network" kestrane-device discover --network 127.0.0.0/28 --
 b=_kestrane_bar

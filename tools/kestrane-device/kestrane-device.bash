@@ -7,7 +7,7 @@ _kestrane_device() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="info apps install status launch terminate uninstall log exit-code get put discover"
+  local commands="info apps install status launch terminate uninstall log exit-code get put discover forget-password"
   local options="--device --json --password-file --deploy-tool --spend-last-attempt --help"
   COMPREPLY=()
 
@@ -80,6 +80,9 @@ _kestrane_device() {
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
     fi
+    ;;
+  forget-password)
+    [[ $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W "--device" -- "$cur")
     ;;
   discover)
     [[ $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W "--network --json --help" -- "$cur")

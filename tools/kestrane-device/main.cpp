@@ -11,6 +11,7 @@
 #include "Discover.h"
 #include "InstallPreflight.h"
 #include "InstallRun.h"
+#include "KeptPassword.h"
 #include "Output.h"
 #include "RegistryView.h"
 #include "SandboxCommand.h"
@@ -44,6 +45,7 @@ const char HelpText[] =
     "usage: kestrane-device [--device ADDRESS]... [--json] [--password-file FILE]\n"
     "                       [--deploy-tool DIR] [--spend-last-attempt] COMMAND [ARG...]\n"
     "       kestrane-device [--json] discover [--network CIDR]...\n"
+    "       kestrane-device forget-password --device ADDRESS\n"
     "\n"
     "Commands:\n"
     "  info                      the device's identity\n"
@@ -71,6 +73,8 @@ const char HelpText[] =
     "                            network (no --device, no password): address, model, OS,\n"
     "                            PIN, Development Mode, setup finished; exit 0 when a\n"
     "                            device answered, 5 when none did\n"
+    "  forget-password           remove the password the desktop keyring keeps for the\n"
+    "                            device remembered at the one --device ADDRESS\n"
     "PACKAGE is a package name as 'apps' lists it or NAME.ID; it is looked up on the device.\n"
     "PATH is relative to the sandbox (app, data, db, logs, shared, tmp), without a leading /\n"
     "or a .. that leaves it; log, exit-code, get and put take one --device.\n"
@@ -91,8 +95,11 @@ const char HelpText[] =
     "  --network CIDR       discover: look only in this network (such as 192.168.1.0/24, at\n"
     "                       most a /16; loopback too when given); may be given several times\n"
     "  --help               this text\n"
-    "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, or is asked for on the\n"
-    "terminal without echo; it is never an argument. The deploy tool receives it through an\n"
+    "The password comes from KESTRANE_DEVICE_PASSWORD, --password-file, the desktop keyring\n"
+    "(with one --device: the password Kestrane's window was asked to remember for the device\n"
+    "remembered at that address; removed from the keyring when the device refuses it), or is\n"
+    "asked for on the terminal without echo; it is never an argument. The deploy tool receives it "
+    "through an\n"
     "argument file only this user can read, in Kestrane's private temporary folder. Each\n"
     "device's count of failed attempts is kept in Kestrane's state folder\n"
     "(~/.local/state/kestrane/login-attempts) until a password is accepted.\n"
@@ -887,7 +894,8 @@ std::variant<DeployToolFound, QString> LookUpDeployTool(const Options& options,
     return found;
 }
 
-std::variant<QString, QString> Password(const Options& options) {
+// The password and where it came from: kept is set when the desktop keyring gave it.
+std::variant<QString, QString> Password(const Options& options, std::optional<KeptPassword>* kept) {
     if (qEnvironmentVariableIsSet("KESTRANE_DEVICE_PASSWORD"))
         return std::variant<QString, QString>(std::in_place_index<0>,
                                               qEnvironmentVariable("KESTRANE_DEVICE_PASSWORD"));
@@ -898,6 +906,11 @@ std::variant<QString, QString> Password(const Options& options) {
         return std::variant<QString, QString>(
             std::in_place_index<1>, QStringLiteral("%1: %2").arg(options.passwordFile, error));
     }
+    if (options.devices.size() == 1) {
+        *kept = KeptPasswordFor(RemoveSpaces(options.devices.constFirst()));
+        if (*kept)
+            return std::variant<QString, QString>(std::in_place_index<0>, (*kept)->password);
+    }
     if (IsTerminal(stdin)) {
         if (const std::optional<QString> typed = AskPassword(QStringLiteral("Device password: ")))
             return std::variant<QString, QString>(std::in_place_index<0>, *typed);
@@ -905,7 +918,7 @@ std::variant<QString, QString> Password(const Options& options) {
     return std::variant<QString, QString>(
         std::in_place_index<1>,
         QStringLiteral("no device password: set KESTRANE_DEVICE_PASSWORD or use --password-file "
-                       "(or run it on a terminal to be asked)"));
+                       "(or run it on a terminal to be asked, or let the window remember it)"));
 }
 
 } // namespace
@@ -923,6 +936,8 @@ int main(int argc, char** argv) {
     }
     if (IsDiscoverCommand(arguments))
         return RunDiscover(arguments, ExecutableFolder());
+    if (IsForgetPasswordCommand(arguments))
+        return RunForgetPassword(arguments);
     auto parsed = Parse(arguments);
     if (auto* error = std::get_if<QString>(&parsed))
         return BadInput(*error);
@@ -941,9 +956,18 @@ int main(int argc, char** argv) {
         return 6;
     }
     DeployToolFound found = std::get<DeployToolFound>(std::move(tool));
-    auto password = Password(options);
+    std::optional<KeptPassword> kept;
+    auto password = Password(options, &kept);
     if (password.index() == 1)
         return BadInput(std::get<1>(password));
+    // A kept password the device refuses during this run is removed from the keyring at once.
+    const std::optional<LoginAttempts::Count> attemptsBefore =
+        kept ? LoginAttempts().count(kept->address) : std::nullopt;
+    const auto forgetRefused = [&](int code) {
+        if (kept)
+            ForgetRefusedPassword(*kept, attemptsBefore);
+        return code;
+    };
 
     // The manifests' private folder (and the argument files in it) go also when this is killed;
     // those of runs killed with their command reaper go now.
@@ -959,14 +983,14 @@ int main(int argc, char** argv) {
     if (const auto sandbox = SandboxCommandOf(options.command)) {
         if (found.simulator)
             std::fputs(qPrintable(SimulatorNote), stderr);
-        return RunSandbox(
+        return forgetRefused(RunSandbox(
             {*sandbox, options.arguments, options.follow, options.json, options.spendLastAttempt},
-            context, RemoveSpaces(options.devices.constFirst()), std::get<0>(password));
+            context, RemoveSpaces(options.devices.constFirst()), std::get<0>(password)));
     }
     try {
         Session session(std::move(options), std::get<0>(password), std::move(bars),
                         std::move(context), std::move(found));
-        return session.run();
+        return forgetRefused(session.run());
     } catch (const std::exception& error) {
         Say(QString::fromLocal8Bit(error.what()));
         return 6;
