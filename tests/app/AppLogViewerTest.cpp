@@ -1,6 +1,7 @@
 // Log...: the viewer of an application's log against a stand-in for the deploy tool that answers
 // as a device does (the Get File lines, the file written to SAVEAS, the exit code or "404").
 #include "AppLogViewer.h"
+#include "FakeSandboxCommands.h"
 #include "MessageBox.h"
 
 #include <QCheckBox>
@@ -27,42 +28,35 @@ struct FakeDevice {
     int runs = 0;
 
     SandboxCommands commands() {
-        SandboxCommands commands;
-        commands.context.tool.appDir = QStringLiteral("/opt/kestrane");
-        commands.context.javaBinDir = QStringLiteral("/usr/bin");
-        commands.target = {QStringLiteral("169.254.0.1"), QStringLiteral("z30")};
-        commands.start = [this](const DeployInvocation& invocation,
-                                const DeviceCommandRunner::Settings&,
-                                DeviceCommandRunner::Continuation whenDone) {
-            ++runs;
-            const QStringList& args = invocation.toolArguments;
-            CommandResult result;
-            result.exitCode = 0;
-            if (unreachable) {
-                result.output = "Error: Cannot connect: Connection to https://169.254.0.1:443 "
-                                "refused. Please check IP address settings for the target. You "
-                                "may have to reboot the target.\n";
-                result.exitCode = 1;
-            } else if (args.value(2) == "-getFile") {
-                QFile saveAs(args.value(4));
-                saveAs.open(QIODevice::WriteOnly | QIODevice::Truncate);
-                saveAs.write(log);
-                result.output = kGetLines +
-                                "Info: Sending File: logs/log\nInfo: File saved: " + args.value(4) +
-                                "\n";
-            } else if (exitCode) {
-                result.output = kGetLines + "Info: Sending File: logs/devmode_exitcode.txt\n" +
-                                QString::number(*exitCode) + "\n";
-            } else {
-                result.output = kGetLines + "Info: Sending File: logs/devmode_exitcode.txt\n"
-                                            "result::failure 404 file not found\n";
-                result.exitCode = 2;
-            }
-            // Answered from the event loop, as a real run is.
-            QTimer::singleShot(10, [whenDone, result] { whenDone(result); });
-            return nullptr;
-        };
-        return commands;
+        return testing::FakeSandboxCommands(
+            [this](const QStringList& args) { return answer(args); }, true);
+    }
+
+    CommandResult answer(const QStringList& args) {
+        ++runs;
+        CommandResult result;
+        result.exitCode = 0;
+        if (unreachable) {
+            result.output = "Error: Cannot connect: Connection to https://169.254.0.1:443 "
+                            "refused. Please check IP address settings for the target. You "
+                            "may have to reboot the target.\n";
+            result.exitCode = 1;
+        } else if (args.value(2) == "-getFile") {
+            QFile saveAs(args.value(4));
+            saveAs.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            saveAs.write(log);
+            result.output = kGetLines +
+                            "Info: Sending File: logs/log\nInfo: File saved: " + args.value(4) +
+                            "\n";
+        } else if (exitCode) {
+            result.output = kGetLines + "Info: Sending File: logs/devmode_exitcode.txt\n" +
+                            QString::number(*exitCode) + "\n";
+        } else {
+            result.output = kGetLines + "Info: Sending File: logs/devmode_exitcode.txt\n"
+                                        "result::failure 404 file not found\n";
+            result.exitCode = 2;
+        }
+        return result;
     }
 };
 

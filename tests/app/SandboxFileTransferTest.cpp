@@ -1,6 +1,7 @@
 // Files...: each question answered or cancelled in turn, against a stand-in for the deploy tool
 // that records what it was asked to run and answers as a device does.
 #include "SandboxFileTransfer.h"
+#include "FakeSandboxCommands.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
 
@@ -22,31 +23,25 @@ struct FakeTool {
     bool fails = false;
 
     SandboxCommands commands() {
-        SandboxCommands commands;
-        commands.context.tool.appDir = QStringLiteral("/opt/kestrane");
-        commands.context.javaBinDir = QStringLiteral("/usr/bin");
-        commands.target = {QStringLiteral("169.254.0.1"), QStringLiteral("z30")};
-        commands.start = [this](const DeployInvocation& invocation,
-                                const DeviceCommandRunner::Settings&,
-                                DeviceCommandRunner::Continuation whenDone) {
-            const QStringList& args = invocation.toolArguments;
-            runs.append(args);
-            CommandResult result;
-            result.exitCode = 0;
-            result.output = "Info: Sending request: GET_FILE\nInfo: Action: Get File\n";
-            if (args.value(2) == "-getFile") {
-                QFile saveAs(args.value(4));
-                saveAs.open(QIODevice::WriteOnly | QIODevice::Truncate);
-                saveAs.write(fails ? content.left(4) : content);
-            }
-            if (fails) {
-                result.output += "result::failure 404 file not found\n";
-                result.exitCode = 2;
-            }
-            whenDone(result);
-            return nullptr;
-        };
-        return commands;
+        return testing::FakeSandboxCommands(
+            [this](const QStringList& args) { return answer(args); }, false);
+    }
+
+    CommandResult answer(const QStringList& args) {
+        runs.append(args);
+        CommandResult result;
+        result.exitCode = 0;
+        result.output = "Info: Sending request: GET_FILE\nInfo: Action: Get File\n";
+        if (args.value(2) == "-getFile") {
+            QFile saveAs(args.value(4));
+            saveAs.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            saveAs.write(fails ? content.left(4) : content);
+        }
+        if (fails) {
+            result.output += "result::failure 404 file not found\n";
+            result.exitCode = 2;
+        }
+        return result;
     }
 };
 

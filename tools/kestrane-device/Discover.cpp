@@ -3,6 +3,7 @@
 
 #include "Discover.h"
 
+#include "CommandWord.h"
 #include "DeployToolLookup.h"
 #include "Discovery.h"
 #include "LocalAddresses.h"
@@ -38,12 +39,6 @@ struct DiscoverOptions {
 
 void Say(const QString& text) {
     std::fprintf(stderr, "kestrane-device: %s\n", qPrintable(text));
-}
-
-// Options that take a value, whatever the command.
-bool TakesValue(const QString& argument) {
-    return argument == QLatin1String("--device") || argument == QLatin1String("--password-file") ||
-           argument == QLatin1String("--deploy-tool") || argument == QLatin1String("--network");
 }
 
 std::variant<DiscoverOptions, QString> Parse(const QStringList& arguments) {
@@ -234,17 +229,7 @@ QString NothingFoundText(const DiscoverOptions& options, qsizetype probed) {
 } // namespace
 
 bool IsDiscoverCommand(const QStringList& arguments) {
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (TakesValue(argument)) {
-            ++i;
-            continue;
-        }
-        if (argument.startsWith(QLatin1String("--")))
-            continue;
-        return argument == QLatin1String("discover");
-    }
-    return false;
+    return CommandWord(arguments) == QLatin1String("discover");
 }
 
 int RunDiscover(const QStringList& arguments, const QString& appDir) {

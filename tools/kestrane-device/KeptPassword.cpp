@@ -1,5 +1,6 @@
 #include "KeptPassword.h"
 
+#include "CommandWord.h"
 #include "DeployCommand.h"
 #include "PasswordKeyring.h"
 #include "RememberedDevices.h"
@@ -14,11 +15,6 @@ namespace {
 
 void Say(const QString& text) {
     std::fprintf(stderr, "kestrane-device: %s\n", qPrintable(text));
-}
-
-bool TakesValue(const QString& argument) {
-    return argument == QLatin1String("--device") || argument == QLatin1String("--password-file") ||
-           argument == QLatin1String("--deploy-tool");
 }
 
 } // namespace
@@ -56,17 +52,7 @@ void ForgetRefusedPassword(const KeptPassword& kept,
 }
 
 bool IsForgetPasswordCommand(const QStringList& arguments) {
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (TakesValue(argument)) {
-            ++i;
-            continue;
-        }
-        if (argument.startsWith(QLatin1String("--")))
-            continue;
-        return argument == QLatin1String("forget-password");
-    }
-    return false;
+    return CommandWord(arguments) == QLatin1String("forget-password");
 }
 
 int RunForgetPassword(const QStringList& arguments) {
