@@ -38,7 +38,7 @@ build_strict "$KESTRANE_ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SAN
 ctest --test-dir "$KESTRANE_ROOT/build-asan" --output-on-failure --no-tests=error -j "$JOBS"
 
 if [ -x "$KESTRANE_ROOT/fuzz/run.sh" ]; then
-  echo "== fuzzers (archives, device output) =="
+  echo "== fuzzers =="
   "$KESTRANE_ROOT/fuzz/run.sh" "${KESTRANE_FUZZ_SECONDS:-60}"
 fi
 echo "All tests passed."
