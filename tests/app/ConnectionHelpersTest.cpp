@@ -2,6 +2,7 @@
 // changed by hand, a scripted probe), and the password kept in a keyring in memory, alone and in
 // the window with a scripted deploy tool.
 
+#include "InterfaceStates.h"
 #include "PasswordMemory.h"
 #include "PhoneNoticer.h"
 #include "RememberedDevices.h"
@@ -10,7 +11,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QHostAddress>
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -20,17 +20,6 @@ using namespace kestrane;
 using namespace kestrane::testing;
 
 namespace {
-
-quint32 Ip(const char* text) {
-    return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
-}
-
-InterfaceState Iface(const char* name, std::initializer_list<const char*> addresses = {}) {
-    InterfaceState state{QString::fromLatin1(name), {}};
-    for (const char* address : addresses)
-        state.ipv4.append(Ip(address));
-    return state;
-}
 
 const InterfaceState Wifi = Iface("wlan0", {"192.168.1.5"});
 

@@ -2,24 +2,15 @@
 
 #include "InterfaceWatch.h"
 #include "Discovery.h"
-
-#include <QHostAddress>
+#include "InterfaceStates.h"
 
 #include <gtest/gtest.h>
 
 namespace kestrane {
 namespace {
 
-quint32 Ip(const char* text) {
-    return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
-}
-
-InterfaceState Iface(const char* name, std::initializer_list<const char*> addresses = {}) {
-    InterfaceState state{QString::fromLatin1(name), {}};
-    for (const char* address : addresses)
-        state.ipv4.append(Ip(address));
-    return state;
-}
+using testing::Iface;
+using testing::Ip;
 
 QList<quint32> Ips(std::initializer_list<const char*> addresses) {
     QList<quint32> list;
