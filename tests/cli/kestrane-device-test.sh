@@ -177,13 +177,20 @@ check tool-home-private 0 '^700$' -- env KESTRANE_DEVICE_PASSWORD=z30 \
 descendants() { local child; for child in $(ps -o pid= --ppid "$1"); do echo "$child"; descendants "$child"; done; }
 KESTRANE_DEVICE_PASSWORD=left-behind "$tool" --device 169.254.4.1 info >/dev/null 2>&1 &
 owner=$!
+# The run is killed once the tool's Java runs: the reaper is started before it, so it is part of
+# the tree by then.
 left=
 for _ in $(seq 100); do
   left=$(grep -rl left-behind "$XDG_RUNTIME_DIR" 2>/dev/null)
-  [ -n "$left" ] && break
+  [ -n "$left" ] && ps -o comm= -p "$(descendants $owner | paste -sd,)" 2>/dev/null |
+    grep -qx java && break
   sleep 0.1
 done
-kill -KILL $owner $(descendants $owner) 2>/dev/null
+# All are stopped before any is killed: the reaper acts the moment its owner is gone, and would
+# otherwise clean up in the instant between the two kills.
+tree="$owner $(descendants $owner)"
+kill -STOP $tree 2>/dev/null
+kill -KILL $tree 2>/dev/null
 wait $owner 2>/dev/null
 sleep 0.2
 if [ -n "$left" ] && [ -f "$left" ] && z30 --device 169.254.0.1 info >/dev/null 2>&1 &&
