@@ -15,6 +15,7 @@
 #include "DeployCommand.h"
 #include "DeviceCommands.h"
 #include "TfrmBB10.h"
+#include "WindowBench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -124,12 +125,6 @@ bool WriteDeviceState(const QString& home, int count) {
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 // The tool alone: milliseconds until it has ended and its output is read; the output in output.
 double TimeTool(const QString& command, const QString& javaBinDir, QString& output) {
     QProcess process;
@@ -184,13 +179,8 @@ QStringList Pieces(const QString& output, bool byLine) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    QTemporaryDir home;
-    qputenv("KESTRANE_DEVICESIM_HOME", home.path().toUtf8());
+    const bench::WindowBench setup(argc, argv, 5);
+    const int runs = setup.runs;
 
     auto runner = std::make_shared<BenchRunner>();
     TfrmBB10 window(Services{nullptr, nullptr, runner});
@@ -213,13 +203,13 @@ int main(int argc, char** argv) {
     window.btnManageApps->click();
     const DeployInvocation invocation =
         DeployCommand(window.DeployToolInUse(), DeployAction::ListInstalledApps, Address, Password);
-    const ArgumentFile arguments(home.path(), JavaArgumentFileText(invocation.toolArguments));
+    const ArgumentFile arguments(setup.home.path(), JavaArgumentFileText(invocation.toolArguments));
     const QString command = LauncherCommand(invocation, arguments.path());
 
     std::printf("%6s %8s %8s %14s %13s %14s %11s   (median of %d runs, ms)\n", "rows", "tool",
                 "window", "window - tool", "replay lines", "replay 16 KiB", "paced lag", runs);
     for (const int rows : {500, 1000, 2000, 5000}) {
-        if (!WriteDeviceState(home.path(), rows)) {
+        if (!WriteDeviceState(setup.home.path(), rows)) {
             std::fprintf(stderr, "cannot write the simulator's state\n");
             return 1;
         }
@@ -238,9 +228,9 @@ int main(int argc, char** argv) {
             pacedLag.push_back(TimeRefresh(window, *runner, rows));
             runner->paced = false;
         }
-        std::printf("%6d %8.1f %8.1f %14.1f %13.1f %14.1f %11.1f\n", rows, Median(tool),
-                    Median(chain), Median(chain) - Median(tool), Median(byLine), Median(byBlock),
-                    Median(pacedLag));
+        std::printf("%6d %8.1f %8.1f %14.1f %13.1f %14.1f %11.1f\n", rows, bench::Median(tool),
+                    bench::Median(chain), bench::Median(chain) - bench::Median(tool),
+                    bench::Median(byLine), bench::Median(byBlock), bench::Median(pacedLag));
         std::fflush(stdout);
     }
     return 0;

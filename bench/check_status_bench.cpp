@@ -10,6 +10,7 @@
 #include "DeviceCommands.h"
 #include "ListColumns.h"
 #include "TfrmBB10.h"
+#include "WindowBench.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -98,23 +99,12 @@ double CheckStatus(TfrmBB10& window) {
     return elapsed;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
-    QTemporaryDir home;
-    qputenv("KESTRANE_DEVICESIM_HOME", home.path().toUtf8());
-    if (!WriteDeviceState(home.path())) {
+    const bench::WindowBench setup(argc, argv, 9);
+    const int rounds = setup.runs;
+    if (!WriteDeviceState(setup.home.path())) {
         std::fprintf(stderr, "cannot write the simulator's state\n");
         return 1;
     }
@@ -134,8 +124,9 @@ int main(int argc, char** argv) {
         ownTimes.push_back(CheckStatus(*own));
     }
     std::printf("Check Status of %d rows, median of %d rounds, alternating:\n", Rows, rounds);
-    std::printf("  command host          %8.1f ms\n", Median(hostTimes));
-    std::printf("  one Java per command  %8.1f ms\n", Median(ownTimes));
-    std::printf("  host / own            %8.2f\n", Median(hostTimes) / Median(ownTimes));
+    std::printf("  command host          %8.1f ms\n", bench::Median(hostTimes));
+    std::printf("  one Java per command  %8.1f ms\n", bench::Median(ownTimes));
+    std::printf("  host / own            %8.2f\n",
+                bench::Median(hostTimes) / bench::Median(ownTimes));
     return 0;
 }

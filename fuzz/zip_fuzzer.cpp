@@ -111,10 +111,10 @@ Workspace& Work() {
     return work;
 }
 
-bool Open(TZipArchive& zip, const std::shared_ptr<TZAMemoryStream>& bytes, bool openCorrupted) {
+bool Open(TZipArchive& zip, const std::shared_ptr<TZAMemoryStream>& input, bool openCorrupted) {
     zip.OpenCorruptedArchives = openCorrupted;
     try {
-        zip.OpenArchive(bytes);
+        zip.OpenArchive(input);
     } catch (const EZAException&) {
         return false;
     } catch (const EZAReadError&) {
